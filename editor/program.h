@@ -1,0 +1,67 @@
+// The program being edited, without a window: the command table, the program
+// lines and their steps (the tag of the button that made each line), the
+// selected line, trace mode, the changed flag and the re-entrant program
+// lock. The editor frame shows this model and forwards its events to it.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "editor/command_table.h"
+#include "editor/program_file.h"
+#include "interpreter/interpreter.h"
+
+namespace dozu {
+
+constexpr int kKeyDelete = 46;
+
+class Program {
+public:
+    CommandTable table;
+
+    const std::vector<std::string>& lines() const { return lines_; }
+    const std::vector<uint8_t>& steps() const { return steps_; }
+    int selected() const { return selected_; }
+    // -1, or a line that does not exist, selects nothing.
+    void select(int line);
+    bool trace_mode() const { return trace_mode_; }
+
+    // A button click: inserts the tag's interpreter code and a blank after
+    // the selected line and selects it. False, and nothing changes, when
+    // the code is empty.
+    bool ButtonClick(int tag);
+    // A key press in the program list; Delete removes the selected line.
+    void LBCodeKeyDown(int key);
+    // The selection moved by a click in the program list.
+    void LBCodeClick(int line);
+    void CBTraceModeClick(bool checked);
+    // Selects the line a message is tagged with, if it exists; nothing else.
+    void LBMessagesClick(const MessageList& messages, int index);
+
+    bool TakeChanged();
+    bool changed() const { return changed_; }
+    const std::vector<std::string>& LockProgram();
+    void UnlockProgram();
+    // How many lines a run covers: all, or in trace mode up to the selection.
+    int run_count() const;
+
+    // Reads the whole file and checks it before anything changes; throws
+    // FileError for a file that cannot be read or is too large. Returns the
+    // skipped step bytes.
+    std::vector<SkippedStep> LoadProgram(const std::string& path);
+    // The .tpg file, or with compiled set the compiled output; atomic.
+    void SaveProgram(const std::string& path, bool compiled);
+
+private:
+
+    std::vector<std::string> lines_;
+    std::vector<uint8_t> steps_;
+    int selected_ = -1;
+    bool trace_mode_ = false;
+    bool changed_ = true;
+    std::recursive_mutex lock_;
+};
+
+}  // namespace dozu

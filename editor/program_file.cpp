@@ -1,0 +1,52 @@
+#include "editor/program_file.h"
+
+namespace dozu {
+
+ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
+    ProgramFileData data;
+    size_t pos = 0;
+    for (std::string& cell : data.cells) {
+        const size_t begin = pos;
+        while (pos < bytes.size() && bytes[pos] != kCellEnd) ++pos;
+        cell.assign(bytes.begin() + long(begin), bytes.begin() + long(pos));
+        if (pos < bytes.size()) ++pos;  // the separator
+    }
+    for (; pos < bytes.size(); ++pos) {
+        const uint8_t b = bytes[pos];
+        if (CommandTable::valid_tag(b))
+            data.steps.push_back(b);
+        else
+            data.skipped.push_back({b, pos});
+    }
+    return data;
+}
+
+std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps) {
+    std::vector<uint8_t> out;
+    for (int row = 1; row < CommandTable::kRows; ++row) {
+        for (int col = 0; col < CommandTable::kColumns; ++col) {
+            const std::string& cell = table.cell(col, row);
+            out.insert(out.end(), cell.begin(), cell.end());
+            out.push_back(kCellEnd);
+        }
+    }
+    out.insert(out.end(), steps.begin(), steps.end());
+    return out;
+}
+
+std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps) {
+    std::vector<uint8_t> out;
+    for (uint8_t tag : steps) {
+        const std::string& code = table.compiled_code(tag);
+        out.insert(out.end(), code.begin(), code.end());
+        out.push_back(kCellEnd);
+    }
+    return out;
+}
+
+void apply_table_cells(CommandTable& table, const ProgramFileData& data) {
+    for (size_t i = 0; i < kTableCells; ++i)
+        table.set_cell(int(i % CommandTable::kColumns), int(i / CommandTable::kColumns) + 1, data.cells[i]);
+}
+
+}  // namespace dozu

@@ -1,0 +1,38 @@
+// The .tpg program file (78 command-table cells, each followed by 0xFF, then
+// one byte per program step) and the compiled output (each step's compiled
+// code followed by 0xFF).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "editor/command_table.h"
+
+namespace dozu {
+
+constexpr size_t kTableCells = 13 * CommandTable::kColumns;
+constexpr size_t kMaxProgramFileSize = 16 * 1024 * 1024;
+constexpr uint8_t kCellEnd = 0xFF;
+
+struct SkippedStep {
+    uint8_t byte;
+    size_t offset;  // in the file
+};
+
+struct ProgramFileData {
+    std::array<std::string, kTableCells> cells;  // rows 1-13, columns 0-5
+    std::vector<uint8_t> steps;                  // tags 1 to 26 only
+    std::vector<SkippedStep> skipped;            // step bytes outside 1 to 26
+};
+
+// A file that ends early leaves the remaining cells empty and no steps.
+ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps);
+std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps);
+
+void apply_table_cells(CommandTable& table, const ProgramFileData& data);
+
+}  // namespace dozu

@@ -1,0 +1,20 @@
+// One level of quad subdivision on homogeneous records: every quad splits
+// into four around a new face point, every distinct edge gets one edge point,
+// and every point is recomputed as a sum of whole records (weights included).
+// Nothing is divided here; the division by w happens at display time.
+#pragma once
+
+#include <memory>
+
+#include "mesh/quad_mesh.h"
+
+namespace dozu {
+
+// Output numbering: input vertices 0..V-1, face points V..V+Q-1, then edge
+// points in the order their edges are first met (quads in order, edges
+// (0,1) (1,2) (2,3) (3,0) within a quad). Every index must be below V;
+// throws std::out_of_range otherwise, std::length_error when the result
+// would not fit 32-bit indices.
+std::unique_ptr<QuadMesh> subdivide(QuadMesh input);
+
+}  // namespace dozu
