@@ -1,1 +1,167 @@
+// The batch tool, run as a real process on real files.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "editor/program_file.h"
+#include "temp_dir.h"
+
+using namespace dozu::testing;
+
+namespace {
+
+const std::string kSamples = std::string(DOZU_TEST_DATA) + "/samples";
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+// Runs dozu-cli with the given arguments (shell words) inside directory cwd.
+Result cli(const TempDir& dir, const std::string& args, const std::string& cwd = "") {
+    const std::string cmd = "cd '" + (cwd.empty() ? dir.path().string() : cwd) + "' && '" DOZU_CLI "' " + args +
+                            " >'" + (dir / "stdout") + "' 2>'" + (dir / "stderr") + "'";
+    const int raw = std::system(cmd.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(dir / "stdout"), read_text(dir / "stderr")};
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+// OBJ files equal: the same lines, numbers within 1e-4 (relative or absolute).
+void expect_same_obj(const std::string& got, const std::string& expected) {
+    const auto a = split_lines(got), b = split_lines(expected);
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i]) continue;
+        std::istringstream x(a[i]), y(b[i]);
+        std::string kx, ky;
+        x >> kx;
+        y >> ky;
+        ASSERT_EQ(kx, ky) << "line " << i + 1;
+        ASSERT_NE(kx, "f") << "line " << i + 1 << ": " << a[i] << " vs " << b[i];
+        for (int k = 0; k < 3; ++k) {
+            double p, q;
+            x >> p;
+            y >> q;
+            ASSERT_LE(std::fabs(p - q), 1e-4 * std::max(1.0, std::fabs(q))) << "line " << i + 1;
+        }
+    }
+}
+
+size_t count_prefix(const std::string& text, const std::string& prefix) {
+    size_t n = 0;
+    for (const auto& l : split_lines(text)) n += l.rfind(prefix, 0) == 0;
+    return n;
+}
+
+void write_text(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+}  // namespace
+
+class Samples : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Samples, MatchTheIndependentModel) {
+    TempDir dir;
+    const std::string name = GetParam();
+    const Result r = cli(dir, "run " + name + ".tpg --obj '" + (dir / "out.obj") + "'", kSamples);
+    EXPECT_EQ(std::to_string(r.status) + "\n", read_text(kSamples + "/" + name + ".expected.rc"));
+    EXPECT_EQ(r.err, read_text(kSamples + "/" + name + ".expected.err"));
+    expect_same_obj(read_text(dir / "out.obj"), read_text(kSamples + "/" + name + ".expected.obj"));
+
+    const Result c = cli(dir, "compile " + name + ".tpg '" + (dir / "out.compiled") + "'", kSamples);
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(read_bytes(dir / "out.compiled"), read_bytes(kSamples + "/" + name + ".expected.compiled"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, Samples,
+                         ::testing::Values("mend_second_init", "msg_bot_before_first", "msg_underflow", "rand_00",
+                                           "rand_03", "table_00"));
+
+TEST(Cli, UsageAndFileErrorsSayWhatIsWrong) {
+    TempDir dir;
+    for (const std::string args :
+         {"", "frobnicate", "run", "run a.tpg b.tpg", "run a.tpg --lines", "run a.tpg --lines -1",
+          "run a.tpg --lines x", "run a.tpg --bogus", "compile a.tpg", "run --text a.txt --compiled c",
+          "run missing.tpg", "compile missing.tpg out", "run . --obj x.obj"}) {
+        SCOPED_TRACE(args);
+        const Result r = cli(dir, args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(split_lines(r.err).size(), 1u) << r.err;
+        EXPECT_EQ(r.err.rfind("dozu-cli: ", 0), 0u);
+    }
+    EXPECT_NE(cli(dir, "run missing.tpg").err.find("missing.tpg"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.obj"));
+
+    const Result help = cli(dir, "--help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"--lines", "--obj", "--input-mesh", "--compiled", "--text", "compile", "Exit status"})
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}
+
+TEST(Cli, TextProgramsLinesAndInputMesh) {
+    TempDir dir;
+    write_text(dir / "p.txt", "*\nS4\r\nR2\n=\nB\n[\nYC\n^\n]\n^\nT\n");
+    Result r = cli(dir, "run --text p.txt --obj full.obj");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    const std::string full = read_text(dir / "full.obj");
+    EXPECT_EQ(count_prefix(full, "f "), 14u);
+    EXPECT_EQ(count_prefix(full, "v "), 16u);
+
+    // The first 8 lines, as trace mode with line 7 selected: a hint at line 8.
+    r = cli(dir, "run --text p.txt --lines 8 --obj part.obj");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "p.txt:8: hint: stack depth is 1\n");
+    EXPECT_EQ(count_prefix(read_text(dir / "part.obj"), "f "), 1u);  // only the bottom is closed
+    EXPECT_EQ(cli(dir, "run --text p.txt --lines 0").err,
+              "p.txt:1: hint: initialize, grow radius and size and make a first step\n"
+              "p.txt:1: hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)\n");
+    EXPECT_EQ(cli(dir, "run --text p.txt --lines 99").err, "");
+
+    // The input mesh: the turtle's own lists, the unused vertices left out.
+    r = cli(dir, "run --text p.txt --lines 8 --obj in.obj --input-mesh");
+    const std::string in = read_text(dir / "in.obj");
+    EXPECT_EQ(count_prefix(in, "f "), 1u);
+    EXPECT_EQ(count_prefix(in, "v "), 4u);
+    EXPECT_EQ(count_prefix(in, "vn "), 4u);
+}
+
+TEST(Cli, FatalRunStillWritesThePreview) {
+    TempDir dir;
+    write_text(dir / "p.txt", "*\nS4\nR2\n=\nT\nD\n^\n");
+    const Result r = cli(dir, "run --text p.txt --obj out.obj");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "p.txt:7: fatal error: statement not allowed after 'subdiv', ignored\n");
+    EXPECT_EQ(count_prefix(read_text(dir / "out.obj"), "f "), 5u * 4);
+}
+
+TEST(Cli, RunWritesCompiledAndWarnsAboutStrayBytes) {
+    TempDir dir;
+    std::vector<uint8_t> bytes = dozu::encode_program_file(dozu::CommandTable(), {1, 6, 4, 2, 0, 17});
+    write_bytes(dir / "p.tpg", bytes);
+    const Result r = cli(dir, "run p.tpg --compiled p.out");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "p.tpg:warning: step byte 0 at offset 427 skipped\n");
+    EXPECT_EQ(read_text(dir / "p.out"),
+              "turtle:init_stack_frame\xFF" "turtle:grow_s\xFF" "turtle:grow_r\xFF" "turtle:first\xFF"
+              "turtle:go\xFF");
+
+    // A failed write is a file error and leaves what was there.
+    write_text(dir / "keep.obj", "old");
+    std::filesystem::create_directory(dir / "dir.obj");
+    EXPECT_EQ(cli(dir, "run p.tpg --obj dir.obj").status, 2);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "dir.obj"));
+}

@@ -1,1 +1,126 @@
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "editor/program.h"
+
+using namespace dozu;
+
+namespace {
+using Lines = std::vector<std::string>;
+using Steps = std::vector<uint8_t>;
+}  // namespace
+
+TEST(Program, ClicksInsertAfterTheSelection) {
+    Program p;
+    EXPECT_TRUE(p.TakeChanged());  // set when created
+    EXPECT_FALSE(p.TakeChanged());
+    EXPECT_TRUE(p.ButtonClick(1));
+    EXPECT_EQ(p.lines(), (Lines{"* "}));
+    EXPECT_EQ(p.selected(), 0);
+    EXPECT_TRUE(p.TakeChanged());
+    p.ButtonClick(2);
+    EXPECT_EQ(p.lines(), (Lines{"* ", "= "}));
+    EXPECT_EQ(p.selected(), 1);
+    p.ButtonClick(6);
+    p.ButtonClick(4);
+    p.ButtonClick(17);
+    p.select(2);
+    p.ButtonClick(13);
+    EXPECT_EQ(p.lines(), (Lines{"* ", "= ", "S4 ", "B ", "R2 ", "^ "}));
+    EXPECT_EQ(p.steps(), (Steps{1, 2, 6, 13, 4, 17}));
+    EXPECT_EQ(p.selected(), 3);
+    // With nothing selected a click inserts at the top.
+    p.select(-1);
+    p.ButtonClick(18);
+    EXPECT_EQ(p.lines().front(), "V ");
+    EXPECT_EQ(p.selected(), 0);
+}
+
+TEST(Program, EmptyCodesAndBadTagsDoNothing) {
+    Program p;
+    p.TakeChanged();
+    for (int tag : {20, 21, 26, 0, 27, -1}) EXPECT_FALSE(p.ButtonClick(tag));
+    EXPECT_TRUE(p.lines().empty());
+    EXPECT_FALSE(p.TakeChanged());
+}
+
+TEST(Program, Delete) {
+    Program p;
+    p.ButtonClick(1);
+    p.ButtonClick(2);
+    p.ButtonClick(17);
+    p.TakeChanged();
+    p.LBCodeKeyDown(kKeyDelete);
+    EXPECT_EQ(p.lines(), (Lines{"* ", "= "}));
+    EXPECT_EQ(p.steps(), (Steps{1, 2}));
+    EXPECT_EQ(p.selected(), 1);
+    EXPECT_TRUE(p.TakeChanged());
+    p.select(0);
+    p.LBCodeKeyDown(kKeyDelete);
+    EXPECT_EQ(p.lines(), (Lines{"= "}));
+    EXPECT_EQ(p.selected(), 0);
+    p.LBCodeKeyDown(kKeyDelete);
+    EXPECT_TRUE(p.lines().empty());
+    EXPECT_TRUE(p.steps().empty());
+    EXPECT_EQ(p.selected(), -1);
+    p.TakeChanged();
+    // No selection: nothing changes, except that trace mode asks for a run.
+    p.LBCodeKeyDown(kKeyDelete);
+    EXPECT_FALSE(p.TakeChanged());
+    p.CBTraceModeClick(true);
+    EXPECT_TRUE(p.TakeChanged());
+    p.LBCodeKeyDown(kKeyDelete);
+    EXPECT_TRUE(p.TakeChanged());
+    p.LBCodeKeyDown(40);  // any key in trace mode
+    EXPECT_TRUE(p.TakeChanged());
+}
+
+TEST(Program, TraceModeAndRunCount) {
+    Program p;
+    for (int tag : {1, 6, 4, 2, 17}) p.ButtonClick(tag);
+    EXPECT_EQ(p.run_count(), 5);
+    p.CBTraceModeClick(true);
+    EXPECT_EQ(p.run_count(), 5);  // the last line is selected
+    p.TakeChanged();
+    p.LBCodeClick(2);
+    EXPECT_EQ(p.run_count(), 3);
+    EXPECT_TRUE(p.TakeChanged());
+    p.LBCodeClick(-1);
+    EXPECT_EQ(p.run_count(), 0);
+    p.CBTraceModeClick(false);
+    EXPECT_TRUE(p.TakeChanged());
+    p.LBCodeClick(1);
+    EXPECT_FALSE(p.TakeChanged());  // a click outside trace mode runs nothing
+    EXPECT_EQ(p.run_count(), 5);
+}
+
+TEST(Program, MessageClickSelectsTheTaggedLine) {
+    Program p;
+    for (int tag : {1, 6, 4}) p.ButtonClick(tag);
+    p.TakeChanged();
+    const MessageList messages = {{"a", 1}, {"b", 7}, {"c", -1}, {"d", 0}};
+    p.LBMessagesClick(messages, 0);
+    EXPECT_EQ(p.selected(), 1);
+    p.LBMessagesClick(messages, 1);  // no such line
+    EXPECT_EQ(p.selected(), 1);
+    p.LBMessagesClick(messages, 2);
+    EXPECT_EQ(p.selected(), 1);
+    p.LBMessagesClick(messages, 4);  // no such message
+    EXPECT_EQ(p.selected(), 1);
+    p.LBMessagesClick(messages, 3);
+    EXPECT_EQ(p.selected(), 0);
+    EXPECT_FALSE(p.TakeChanged());
+}
+
+TEST(Program, LockIsReentrant) {
+    Program p;
+    p.ButtonClick(1);
+    const auto& lines = p.LockProgram();
+    const auto& again = p.LockProgram();
+    EXPECT_EQ(&lines, &again);
+    EXPECT_EQ(lines.size(), 1u);
+    p.UnlockProgram();
+    p.UnlockProgram();
+}
