@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -165,3 +166,27 @@ TEST(Cli, RunWritesCompiledAndWarnsAboutStrayBytes) {
     EXPECT_EQ(cli(dir, "run p.tpg --obj dir.obj").status, 2);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "dir.obj"));
 }
+
+class Examples : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Examples, RunCleanlyToClosedSurfaces) {
+    TempDir dir;
+    const Result r = cli(dir, "run '" DOZU_EXAMPLES "/" + GetParam() + ".tpg' --obj out.obj");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    std::map<std::pair<int, int>, int> edges;
+    for (const auto& line : split_lines(read_text(dir / "out.obj"))) {
+        int v[4], n[4];
+        if (std::sscanf(line.c_str(), "f %d//%d %d//%d %d//%d %d//%d", &v[0], &n[0], &v[1], &n[1], &v[2], &n[2],
+                        &v[3], &n[3]) != 8)
+            continue;
+        for (int k = 0; k < 4; ++k) ++edges[{v[k], v[(k + 1) % 4]}];
+    }
+    ASSERT_FALSE(edges.empty());
+    for (const auto& [e, count] : edges) {
+        EXPECT_EQ(count, 1);
+        EXPECT_EQ(edges.count({e.second, e.first}), 1u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, Examples, ::testing::Values("tube", "chain", "branch", "blob", "closed"));
