@@ -1,0 +1,17 @@
+// The sizes and counter names that the benchmarks and their summary share.
+#pragma once
+
+#include <cstdint>
+
+namespace dozu::bench {
+
+// Input quads of the models: one level gives four times as many output
+// quads, so these span 1,000 to 1,000,000 output quads.
+constexpr int64_t kInputQuads[] = {250, 1000, 2500, 10000, 25000, 100000, 250000};
+// The size at which dozu and OpenSubdiv are compared and memory is measured.
+constexpr int64_t kRatioQuads = 100000;
+
+constexpr const char* kTimePerOutQuad = "time_per_out_quad";
+constexpr const char* kPeakPerOut = "peak_per_out";
+
+}  // namespace dozu::bench

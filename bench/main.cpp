@@ -1,0 +1,146 @@
+// The benchmark binary's entry: runs the benchmarks with the usual flags,
+// then prints the figures the targets are about (time per output quad at
+// each size, its spread, OpenSubdiv over dozu, peak memory over output).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench_sizes.h"
+
+namespace {
+
+using Run = benchmark::BenchmarkReporter::Run;
+
+// Keeps every run it prints, so the summary can take medians over
+// repetitions whether or not only the aggregates are reported.
+class CollectingReporter : public benchmark::ConsoleReporter {
+public:
+    using ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run>& reports) override {
+        for (const Run& r : reports) {
+            if (r.error_occurred) continue;
+            Figures& f = figures_[{r.run_name.function_name, argument(r.run_name.args)}];
+            if (r.run_type == Run::RT_Iteration)
+                f.runs.push_back(r);
+            else if (r.aggregate_name == "median")
+                f.median = r;
+        }
+        ConsoleReporter::ReportRuns(reports);
+    }
+
+    // The counter's median over the repetitions; nullopt when it did not run.
+    std::optional<double> counter(const std::string& function, int64_t arg, const std::string& name) const {
+        return pick(function, arg, [&](const Run& r) {
+            auto it = r.counters.find(name);
+            return it == r.counters.end() ? 0.0 : it->second.value;
+        });
+    }
+    std::optional<double> real_ms(const std::string& function, int64_t arg) const {
+        return pick(function, arg, [](const Run& r) {
+            return r.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
+                   benchmark::GetTimeUnitMultiplier(r.time_unit);
+        });
+    }
+
+private:
+    struct Figures {
+        std::vector<Run> runs;
+        std::optional<Run> median;
+    };
+
+    static int64_t argument(const std::string& args) {
+        const size_t colon = args.find(':');
+        return args.empty() ? 0 : std::stoll(args.substr(colon == std::string::npos ? 0 : colon + 1));
+    }
+
+    template <typename Value>
+    std::optional<double> pick(const std::string& function, int64_t arg, Value value) const {
+        auto it = figures_.find({function, arg});
+        if (it == figures_.end()) return std::nullopt;
+        if (it->second.median) return value(*it->second.median);
+        std::vector<double> v;
+        for (const Run& r : it->second.runs) v.push_back(value(r));
+        if (v.empty()) return std::nullopt;
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    }
+
+    std::map<std::pair<std::string, int64_t>, Figures> figures_;
+};
+
+const char* verdict(bool met) { return met ? "met" : "MISSED"; }
+
+std::optional<double> ns_per_out_quad(const CollectingReporter& rep, const char* function, int64_t arg) {
+    const auto seconds = rep.counter(function, arg, dozu::bench::kTimePerOutQuad);
+    return seconds ? std::optional<double>(*seconds * 1e9) : std::nullopt;
+}
+
+void print_summary(const CollectingReporter& rep) {
+    using namespace dozu::bench;
+    std::printf("\nSummary (medians over repetitions)\n");
+    std::printf("%10s %12s %18s %18s %10s\n", "in quads", "out quads", "dozu ns/out quad", "OSD ns/out quad",
+                "OSD/dozu");
+    double lo = 0, hi = 0;
+    for (int64_t n : kInputQuads) {
+        const auto out = rep.counter("BM_subdivide_dozu", n, "out_quads");
+        const auto d = ns_per_out_quad(rep, "BM_subdivide_dozu", n);
+        const auto o = ns_per_out_quad(rep, "BM_subdivide_opensubdiv", n);
+        if (!d && !o) continue;
+        std::printf("%10lld %12.0f", static_cast<long long>(n),
+                    out ? *out : rep.counter("BM_subdivide_opensubdiv", n, "out_quads").value_or(0));
+        d ? std::printf(" %18.2f", *d) : std::printf(" %18s", "-");
+        o ? std::printf(" %18.2f", *o) : std::printf(" %18s", "-");
+        d && o ? std::printf(" %10.2f\n", *o / *d) : std::printf(" %10s\n", "-");
+        if (d) {
+            lo = lo == 0 ? *d : std::min(lo, *d);
+            hi = std::max(hi, *d);
+        }
+    }
+    if (lo > 0)
+        std::printf("dozu ns per output quad, slowest size over fastest: %.2f\n", hi / lo);
+
+    const auto d = ns_per_out_quad(rep, "BM_subdivide_dozu", kRatioQuads);
+    const auto o = ns_per_out_quad(rep, "BM_subdivide_opensubdiv", kRatioQuads);
+    if (d) std::printf("dozu at %lld input quads: %.2f ns per output quad (target <= 25: %s)\n",
+                       static_cast<long long>(kRatioQuads), *d, verdict(*d <= 25));
+    if (d && o)
+        std::printf("OpenSubdiv time / dozu time at %lld input quads: %.2f (target >= 3: %s)\n",
+                    static_cast<long long>(kRatioQuads), *o / *d, verdict(*o / *d >= 3));
+    for (const char* who : {"dozu", "opensubdiv"}) {
+        const std::string fn = std::string("BM_peak_memory_") + who;
+        const auto peak = rep.counter(fn, kRatioQuads, "peak_bytes");
+        const auto out = rep.counter(fn, kRatioQuads, "out_bytes");
+        if (!peak || !out) continue;
+        std::printf("%s peak heap of one level at %lld input quads: %.1f MB, output mesh %.1f MB: %.2f x",
+                    who, static_cast<long long>(kRatioQuads), *peak / 1e6, *out / 1e6, *peak / *out);
+        std::printf(std::string(who) == "dozu" ? " (target <= 2: %s)\n" : "%s\n",
+                    std::string(who) == "dozu" ? verdict(*peak / *out <= 2) : "");
+    }
+    for (int64_t n : {1000, 10000}) {
+        const auto ms = rep.real_ms("BM_run_program", n);
+        const auto out = rep.counter("BM_run_program", n, "out_quads");
+        if (ms && out)
+            std::printf("whole run, chain of about %lld quads then D D: %.3f ms, %.0f output quads\n",
+                        static_cast<long long>(n), *ms, *out);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    CollectingReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_Color
+                                                      : benchmark::ConsoleReporter::OO_None);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    print_summary(reporter);
+    benchmark::Shutdown();
+}
