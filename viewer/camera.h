@@ -1,0 +1,74 @@
+// The mouse camera of the 3D view: pan and zoom in eye space, a rotation held
+// as a quaternion and driven by a trackball with inertia, and a view centre
+// that follows the model. The mouse handlers only record positions; all
+// motion is applied once per paint. Pure math: the GL calls are the caller's.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/quaternion.h"
+
+namespace dozu {
+
+struct trackball_state {
+    float axis_x = 0, axis_y = 0;  // unit spin axis in the eye's x-y plane
+    float speed = 0;               // spin angle per paint, radians
+    float last_x = 0, last_y = 0;  // ball position at the previous paint
+    bool primed = false;
+};
+
+// One frame of the trackball: the new delta enters with gain g, the old spin
+// is damped by d.
+void trackball_update(trackball_state& T, float bx, float by, float g, float d);
+
+struct window_point {
+    float x, y;  // pixels, y from the top like mouse coordinates
+};
+
+// An eye-space point through the projection matrix (column-major, as GL
+// reports it) and the viewport (0, 0, w, h).
+window_point project_to_window(const double projection[16], int w, int h, const float p[3]);
+
+enum : uint8_t { kButtonLeft = 0, kButtonRight = 1, kButtonMiddle = 2 };
+
+struct rotation {
+    bool apply;
+    float degrees;
+    float axis[3];
+};
+
+struct Camera {
+    float pan_x = 0, pan_y = 0, zoom = 0;
+    bool drag_active = false;
+    uint8_t drag_button = 0;
+    int drag_origin_x = 0, drag_origin_y = 0;
+    float drag_origin_pan_x = 0, drag_origin_pan_y = 0, drag_origin_zoom = 0;
+    float ball_x = 0, ball_y = 0;
+    float screen_center_x = 0, screen_center_y = 0;
+    float screen_radius = 1.0f;
+    trackball_state trackball;
+    quaternion orientation{1, 0, 0, 0};
+    float view_center[3] = {0, 0, 0};
+
+    Camera() { reset(); }
+
+    void mouse_down(uint8_t button, int x, int y);
+    void mouse_up();
+    void mouse_move(int x, int y);
+    // Orientation and pan back to the start; a spin in progress goes on.
+    void reset();
+
+    // The model-view translation of the paint, (pan_x, -pan_y, -(zoom + 5)).
+    void translation(float t[3]) const;
+    // Measures the model origin and its bounding radius r on screen. A
+    // viewport without area measures nothing and keeps the last values.
+    void measure(const double projection[16], int w, int h, float r);
+    // Advances the spin by one paint and turns the orientation by it.
+    void trackball_frame();
+    // The rotation that stands for the orientation.
+    rotation orientation_rotation() const;
+    // Moves the view centre a quarter of the way to m.
+    void recenter(const float m[3]);
+};
+
+}  // namespace dozu
