@@ -147,10 +147,9 @@ void TFrameProgram::ShowMessages() {
     LBMessages->setUpdatesEnabled(true);
 }
 
-bool TFrameProgram::LoadProgram() {
-    if (ODProgram->exec() != QDialog::Accepted || ODProgram->selectedFiles().isEmpty()) return false;
-    LoadProgramFrom(ODProgram->selectedFiles().front());
-    return true;
+std::optional<std::vector<SkippedStep>> TFrameProgram::LoadProgram() {
+    if (ODProgram->exec() != QDialog::Accepted || ODProgram->selectedFiles().isEmpty()) return std::nullopt;
+    return LoadProgramFrom(ODProgram->selectedFiles().front());
 }
 
 bool TFrameProgram::SaveProgram(bool compiled) {

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,9 +49,10 @@ public:
     void UnlockProgram() { program_.UnlockProgram(); }
     int RunCount() const { return program_.run_count(); }
 
-    // Ask for a file, then load or save it; false when the dialog was
-    // cancelled. File errors are thrown as FileError, before anything changed.
-    bool LoadProgram();
+    // Ask for a file, then load or save it; nullopt or false when the dialog
+    // was cancelled. File errors are thrown as FileError, before anything
+    // changed. A load returns the skipped step bytes.
+    std::optional<std::vector<SkippedStep>> LoadProgram();
     bool SaveProgram(bool compiled);
     // The same without a dialog. Returns the skipped step bytes.
     std::vector<SkippedStep> LoadProgramFrom(const QString& path);
