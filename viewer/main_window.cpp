@@ -147,6 +147,12 @@ void TFormMain::RunProgram() {
 }
 
 void TFormMain::SglPanelGLPaint() {
+    RenderScene();
+    glFlush();
+    SglPanel->SwapBuffers();
+}
+
+void TFormMain::RenderScene() {
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
     glViewport(0, 0, w, h);
     glMatrixMode(GL_PROJECTION);
@@ -181,8 +187,6 @@ void TFormMain::SglPanelGLPaint() {
     glPopMatrix();
 
     DrawOverlay(r);
-    glFlush();
-    SglPanel->SwapBuffers();
 }
 
 void TFormMain::DrawOverlay(float r) {

@@ -52,6 +52,9 @@ public:
 
     void SglPanelGLInit();
     void SglPanelGLPaint();
+    // The paint without the buffer swap: runs the program if it changed and
+    // draws the scene into the back buffer.
+    void RenderScene();
     void RefreshGLTimer();
     void MILoadClick();
     void MISaveClick();
