@@ -2,7 +2,6 @@
 // generic one and fake drivers built beside these tests.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,17 @@ namespace {
 struct Lines {
     std::vector<std::string> info, error;
 };
+
+// Splits "sgl:<ms> - <message>" into its two parts; false for other lines.
+bool ParseLine(const std::string& line, long& ms, std::string& message) {
+    const size_t dash = line.find(" - ");
+    if (line.rfind("sgl:", 0) != 0 || dash == std::string::npos || dash == 4) return false;
+    const std::string digits = line.substr(4, dash - 4);
+    if (digits.find_first_not_of("0123456789") != std::string::npos) return false;
+    ms = std::stol(digits);
+    message = line.substr(dash + 3);
+    return true;
+}
 
 void to_info(const char* line, void* lines) { static_cast<Lines*>(lines)->info.push_back(line); }
 void to_error(const char* line, void* lines) { static_cast<Lines*>(lines)->error.push_back(line); }
@@ -48,15 +58,15 @@ TEST(SglLog, LinesCarryMillisecondsAndGoToTheSinkOfTheirLevel) {
     sglLog(0, "second");
     ASSERT_EQ(log.info.size(), 2u);
     ASSERT_EQ(log.error.size(), 1u);
-    const std::regex line(R"(sgl:(\d+) - (.*))");
-    std::smatch first, second, error;
-    ASSERT_TRUE(std::regex_match(log.info[0], first, line)) << log.info[0];
-    ASSERT_TRUE(std::regex_match(log.info[1], second, line)) << log.info[1];
-    ASSERT_TRUE(std::regex_match(log.error[0], error, line)) << log.error[0];
-    EXPECT_EQ(first[2], "first");
-    EXPECT_EQ(second[2], "second");
-    EXPECT_EQ(error[2], "broken");
-    EXPECT_LE(std::stol(first[1]), std::stol(second[1]));
+    long first_ms = -1, second_ms = -1, error_ms = -1;
+    std::string first, second, error;
+    ASSERT_TRUE(ParseLine(log.info[0], first_ms, first)) << log.info[0];
+    ASSERT_TRUE(ParseLine(log.info[1], second_ms, second)) << log.info[1];
+    ASSERT_TRUE(ParseLine(log.error[0], error_ms, error)) << log.error[0];
+    EXPECT_EQ(first, "first");
+    EXPECT_EQ(second, "second");
+    EXPECT_EQ(error, "broken");
+    EXPECT_LE(first_ms, second_ms);
 
     SetMessageProc(nullptr, to_error, static_cast<Lines*>(&log));
     sglLog(0, "info goes nowhere");
