@@ -171,8 +171,10 @@ bool TSglPanel::WndProc(QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
+        // The panel takes its mouse events: they do not go on to its form.
         MouseEvent(event);
-        break;
+        event->accept();
+        return true;
     case QEvent::ParentChange:
         // Another form: the old one is let go, the next paint starts over.
         InvalidateGLHandle();

@@ -327,6 +327,9 @@ bool set_format(TSglDC dc, void* library, int format) {
                                   visual->visual, CWColormap | CWBorderPixel | CWBackPixmap,
                                   &attributes);
     XFree(visual);
+    char owndc[] = "Owndc";
+    XClassHint window_class{owndc, owndc};
+    XSetClassHint(dc->display, dc->gl_window, &window_class);
     // No input is selected on the GL window: mouse events go on to the host.
     XMapWindow(dc->display, dc->gl_window);
     if (!trap.ok()) {

@@ -226,6 +226,14 @@ TEST_F(PanelTest, MouseEventsComeInPanelPixelsWithTheToolkitsButtonOrder) {
         moves.push_back({"move", -1, s, x, y});
     };
     ShowAndInit();
+    struct PressCounter : QObject {
+        int presses = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MouseButtonPress) ++presses;
+            return false;
+        }
+    } form_presses;
+    form->installEventFilter(&form_presses);
 
     QTest::mousePress(panel, Qt::RightButton, Qt::ShiftModifier, QPoint(12, 34));
     QTest::mouseRelease(panel, Qt::RightButton, Qt::ShiftModifier, QPoint(12, 34));
@@ -248,6 +256,7 @@ TEST_F(PanelTest, MouseEventsComeInPanelPixelsWithTheToolkitsButtonOrder) {
     EXPECT_EQ(dbl->kind, "down");
     EXPECT_EQ(dbl->button, mbLeft);
     EXPECT_EQ(dbl->x, 7);
+    EXPECT_EQ(form_presses.presses, 0) << "the panel keeps its clicks";
 
     // The real pointer reaches the panel through its GL window.
     moves.clear();
