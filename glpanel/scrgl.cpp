@@ -265,8 +265,7 @@ void TSglPanel::GLHandleNeeded() {
     TSglDC dc = GetGLCanvasHandle();
     if (!dc) {
         initFailed_ = true;
-        GLError("No device context: the GL panel needs an X11 window (" +
-                glplatform::last_error() + ")");
+        GLError("No device context: the GL panel needs an X11 window");
         return;
     }
     glsystem::mask_fpu_exceptions();

@@ -1,5 +1,8 @@
 // TSglPanel on a real X server with the system's GL driver.
 #include <QCursor>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
 #include <QTest>
 #include <stdexcept>
 
@@ -56,6 +59,19 @@ TEST_F(PanelTest, FirstPaintCreatesTheContextAndRaisesInitBeforePaint) {
     ASSERT_TRUE(Repaint());
     EXPECT_EQ(Count("init"), 1);
     EXPECT_TRUE(panel->SwapBuffers());
+}
+
+TEST_F(PanelTest, SwappedFramesReachTheScreen) {
+    panel->SetColor(QColor(255, 0, 255));
+    ShowAndInit();
+    ASSERT_TRUE(Repaint());
+    ASSERT_TRUE(panel->SwapBuffers());
+    const QPoint at = panel->mapToGlobal(QPoint(0, 0));
+    const QImage shot =
+        panel->screen()->grabWindow(0, at.x(), at.y(), panel->width(), panel->height()).toImage();
+    ASSERT_FALSE(shot.isNull());
+    for (const QPoint p : {QPoint(2, 2), QPoint(panel->width() - 3, panel->height() - 3)})
+        EXPECT_EQ(shot.pixelColor(p).name().toStdString(), "#fe00fe") << p.x() << "," << p.y();
 }
 
 TEST_F(PanelTest, DriverPathWithTheSameFileNameChangesNothing) {
