@@ -83,6 +83,44 @@ ENTRY(glPopAttrib)
 ENTRY(glVertex2i)
 ENTRY(glRectf)
 
+#ifdef FAKE_GL_FORWARD_GLX
+/* The window-system entries of the system's GLX, so that contexts work. */
+#include <dlfcn.h>
+
+static void* glx(const char* name) {
+    static void* library;
+    if (!library) library = dlopen("libGL.so.1", RTLD_NOW | RTLD_LOCAL);
+    return library ? dlsym(library, name) : 0;
+}
+
+void* glXCreateNewContext(void* display, void* config, int type, void* share, int direct);
+void* glXCreateNewContext(void* display, void* config, int type, void* share, int direct) {
+    void* (*real)(void*, void*, int, void*, int);
+    *(void**)&real = glx("glXCreateNewContext");
+    return real(display, config, type, share, direct);
+}
+
+void glXDestroyContext(void* display, void* context);
+void glXDestroyContext(void* display, void* context) {
+    void (*real)(void*, void*);
+    *(void**)&real = glx("glXDestroyContext");
+    real(display, context);
+}
+
+int glXMakeCurrent(void* display, unsigned long drawable, void* context);
+int glXMakeCurrent(void* display, unsigned long drawable, void* context) {
+    int (*real)(void*, unsigned long, void*);
+    *(void**)&real = glx("glXMakeCurrent");
+    return real(display, drawable, context);
+}
+
+void glXSwapBuffers(void* display, unsigned long drawable);
+void glXSwapBuffers(void* display, unsigned long drawable) {
+    void (*real)(void*, unsigned long);
+    *(void**)&real = glx("glXSwapBuffers");
+    real(display, drawable);
+}
+#else
 /* The window-system entries: contexts are never created. */
 ENTRY(glXCreateNewContext)
 ENTRY(glXDestroyContext)
@@ -90,3 +128,4 @@ ENTRY(glXDestroyContext)
 ENTRY(glXMakeCurrent)
 #endif
 ENTRY(glXSwapBuffers)
+#endif

@@ -1,4 +1,5 @@
 // TSglPanel on a real X server with the system's GL driver.
+#include <QApplication>
 #include <QCursor>
 #include <QImage>
 #include <QPixmap>
@@ -284,11 +285,10 @@ TEST_F(PanelTest, MouseEventsComeInPanelPixelsWithTheToolkitsButtonOrder) {
 
 TEST_F(PanelTest, DriverWithoutContextsReportsTheFailureAndTheNextDriverStartsOver) {
     LogCapture log;
-    panel->SetglDriver(FAKE_GL_3DFX);
+    panel->SetglDriver(FAKE_GL_NO_CONTEXT);
     form->show();
     ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
     EXPECT_EQ(errors, std::vector<std::string>{"Error creating context: the driver created no context"});
-    EXPECT_TRUE(sglUses3dfxStyle());
 
     panel->SetColor(QColor(0, 255, 255));
     panel->SetglDriver("opengl32.dll");
@@ -296,9 +296,27 @@ TEST_F(PanelTest, DriverWithoutContextsReportsTheFailureAndTheNextDriverStartsOv
         panel->update();
         return Count("init") == 1;
     }));
-    EXPECT_FALSE(sglUses3dfxStyle());
     EXPECT_EQ(PixelAfterPaint(5, 5), (std::array<int, 3>{0, 254, 254}));
     EXPECT_EQ(errors.size(), 1u);
+}
+
+TEST_F(PanelTest, A3dfxStyleDriverConfinesTheMouseWhileItsFormIsActive) {
+    panel->SetglDriver(FAKE_GL_3DFX);
+    ShowAndInit();
+    EXPECT_TRUE(sglUses3dfxStyle());
+    EXPECT_TRUE(panel->MouseClipped());
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(form.get(), &deactivate);
+    EXPECT_FALSE(panel->MouseClipped());
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(form.get(), &activate);
+    EXPECT_TRUE(panel->MouseClipped());
+    EXPECT_TRUE(panel->SwapBuffers()) << "through the driver's own swap";
+
+    panel->InvalidateGLHandle();
+    EXPECT_FALSE(panel->MouseClipped());
+    QApplication::sendEvent(form.get(), &activate);
+    EXPECT_FALSE(panel->MouseClipped()) << "a form no panel holds is left alone";
 }
 
 TEST_F(PanelTest, HandlerExceptionsStayInThePanel) {
