@@ -6,7 +6,7 @@ TSglSize sgl3dfxRenderSize(int screenHeight) {
     if (screenHeight < 440) return {512, 384};
     if (screenHeight < 540) return {640, 480};
     if (screenHeight < 680) return {800, 600};
-    return {1024, 758};  // 758, not 768: what the boards of this size render
+    return {1024, 758};  // deliberately 758, not 768
 }
 
 TSglPoint sglConfinedCursor(TSglPoint cursor, TSglSize panel, TSglSize screen, TSglPoint origin) {
