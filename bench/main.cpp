@@ -83,46 +83,63 @@ std::optional<double> ns_per_out_quad(const CollectingReporter& rep, const char*
     return seconds ? std::optional<double>(*seconds * 1e9) : std::nullopt;
 }
 
-void print_summary(const CollectingReporter& rep) {
+// One row per size; returns the dozu time at the comparison size and the
+// OpenSubdiv time there, when they ran.
+std::pair<std::optional<double>, std::optional<double>> print_table(const CollectingReporter& rep,
+                                                                    const char* title, const char* dozu,
+                                                                    const char* osd) {
     using namespace dozu::bench;
-    std::printf("\nSummary (medians over repetitions)\n");
-    std::printf("%10s %12s %18s %18s %10s\n", "in quads", "out quads", "dozu ns/out quad", "OSD ns/out quad",
-                "OSD/dozu");
+    bool header = false;
     double lo = 0, hi = 0;
     for (int64_t n : kInputQuads) {
-        const auto out = rep.counter("BM_subdivide_dozu", n, "out_quads");
-        const auto d = ns_per_out_quad(rep, "BM_subdivide_dozu", n);
-        const auto o = ns_per_out_quad(rep, "BM_subdivide_opensubdiv", n);
+        const auto d = ns_per_out_quad(rep, dozu, n);
+        const auto o = ns_per_out_quad(rep, osd, n);
         if (!d && !o) continue;
-        std::printf("%10lld %12.0f", static_cast<long long>(n),
-                    out ? *out : rep.counter("BM_subdivide_opensubdiv", n, "out_quads").value_or(0));
+        if (!header) {
+            std::printf("\n%s\n%10s %12s %18s %18s %10s %14s\n", title, "in quads", "out quads", "dozu ns/out quad",
+                        "OSD ns/out quad", "OSD/dozu", "dozu faults");
+            header = true;
+        }
+        const auto out = rep.counter(d ? dozu : osd, n, "out_quads");
+        std::printf("%10lld %12.0f", static_cast<long long>(n), out.value_or(0));
         d ? std::printf(" %18.2f", *d) : std::printf(" %18s", "-");
         o ? std::printf(" %18.2f", *o) : std::printf(" %18s", "-");
-        d && o ? std::printf(" %10.2f\n", *o / *d) : std::printf(" %10s\n", "-");
+        d && o ? std::printf(" %10.2f", *o / *d) : std::printf(" %10s", "-");
+        std::printf(" %14.0f\n", rep.counter(dozu, n, "faults").value_or(0));
         if (d) {
             lo = lo == 0 ? *d : std::min(lo, *d);
             hi = std::max(hi, *d);
         }
     }
-    if (lo > 0)
-        std::printf("dozu ns per output quad, slowest size over fastest: %.2f\n", hi / lo);
-
-    const auto d = ns_per_out_quad(rep, "BM_subdivide_dozu", kRatioQuads);
-    const auto o = ns_per_out_quad(rep, "BM_subdivide_opensubdiv", kRatioQuads);
-    if (d) std::printf("dozu at %lld input quads: %.2f ns per output quad (target <= 25: %s)\n",
-                       static_cast<long long>(kRatioQuads), *d, verdict(*d <= 25));
+    if (lo > 0) std::printf("dozu ns per output quad, slowest size over fastest: %.2f\n", hi / lo);
+    const auto d = ns_per_out_quad(rep, dozu, kRatioQuads);
+    const auto o = ns_per_out_quad(rep, osd, kRatioQuads);
+    if (d)
+        std::printf("dozu at %lld input quads: %.2f ns per output quad (target <= 25: %s)\n",
+                    static_cast<long long>(kRatioQuads), *d, verdict(*d <= 25));
     if (d && o)
         std::printf("OpenSubdiv time / dozu time at %lld input quads: %.2f (target >= 3: %s)\n",
                     static_cast<long long>(kRatioQuads), *o / *d, verdict(*o / *d >= 3));
+    return {d, o};
+}
+
+void print_summary(const CollectingReporter& rep) {
+    using namespace dozu::bench;
+    std::printf("\nSummary (medians over repetitions)\n");
+    print_table(rep, "Recycled memory (large blocks reused from call to call)", "BM_subdivide_dozu",
+                "BM_subdivide_opensubdiv");
+    print_table(rep, "Fresh memory (every large block mapped and faulted in anew)", "BM_subdivide_dozu_fresh",
+                "BM_subdivide_opensubdiv_fresh");
+    std::printf("\n");
     for (const char* who : {"dozu", "opensubdiv"}) {
         const std::string fn = std::string("BM_peak_memory_") + who;
         const auto peak = rep.counter(fn, kRatioQuads, "peak_bytes");
         const auto out = rep.counter(fn, kRatioQuads, "out_bytes");
         if (!peak || !out) continue;
-        std::printf("%s peak heap of one level at %lld input quads: %.1f MB, output mesh %.1f MB: %.2f x",
-                    who, static_cast<long long>(kRatioQuads), *peak / 1e6, *out / 1e6, *peak / *out);
-        std::printf(std::string(who) == "dozu" ? " (target <= 2: %s)\n" : "%s\n",
-                    std::string(who) == "dozu" ? verdict(*peak / *out <= 2) : "");
+        const bool is_dozu = std::string(who) == "dozu";
+        std::printf("%s peak heap of one level at %lld input quads: %.1f MB, output mesh %.1f MB: %.2f x%s%s\n",
+                    who, static_cast<long long>(kRatioQuads), *peak / 1e6, *out / 1e6, *peak / *out,
+                    is_dozu ? " (target <= 2: " : "", is_dozu ? (*peak / *out <= 2 ? "met)" : "MISSED)") : "");
     }
     for (int64_t n : {1000, 10000}) {
         const auto ms = rep.real_ms("BM_run_program", n);

@@ -1,12 +1,14 @@
 // One subdivision level of turtle models, by dozu and by OpenSubdiv on the
-// same meshes; the peak heap of one level; a whole program run.
+// same meshes, with recycled and with fresh memory; the peak heap of one
+// level; whole program runs.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <string>
 #include <vector>
 
-#include "alloc_counter.h"
 #include "bench_sizes.h"
+#include "heap.h"
 #include "interpreter/interpreter.h"
 #include "mesh/subdivision.h"
 #include "models.h"
@@ -21,7 +23,22 @@ size_t mesh_bytes(const std::vector<float>& vertices, const std::vector<uint32_t
     return vertices.size() * sizeof(float) + indices.size() * sizeof(uint32_t);
 }
 
-void set_quad_counters(benchmark::State& state, const QuadMesh& in, size_t out_quads) {
+long minor_faults() {
+    rusage r;
+    getrusage(RUSAGE_SELF, &r);
+    return r.ru_minflt;
+}
+
+// Times refine(in), which returns the output quad count, and reports the
+// time per output quad and the page faults per call.
+template <typename Refine>
+void time_level(benchmark::State& state, Refine refine) {
+    const QuadMesh& in = chain_model(uint32_t(state.range(0)));
+    size_t out_quads = 0;
+    const long faults = minor_faults();
+    for (auto _ : state) out_quads = refine(in);
+    state.counters["faults"] =
+        benchmark::Counter(double(minor_faults() - faults), benchmark::Counter::kAvgIterations);
     state.counters["in_quads"] = double(in.index_count() / 4);
     state.counters["out_quads"] = double(out_quads);
     // Seconds per output quad, shown as e.g. "12.3ns".
@@ -29,28 +46,38 @@ void set_quad_counters(benchmark::State& state, const QuadMesh& in, size_t out_q
         double(out_quads), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// The caller keeps its mesh and subdivide gets a copy, as in the interpreter;
-// the copy is part of the cost.
+// The caller keeps its mesh and subdivide gets a copy, as in the
+// interpreter; the copy is part of the time.
+size_t dozu_level(const QuadMesh& in) {
+    auto out = subdivide(in);
+    benchmark::DoNotOptimize(out->vertex_data());
+    return out->index_count() / 4;
+}
+
+size_t opensubdiv_level(const QuadMesh& in) {
+    RefinedMesh out = opensubdiv_refine(in);
+    benchmark::DoNotOptimize(out.vertices.data());
+    return out.indices.size() / 4;
+}
+
 void BM_subdivide_dozu(benchmark::State& state) {
-    const QuadMesh& in = chain_model(uint32_t(state.range(0)));
-    size_t out_quads = 0;
-    for (auto _ : state) {
-        auto out = subdivide(in);
-        benchmark::DoNotOptimize(out->vertex_data());
-        out_quads = out->index_count() / 4;
-    }
-    set_quad_counters(state, in, out_quads);
+    use_recycled_memory();
+    time_level(state, dozu_level);
 }
 
 void BM_subdivide_opensubdiv(benchmark::State& state) {
-    const QuadMesh& in = chain_model(uint32_t(state.range(0)));
-    size_t out_quads = 0;
-    for (auto _ : state) {
-        RefinedMesh out = opensubdiv_refine(in);
-        benchmark::DoNotOptimize(out.vertices.data());
-        out_quads = out.indices.size() / 4;
-    }
-    set_quad_counters(state, in, out_quads);
+    use_recycled_memory();
+    time_level(state, opensubdiv_level);
+}
+
+void BM_subdivide_dozu_fresh(benchmark::State& state) {
+    use_fresh_memory();
+    time_level(state, dozu_level);
+}
+
+void BM_subdivide_opensubdiv_fresh(benchmark::State& state) {
+    use_fresh_memory();
+    time_level(state, opensubdiv_level);
 }
 
 // Heap bytes that one level adds at its worst (the input copy, the working
@@ -85,6 +112,7 @@ void BM_peak_memory_opensubdiv(benchmark::State& state) {
 
 // A whole run: the turtle lays the chain, the flush copies it, two "D".
 void BM_run_program(benchmark::State& state) {
+    use_recycled_memory();
     std::vector<std::string> lines = chain_program(uint32_t(state.range(0)));
     lines.insert(lines.end(), {"D ", "D "});
     turtle t;
@@ -104,16 +132,18 @@ void input_sizes(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->UseRealTime();
 }
 
+void ratio_size(benchmark::internal::Benchmark* b) {
+    b->ArgName("in_quads")->Arg(kRatioQuads)->Iterations(1)->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace
 
 BENCHMARK(BM_subdivide_dozu)->Apply(input_sizes);
 BENCHMARK(BM_subdivide_opensubdiv)->Apply(input_sizes);
-BENCHMARK(BM_peak_memory_dozu)->ArgName("in_quads")->Arg(kRatioQuads)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_peak_memory_opensubdiv)
-    ->ArgName("in_quads")
-    ->Arg(kRatioQuads)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_subdivide_dozu_fresh)->Apply(input_sizes);
+BENCHMARK(BM_subdivide_opensubdiv_fresh)->Apply(input_sizes);
+BENCHMARK(BM_peak_memory_dozu)->Apply(ratio_size);
+BENCHMARK(BM_peak_memory_opensubdiv)->Apply(ratio_size);
 BENCHMARK(BM_run_program)->ArgName("in_quads")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace dozu::bench

@@ -1,7 +1,9 @@
 #include "mesh/subdivision.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -10,18 +12,58 @@ namespace dozu {
 namespace {
 
 constexpr int R = QuadMesh::kRecordFloats;
+constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
 
-inline void accumulate(float* target, const float* source) {
-    for (int i = 0; i < R; ++i) target[i] += source[i];
+// A record held in registers while it takes several additions, so that it
+// is read and written once. The sums are formed float by float in the same
+// order as additions into memory would be, which keeps every bit.
+struct Record {
+    float f[R];
+};
+
+inline Record load(const float* p) {
+    Record r;
+    std::memcpy(r.f, p, sizeof r.f);
+    return r;
+}
+
+inline void store(float* p, const Record& r) { std::memcpy(p, r.f, sizeof r.f); }
+
+inline void add(Record& r, const float* s) {
+    for (int i = 0; i < R; ++i) r.f[i] += s[i];
+}
+
+inline void add(Record& r, const Record& s) { add(r, s.f); }
+
+// Adds the records a, b, c to the record at t, in this order.
+inline void add3(float* t, const float* a, const float* b, const float* c) {
+    Record r = load(t);
+    add(r, a);
+    add(r, b);
+    add(r, c);
+    store(t, r);
+}
+
+// Two rounds of add3 on one target, held in registers between them.
+inline void add6(float* t, const float* a, const float* b, const float* c, const float* d, const float* e,
+                 const float* f) {
+    Record r = load(t);
+    add(r, a);
+    add(r, b);
+    add(r, c);
+    add(r, d);
+    add(r, e);
+    add(r, f);
+    store(t, r);
 }
 
 // Gives every quad edge slot (4q + k, the edge from corner k to corner k+1
-// of quad q) its edge point index. Edges are grouped by their lower vertex
-// in one counting pass, so time and memory stay linear in the mesh size
-// whatever the vertex degrees; a vertex stamp finds repeats of an edge
-// within a group. The first slot of each edge, in slot order, numbers it.
-std::vector<uint32_t> number_edge_points(const std::vector<uint32_t>& idx, uint32_t V,
-                                         uint32_t first_index, uint32_t& next_index) {
+// of quad q) its edge point index, for any vertex degrees: edges are grouped
+// by their lower vertex in one counting pass, so time and memory stay linear
+// in the mesh size; a vertex stamp finds repeats of an edge within a group.
+// The first slot of each edge, in slot order, numbers it.
+std::vector<uint32_t> number_by_groups(const std::vector<uint32_t>& idx, uint32_t V, uint32_t first_index,
+                                       uint32_t& next_index) {
     const size_t slots = idx.size();
     auto corner = [&](size_t s, int step) { return idx[(s & ~size_t(3)) | ((s + step) & 3)]; };
 
@@ -69,6 +111,40 @@ std::vector<uint32_t> number_edge_points(const std::vector<uint32_t>& idx, uint3
     return edge;
 }
 
+// The usual way to the same numbers, in one pass over the slots in order:
+// every vertex heads a list of the edges whose lower end it is, and a slot
+// walks its lower end's list. A list is as long as that vertex's number of
+// higher neighbours, so a list that grows past kMaxWalk gives up (false)
+// before the walks could make the time quadratic.
+bool number_by_lists(const std::vector<uint32_t>& idx, uint32_t V, uint32_t first_index,
+                     std::vector<uint32_t>& edge, uint32_t& next_index) {
+    constexpr uint32_t kMaxWalk = 64;
+    struct Node {
+        uint32_t hi;
+        uint32_t next;
+    };
+    std::vector<uint32_t> head(V, kNone);
+    std::vector<Node> nodes;
+    nodes.reserve(idx.size());
+    edge.resize(idx.size());
+    for (size_t s = 0; s < idx.size(); ++s) {
+        const uint32_t a = idx[s], b = idx[(s & ~size_t(3)) | ((s + 1) & 3)];
+        if (a >= V) throw std::out_of_range("subdivide: quad names a missing vertex");
+        const uint32_t lo = a < b ? a : b, hi = a < b ? b : a;
+        uint32_t n = head[lo];
+        for (uint32_t walked = 0; n != kNone && nodes[n].hi != hi; n = nodes[n].next)
+            if (++walked > kMaxWalk) return false;
+        if (n == kNone) {
+            n = uint32_t(nodes.size());
+            nodes.push_back({hi, head[lo]});
+            head[lo] = n;
+        }
+        edge[s] = first_index + n;
+    }
+    next_index = first_index + uint32_t(nodes.size());
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<QuadMesh> subdivide(QuadMesh input) {
@@ -82,49 +158,115 @@ std::unique_ptr<QuadMesh> subdivide(QuadMesh input) {
     input.indices.resize(slots);
 
     uint32_t N = 0;
-    const std::vector<uint32_t> edge =
-        number_edge_points(input.indices, V, V + uint32_t(Q), N);
+    const uint32_t first_edge = V + uint32_t(Q);
+    std::vector<uint32_t> edge;
+    if (!number_by_lists(input.indices, V, first_edge, edge, N)) {
+        edge = std::vector<uint32_t>();
+        edge = number_by_groups(input.indices, V, first_edge, N);
+    }
+    const uint32_t* idx = input.indices.data();
+    const float* in = input.vertices.data();
+    // Each edge point's sum is started by the first quad that has the edge,
+    // so the sums need no clearing beforehand.
+    const auto edge_sums = std::make_unique_for_overwrite<float[]>(size_t(N - first_edge) * R);
+    auto edge_sum = [&](uint32_t point) { return edge_sums.get() + size_t(point - first_edge) * R; };
+    // Within a quad whose four edges differ, each edge point's additions
+    // from that quad can be gathered into one read and write of its record;
+    // a quad with a repeated edge keeps the plain order.
+    auto edges_differ = [](const uint32_t p[4]) {
+        return p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] && p[2] != p[3];
+    };
 
     // Topology: quad 4q+k is (u_k, E(u_k,u_k+1), F_q, E(u_k-1,u_k)).
-    out->indices.resize(16 * Q);
-    uint32_t* o = out->indices.data();
+    // With it the first pass: quad 4q+k adds u_k to E(u_k,u_k+1), then to
+    // E(u_k-1,u_k), output quads in order, into sums that start at zero; the
+    // edge points' sums are kept apart. A face point's sum u0+u1+u2+u3
+    // concerns its own quad alone and is formed where it is needed.
+    out->indices.reserve(16 * Q);
+    uint32_t next_edge = first_edge;  // edges are numbered where first met
     for (uint64_t q = 0; q < Q; ++q) {
-        const uint32_t* u = &input.indices[4 * q];
-        const uint32_t* e = &edge[4 * q];
+        const uint32_t* c = idx + 4 * q;
+        const uint32_t* p = edge.data() + 4 * q;
         const uint32_t f = V + uint32_t(q);
+        const uint32_t quads[16] = {c[0], p[0], f, p[3], c[1], p[1], f, p[0],
+                                    c[2], p[2], f, p[1], c[3], p[3], f, p[2]};
+        out->indices.insert(out->indices.end(), quads, quads + 16);
+
+        const float* u[4];
+        float* e[4];
+        bool first_met[4];
         for (int k = 0; k < 4; ++k) {
-            uint32_t* quad = o + 16 * q + 4 * k;
-            quad[0] = u[k];
-            quad[1] = e[k];
-            quad[2] = f;
-            quad[3] = e[(k + 3) & 3];
+            u[k] = in + size_t(c[k]) * R;
+            e[k] = edge_sum(p[k]);
+            first_met[k] = p[k] == next_edge;
+            next_edge += first_met[k];
+        }
+        const Record zero{};
+        if (edges_differ(p)) {
+            // E(u3,u0) gets u0 from quad 4q+0 before u3 from quad 4q+3.
+            for (int k = 0; k < 3; ++k) {
+                Record r = first_met[k] ? zero : load(e[k]);
+                add(r, u[k]);
+                add(r, u[k + 1]);
+                store(e[k], r);
+            }
+            Record r = first_met[3] ? zero : load(e[3]);
+            add(r, u[0]);
+            add(r, u[3]);
+            store(e[3], r);
+        } else {
+            for (int k = 0; k < 4; ++k)
+                if (first_met[k]) store(e[k], zero);
+            for (int k = 0; k < 4; ++k) {
+                Record r = load(e[k]);
+                add(r, u[k]);
+                store(e[k], r);
+                r = load(e[(k + 3) & 3]);
+                add(r, u[k]);
+                store(e[(k + 3) & 3], r);
+            }
         }
     }
 
-    // First pass, in place on the extended input: face and edge points get
-    // the sums of their corners.
-    std::vector<float>& work = input.vertices;
-    work.resize(size_t(N) * R, 0.0f);
-    float* w = work.data();
-    for (size_t i = 0; i < out->indices.size(); i += 4) {
-        const uint32_t* c = o + i;
-        const float* c0 = w + size_t(c[0]) * R;
-        accumulate(w + size_t(c[1]) * R, c0);
-        accumulate(w + size_t(c[2]) * R, c0);
-        accumulate(w + size_t(c[3]) * R, c0);
-    }
-
     // Second pass: each corner of each output quad receives its preceding
-    // corner, itself and its opposite corner.
+    // corner, itself and its opposite corner (first-pass sums), output quads
+    // in order and corners in order, into records that start at zero. Only
+    // the order of the additions into each one record matters.
     out->vertices.assign(size_t(N) * R, 0.0f);
     float* t = out->vertices.data();
-    for (size_t i = 0; i < out->indices.size(); i += 4) {
-        const uint32_t* c = o + i;
+    for (uint64_t q = 0; q < Q; ++q) {
+        const uint32_t* c = idx + 4 * q;
+        const uint32_t* p = edge.data() + 4 * q;
+        const float* u[4];
+        const float* e[4];
+        Record face{};
         for (int k = 0; k < 4; ++k) {
-            float* target = t + size_t(c[k]) * R;
-            accumulate(target, w + size_t(c[(k + 3) & 3]) * R);
-            accumulate(target, w + size_t(c[k]) * R);
-            accumulate(target, w + size_t(c[(k + 2) & 3]) * R);
+            u[k] = in + size_t(c[k]) * R;
+            e[k] = edge_sum(p[k]);
+            add(face, u[k]);
+        }
+        const float* f = face.f;
+        Record face_out{};
+        for (int k = 0; k < 4; ++k) {
+            const int km = (k + 3) & 3;
+            add3(t + size_t(c[k]) * R, e[km], u[k], f);
+            add(face_out, e[k]);
+            add(face_out, face);
+            add(face_out, u[k]);
+        }
+        store(t + size_t(V + q) * R, face_out);
+        if (edges_differ(p)) {
+            // E(u_k,u_k+1) is corner 1 of quad 4q+k and corner 3 of quad
+            // 4q+k+1; for k = 3 the latter is quad 4q+0, which comes first.
+            for (int k = 0; k < 3; ++k)
+                add6(t + size_t(p[k]) * R, u[k], e[k], e[(k + 3) & 3], f, e[k], e[k + 1]);
+            add6(t + size_t(p[3]) * R, f, e[3], e[0], u[3], e[3], e[2]);
+        } else {
+            for (int k = 0; k < 4; ++k) {
+                const int km = (k + 3) & 3;
+                add3(t + size_t(p[k]) * R, u[k], e[k], e[km]);
+                add3(t + size_t(p[km]) * R, f, e[km], e[k]);
+            }
         }
     }
     return out;

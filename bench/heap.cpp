@@ -1,8 +1,9 @@
-#include "alloc_counter.h"
+#include "heap.h"
 
 #include <malloc.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdlib>
 #include <new>
 
@@ -54,6 +55,20 @@ size_t reset_heap_peak() {
 }
 
 size_t heap_peak_bytes() { return peak_bytes.load(std::memory_order_relaxed); }
+
+// Setting any of these also stops glibc from moving its mmap threshold by
+// itself, which would make a benchmark's result depend on what ran before.
+void use_recycled_memory() {
+    mallopt(M_MMAP_MAX, 0);
+    mallopt(M_TRIM_THRESHOLD, INT_MAX);
+}
+
+void use_fresh_memory() {
+    malloc_trim(0);  // hand back what recycling kept, or it would be reused
+    mallopt(M_MMAP_MAX, 65536);
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+}
 
 }  // namespace dozu::bench
 
