@@ -64,11 +64,12 @@ void use_recycled_memory() {
 }
 
 void use_fresh_memory() {
-    malloc_trim(0);  // hand back what recycling kept, or it would be reused
     mallopt(M_MMAP_MAX, 65536);
     mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     mallopt(M_TRIM_THRESHOLD, 128 * 1024);
 }
+
+void release_free_memory() { malloc_trim(0); }
 
 }  // namespace dozu::bench
 

@@ -16,8 +16,11 @@ size_t heap_peak_bytes();
 // Large blocks come from the heap and go back to it, so a repeated call
 // reuses pages it touched before: no page faults once warm.
 void use_recycled_memory();
-// Every large block is mapped afresh and unmapped when freed, so each call
-// faults in all the pages it touches, as the first call of a process does.
+// Every large block is mapped afresh and unmapped when freed; with
+// release_free_memory() before each call, the call faults in every page it
+// touches, as the first call of a process does.
 void use_fresh_memory();
+// Hands the free pages that the heap keeps back to the system.
+void release_free_memory();
 
 }  // namespace dozu::bench

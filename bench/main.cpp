@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -83,53 +84,62 @@ std::optional<double> ns_per_out_quad(const CollectingReporter& rep, const char*
     return seconds ? std::optional<double>(*seconds * 1e9) : std::nullopt;
 }
 
-// One row per size; returns the dozu time at the comparison size and the
-// OpenSubdiv time there, when they ran.
-std::pair<std::optional<double>, std::optional<double>> print_table(const CollectingReporter& rep,
-                                                                    const char* title, const char* dozu,
-                                                                    const char* osd) {
+struct Column {
+    const char* title;
+    const char* function;
+};
+
+// Nanoseconds per output quad for each size and column, the time of the
+// first column over the last (OpenSubdiv over dozu), and the spread of the
+// first column over the sizes.
+void print_table(const CollectingReporter& rep, const char* title, std::initializer_list<Column> columns) {
     using namespace dozu::bench;
+    const Column& dozu = *columns.begin();
+    const Column& osd = *(columns.end() - 1);
     bool header = false;
     double lo = 0, hi = 0;
     for (int64_t n : kInputQuads) {
-        const auto d = ns_per_out_quad(rep, dozu, n);
-        const auto o = ns_per_out_quad(rep, osd, n);
-        if (!d && !o) continue;
+        const auto d = ns_per_out_quad(rep, dozu.function, n);
+        if (!d) continue;
         if (!header) {
-            std::printf("\n%s\n%10s %12s %18s %18s %10s %14s\n", title, "in quads", "out quads", "dozu ns/out quad",
-                        "OSD ns/out quad", "OSD/dozu", "dozu faults");
+            std::printf("\n%s, ns per output quad\n%10s %10s", title, "in quads", "out quads");
+            for (const Column& c : columns) std::printf(" %16s", c.title);
+            std::printf(" %10s %12s\n", "OSD/dozu", "dozu faults");
             header = true;
         }
-        const auto out = rep.counter(d ? dozu : osd, n, "out_quads");
-        std::printf("%10lld %12.0f", static_cast<long long>(n), out.value_or(0));
-        d ? std::printf(" %18.2f", *d) : std::printf(" %18s", "-");
-        o ? std::printf(" %18.2f", *o) : std::printf(" %18s", "-");
-        d && o ? std::printf(" %10.2f", *o / *d) : std::printf(" %10s", "-");
-        std::printf(" %14.0f\n", rep.counter(dozu, n, "faults").value_or(0));
-        if (d) {
-            lo = lo == 0 ? *d : std::min(lo, *d);
-            hi = std::max(hi, *d);
+        std::printf("%10lld %10.0f", static_cast<long long>(n), rep.counter(dozu.function, n, "out_quads").value_or(0));
+        for (const Column& c : columns) {
+            const auto v = ns_per_out_quad(rep, c.function, n);
+            v ? std::printf(" %16.2f", *v) : std::printf(" %16s", "-");
         }
+        const auto o = ns_per_out_quad(rep, osd.function, n);
+        o ? std::printf(" %10.2f", *o / *d) : std::printf(" %10s", "-");
+        std::printf(" %12.0f\n", rep.counter(dozu.function, n, "faults").value_or(0));
+        lo = lo == 0 ? *d : std::min(lo, *d);
+        hi = std::max(hi, *d);
     }
-    if (lo > 0) std::printf("dozu ns per output quad, slowest size over fastest: %.2f\n", hi / lo);
-    const auto d = ns_per_out_quad(rep, dozu, kRatioQuads);
-    const auto o = ns_per_out_quad(rep, osd, kRatioQuads);
+    if (!header) return;
+    std::printf("%s from %.0f to %.0f ns per output quad over the sizes: slowest / fastest %.2f\n", dozu.title, lo,
+                hi, hi / lo);
+    const auto d = ns_per_out_quad(rep, dozu.function, kRatioQuads);
+    const auto o = ns_per_out_quad(rep, osd.function, kRatioQuads);
     if (d)
-        std::printf("dozu at %lld input quads: %.2f ns per output quad (target <= 25: %s)\n",
+        std::printf("%s at %lld input quads: %.2f ns per output quad (target <= 25: %s)\n", dozu.title,
                     static_cast<long long>(kRatioQuads), *d, verdict(*d <= 25));
     if (d && o)
-        std::printf("OpenSubdiv time / dozu time at %lld input quads: %.2f (target >= 3: %s)\n",
+        std::printf("OpenSubdiv time / %s time at %lld input quads: %.2f (target >= 3: %s)\n", dozu.title,
                     static_cast<long long>(kRatioQuads), *o / *d, verdict(*o / *d >= 3));
-    return {d, o};
 }
 
 void print_summary(const CollectingReporter& rep) {
     using namespace dozu::bench;
     std::printf("\nSummary (medians over repetitions)\n");
-    print_table(rep, "Recycled memory (large blocks reused from call to call)", "BM_subdivide_dozu",
-                "BM_subdivide_opensubdiv");
-    print_table(rep, "Fresh memory (every large block mapped and faulted in anew)", "BM_subdivide_dozu_fresh",
-                "BM_subdivide_opensubdiv_fresh");
+    print_table(rep, "Recycled memory (large blocks reused from call to call)",
+                {{"dozu", "BM_subdivide_dozu"},
+                 {"dozu+copy", "BM_subdivide_dozu_copying"},
+                 {"OpenSubdiv", "BM_subdivide_opensubdiv"}});
+    print_table(rep, "Fresh memory (every large block mapped and faulted in anew)",
+                {{"dozu", "BM_subdivide_dozu_fresh"}, {"OpenSubdiv", "BM_subdivide_opensubdiv_fresh"}});
     std::printf("\n");
     for (const char* who : {"dozu", "opensubdiv"}) {
         const std::string fn = std::string("BM_peak_memory_") + who;

@@ -1,9 +1,9 @@
 #include "mesh/subdivision.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -130,7 +130,7 @@ bool number_by_lists(const std::vector<uint32_t>& idx, uint32_t V, uint32_t firs
     for (size_t s = 0; s < idx.size(); ++s) {
         const uint32_t a = idx[s], b = idx[(s & ~size_t(3)) | ((s + 1) & 3)];
         if (a >= V) throw std::out_of_range("subdivide: quad names a missing vertex");
-        const uint32_t lo = a < b ? a : b, hi = a < b ? b : a;
+        const uint32_t lo = std::min(a, b), hi = std::max(a, b);
         uint32_t n = head[lo];
         for (uint32_t walked = 0; n != kNone && nodes[n].hi != hi; n = nodes[n].next)
             if (++walked > kMaxWalk) return false;
@@ -166,10 +166,8 @@ std::unique_ptr<QuadMesh> subdivide(QuadMesh input) {
     }
     const uint32_t* idx = input.indices.data();
     const float* in = input.vertices.data();
-    // Each edge point's sum is started by the first quad that has the edge,
-    // so the sums need no clearing beforehand.
-    const auto edge_sums = std::make_unique_for_overwrite<float[]>(size_t(N - first_edge) * R);
-    auto edge_sum = [&](uint32_t point) { return edge_sums.get() + size_t(point - first_edge) * R; };
+    std::vector<float> edge_sums(size_t(N - first_edge) * R, 0.0f);
+    auto edge_sum = [&](uint32_t point) { return edge_sums.data() + size_t(point - first_edge) * R; };
     // Within a quad whose four edges differ, each edge point's additions
     // from that quad can be gathered into one read and write of its record;
     // a quad with a repeated edge keeps the plain order.
@@ -179,11 +177,10 @@ std::unique_ptr<QuadMesh> subdivide(QuadMesh input) {
 
     // Topology: quad 4q+k is (u_k, E(u_k,u_k+1), F_q, E(u_k-1,u_k)).
     // With it the first pass: quad 4q+k adds u_k to E(u_k,u_k+1), then to
-    // E(u_k-1,u_k), output quads in order, into sums that start at zero; the
-    // edge points' sums are kept apart. A face point's sum u0+u1+u2+u3
-    // concerns its own quad alone and is formed where it is needed.
+    // E(u_k-1,u_k), output quads in order, into sums that start at zero and
+    // have an array of their own. A face point's sum u0+u1+u2+u3 concerns
+    // its own quad alone and is formed where it is needed.
     out->indices.reserve(16 * Q);
-    uint32_t next_edge = first_edge;  // edges are numbered where first met
     for (uint64_t q = 0; q < Q; ++q) {
         const uint32_t* c = idx + 4 * q;
         const uint32_t* p = edge.data() + 4 * q;
@@ -194,29 +191,23 @@ std::unique_ptr<QuadMesh> subdivide(QuadMesh input) {
 
         const float* u[4];
         float* e[4];
-        bool first_met[4];
         for (int k = 0; k < 4; ++k) {
             u[k] = in + size_t(c[k]) * R;
             e[k] = edge_sum(p[k]);
-            first_met[k] = p[k] == next_edge;
-            next_edge += first_met[k];
         }
-        const Record zero{};
         if (edges_differ(p)) {
             // E(u3,u0) gets u0 from quad 4q+0 before u3 from quad 4q+3.
             for (int k = 0; k < 3; ++k) {
-                Record r = first_met[k] ? zero : load(e[k]);
+                Record r = load(e[k]);
                 add(r, u[k]);
                 add(r, u[k + 1]);
                 store(e[k], r);
             }
-            Record r = first_met[3] ? zero : load(e[3]);
+            Record r = load(e[3]);
             add(r, u[0]);
             add(r, u[3]);
             store(e[3], r);
         } else {
-            for (int k = 0; k < 4; ++k)
-                if (first_met[k]) store(e[k], zero);
             for (int k = 0; k < 4; ++k) {
                 Record r = load(e[k]);
                 add(r, u[k]);
