@@ -1,5 +1,6 @@
 #include "models.h"
 
+#include <cmath>
 #include <map>
 #include <stdexcept>
 
@@ -11,11 +12,14 @@ namespace dozu::bench {
 namespace {
 
 const std::vector<std::string> kHead = {"* ", "S4 ", "R2 ", "= ", "B "};
-// Straight runs, gentle and right-angle turns, and side branches that grow
-// from the middle of the chain.
+// A straight spine with side branches that turn: right-angle turns off the
+// spine, gentle and right-angle turns within a branch. Every turn stays in
+// its branch ("]" restores the spine's heading): the turtle does not
+// renormalise its heading, and a long chain of turns lets it grow without
+// bound until positions overflow.
 const std::vector<std::string> kSegment = {
-    "^ ", "^ ", "Y2 ", "^ ", "[ ", "YC ", "^ ", "^ ", "^ ", "] ", "Y-2 ", "^ ",
-    "^ ", "[ ", "Y-C ", "^ ", "^ ", "] ", "YC ", "^ ", "Y-C ", "^ ",
+    "^ ", "[ ", "YC ", "^ ", "^ ", "Y2 ", "^ ", "^ ", "] ", "^ ", "[ ", "Y-C ", "^ ", "Y-2 ", "^ ", "] ",
+    "^ ", "[ ", "YC ", "^ ", "YC ", "^ ", "] ", "^ ",
 };
 const std::vector<std::string> kTail = {"T "};
 
@@ -45,6 +49,8 @@ QuadMesh run_to_mesh(const std::vector<std::string>& lines) {
     if (!ip.run(lines, messages, int(lines.size())) || !messages.empty())
         throw std::runtime_error("benchmark program gives messages: " +
                                  (messages.empty() ? std::string("fatal") : messages.front().text));
+    for (float f : ip.output_mesh().vertices)
+        if (!std::isfinite(f)) throw std::runtime_error("benchmark program gives a non-finite vertex");
     return ip.output_mesh();
 }
 

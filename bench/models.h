@@ -11,10 +11,11 @@
 namespace dozu::bench {
 
 // Program lines (each code with the blank a button click adds) for a chain
-// with turns and branches of about target_quads quads, closed at both ends.
+// with turning branches of about target_quads quads, closed at both ends.
 std::vector<std::string> chain_program(uint32_t target_quads);
 
-// The output mesh of a run of the lines, which must run without messages.
+// The output mesh of a run of the lines, which must run without messages
+// and give finite records.
 QuadMesh run_to_mesh(const std::vector<std::string>& lines);
 
 // The output mesh of chain_program(target_quads), made once and kept.
