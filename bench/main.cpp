@@ -43,9 +43,9 @@ public:
             return it == r.counters.end() ? 0.0 : it->second.value;
         });
     }
-    std::optional<double> real_ms(const std::string& function, int64_t arg) const {
+    std::optional<double> cpu_ms(const std::string& function, int64_t arg) const {
         return pick(function, arg, [](const Run& r) {
-            return r.GetAdjustedRealTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
+            return r.GetAdjustedCPUTime() * benchmark::GetTimeUnitMultiplier(benchmark::kMillisecond) /
                    benchmark::GetTimeUnitMultiplier(r.time_unit);
         });
     }
@@ -152,7 +152,7 @@ void print_summary(const CollectingReporter& rep) {
                     is_dozu ? " (target <= 2: " : "", is_dozu ? (*peak / *out <= 2 ? "met)" : "MISSED)") : "");
     }
     for (int64_t n : {1000, 10000}) {
-        const auto ms = rep.real_ms("BM_run_program", n);
+        const auto ms = rep.cpu_ms("BM_run_program", n);
         const auto out = rep.counter("BM_run_program", n, "out_quads");
         if (ms && out)
             std::printf("whole run, chain of about %lld quads then D D: %.3f ms, %.0f output quads\n",
