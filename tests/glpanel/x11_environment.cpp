@@ -2,7 +2,9 @@
 // it; nothing depends on a display from outside.
 #include "x11_environment.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <link.h>
 #include <stdlib.h>
 
 #include <QApplication>
@@ -18,9 +20,31 @@ namespace x11test {
 
 namespace {
 
+// Keeps every library loaded so far mapped until the process ends, so that
+// a leak report at exit can still name the module of each frame (the GL
+// driver is otherwise unloaded with the display, and its frames unknown).
+void keep_libraries_loaded() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name && info->dlpi_name[0] == '/')
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+}
+
+// Mesa's GLX and its DRI driver, loaded now and never unloaded: a test that
+// loads and unloads a GL driver would otherwise take them away before the
+// leak report at exit.
+void pin_gl_driver() {
+    dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_NODELETE);
+    dlopen(DOZU_TEST_DRI_DIR "/swrast_dri.so", RTLD_NOW | RTLD_NODELETE);
+}
+
 class X11Environment : public ::testing::Environment {
 public:
     void SetUp() override {
+        pin_gl_driver();
         std::string error;
         const std::string display = server_.Start(error);
         ASSERT_FALSE(display.empty()) << error;
@@ -38,6 +62,7 @@ public:
     }
 
     void TearDown() override {
+        keep_libraries_loaded();
         app_.reset();
         server_.Stop();
         if (!runtime_.empty()) rmdir(runtime_.c_str());
