@@ -1,15 +1,11 @@
 #include "viewer/main_window.h"
 
-#include <GL/gl.h>
-#include <GL/glu.h>
-
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 #include <exception>
 #include <new>
 
@@ -17,6 +13,7 @@
 #include "editor/mesh_export.h"
 #include "glpanel/scrgl.h"
 #include "viewer/debug_mesh.h"
+#include "viewer/scene.h"
 
 namespace dozu {
 
@@ -25,20 +22,7 @@ namespace {
 constexpr int kRefreshMs = 25;
 constexpr int kPanelBotHeight = 227, kPanelBotMinHeight = 96;
 constexpr int kClientWidth = 746, kClientHeight = 515;
-constexpr double kFieldOfView = 55.0, kNear = 0.125, kFar = 100.0;
 constexpr const char* kCaption = "DOZU - 3D model encoder";
-
-const GLfloat kLightPosition[4] = {0, 0, 1, 0};
-const GLfloat kLightDiffuse[4] = {0.8f, 0.8f, 0.8f, 1};
-const GLfloat kLightSpecular[4] = {1, 1, 1, 1};
-const GLfloat kLightAmbient[4] = {0.2f, 0.2f, 0.2f, 1};
-const GLfloat kMaterialSpecular[4] = {1, 1, 1, 1};
-const GLfloat kMaterialShininess = 5.0f;
-const GLfloat kMaterialAmbient[4] = {0.6f, 0.6f, 1.0f, 1.0f};
-const GLfloat kOverlayX[3] = {0.9f, 0.8f, 0.8f};
-const GLfloat kOverlayY[3] = {0.8f, 0.9f, 0.8f};
-const GLfloat kOverlayZ[3] = {0.8f, 0.8f, 0.9f};
-constexpr float kDegreesToRadians = 0.01745329f;
 
 }  // namespace
 
@@ -116,18 +100,7 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::SglPanelGLInit() {
-    glDisable(GL_CULL_FACE);
-    glClearColor(1, 1, 1, 1);
-    glColor4f(0, 0, 0, 1);
-    glPolygonMode(GL_FRONT, GL_LINE);
-    glPolygonMode(GL_BACK, GL_LINE);
-    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
-    glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse);
-    glLightfv(GL_LIGHT0, GL_SPECULAR, kLightSpecular);
-    glLightfv(GL_LIGHT0, GL_AMBIENT, kLightAmbient);
-    glMaterialfv(GL_FRONT, GL_SPECULAR, kMaterialSpecular);
-    glMaterialf(GL_FRONT, GL_SHININESS, kMaterialShininess);
-    glMaterialfv(GL_FRONT, GL_AMBIENT, kMaterialAmbient);
+    scene_init_gl();
     // A context made again (after a driver change, say) keeps the mode shown
     // by the menu's check mark.
     if (MISolid->isChecked()) ApplySolidState();
@@ -154,74 +127,9 @@ void TFormMain::SglPanelGLPaint() {
 
 void TFormMain::RenderScene() {
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
-    glViewport(0, 0, w, h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // A panel without height keeps a finite aspect: nothing is seen anyway.
-    gluPerspective(kFieldOfView, h > 0 ? double(w) / double(h) : double(w), kNear, kFar);
-    glMatrixMode(GL_MODELVIEW);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glColor3f(0, 0, 0);
-
+    scene_begin(w, h);
     if (FrameProgram->TakeChanged()) RunProgram();
-
-    glLoadIdentity();
-    glFrontFace(GL_CW);
-    float t[3];
-    camera_.translation(t);
-    glTranslatef(t[0], t[1], t[2]);
-    GLdouble projection[16];
-    glGetDoublev(GL_PROJECTION_MATRIX, projection);
-    camera_.measure(projection, w, h, turtle_.bounds_radius());
-    camera_.trackball_frame();
-
-    glPushMatrix();
-    const rotation rot = camera_.orientation_rotation();
-    if (rot.apply) glRotatef(rot.degrees, rot.axis[0], rot.axis[1], rot.axis[2]);
-    float m[3];
-    turtle_.bounds_center(m);
-    camera_.recenter(m);
-    glTranslatef(-camera_.view_center[0], -camera_.view_center[1], -camera_.view_center[2]);
-    interpreter_->draw();
-    const float r = turtle_.bounds_radius();
-    glPopMatrix();
-
-    DrawOverlay(r);
-}
-
-void TFormMain::DrawOverlay(float r) {
-    if (!camera_.drag_active) return;
-    const uint8_t button = camera_.drag_button;
-    if (button == kButtonRight || button == kButtonMiddle) {
-        glBegin(GL_LINES);
-        glColor3fv(kOverlayX);
-        glVertex3f(-r, 0, 0);
-        glVertex3f(r, 0, 0);
-        if (button == kButtonRight) {
-            glColor3fv(kOverlayY);
-            glVertex3f(0, -r, 0);
-            glVertex3f(0, r, 0);
-        } else {
-            glColor3fv(kOverlayZ);
-            glVertex3f(0, 0, -r);
-            glVertex3f(0, 0, r);
-        }
-        glEnd();
-        return;
-    }
-    const GLfloat* colours[3] = {kOverlayX, kOverlayY, kOverlayZ};
-    for (int circle = 0; circle < 3; ++circle) {
-        glColor3fv(colours[circle]);
-        glBegin(GL_LINE_STRIP);
-        for (int degrees = 0; degrees <= 360; degrees += 5) {
-            const float a = float(degrees) * kDegreesToRadians;
-            const float s = r * std::sin(a), c = r * std::cos(a);
-            if (circle == 0) glVertex3f(0, s, c);
-            else if (circle == 1) glVertex3f(s, 0, c);
-            else glVertex3f(s, c, 0);
-        }
-        glEnd();
-    }
+    scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, true);
 }
 
 void TFormMain::RefreshGLTimer() { SglPanel->update(); }
@@ -281,21 +189,7 @@ void TFormMain::MISolidClick() {
 }
 
 void TFormMain::ApplySolidState() {
-    if (!SglPanel->GLHandleAllocated()) return;
-    if (MISolid->isChecked()) {
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_NORMALIZE);
-        glEnable(GL_LIGHTING);
-        glEnable(GL_LIGHT0);
-        glPolygonMode(GL_FRONT, GL_FILL);
-    } else {
-        glDisable(GL_LIGHT0);
-        glDisable(GL_LIGHTING);
-        glDisable(GL_NORMALIZE);
-        glDisable(GL_DEPTH_TEST);
-        glPolygonMode(GL_FRONT, GL_LINE);
-    }
-    glPolygonMode(GL_BACK, GL_LINE);
+    if (SglPanel->GLHandleAllocated()) scene_set_solid(MISolid->isChecked());
 }
 
 void TFormMain::MIDebugInMeshClick() {

@@ -71,7 +71,6 @@ public:
 private:
     void RunProgram();
     void ApplySolidState();
-    void DrawOverlay(float r);
     // Runs a file operation with the refresh timer stopped; file errors end
     // in a message box.
     template <typename Operation>
