@@ -22,8 +22,8 @@ using namespace dozu;
 constexpr int kOk = 0, kFatal = 1, kUsage = 2;
 
 const char* const kHelp = R"(usage:
-  dozu-cli run PROGRAM.tpg [--lines N] [--obj OUT.obj] [--input-mesh] [--compiled OUT]
-  dozu-cli run --text PROGRAM.txt [--lines N] [--obj OUT.obj] [--input-mesh]
+  dozu-cli run PROGRAM.tpg [--lines N] [--obj F] [--ply F] [--stl F] [--input-mesh] [--compiled F]
+  dozu-cli run --text PROGRAM.txt [--lines N] [--obj F] [--ply F] [--stl F] [--input-mesh]
   dozu-cli compile PROGRAM.tpg OUT
   dozu-cli --help
 
@@ -38,6 +38,10 @@ run       Loads a program file as the editor's Load does (its command table,
               error: the file then holds what the editor's preview shows.
               Positions and normals are divided by their weights; vertices
               that no quad names are left out and the faces renumbered.
+  --ply F     Writes it as binary little-endian PLY (x y z nx ny nz floats
+              per vertex, faces as lists of 4 indices).
+  --stl F     Writes it as binary STL: each quad as two triangles,
+              counter-clockwise seen from outside, with facet normals.
   --input-mesh  Writes the turtle's own vertex and quad lists instead.
   --compiled F  Also writes the compiled output of the program's steps.
 compile   Writes the compiled output: each step's compiled code followed by
@@ -60,7 +64,7 @@ struct RunOptions {
     std::string program;
     bool text = false;
     std::optional<int> lines;
-    std::string obj;
+    std::string obj, ply, stl;
     bool input_mesh = false;
     std::string compiled;
 };
@@ -92,6 +96,8 @@ RunOptions parse_run(int argc, char** argv) {
         if (a == "--text") o.text = true;
         else if (a == "--lines") o.lines = parse_count(next_value(i, argc, argv));
         else if (a == "--obj") o.obj = next_value(i, argc, argv);
+        else if (a == "--ply") o.ply = next_value(i, argc, argv);
+        else if (a == "--stl") o.stl = next_value(i, argc, argv);
         else if (a == "--input-mesh") o.input_mesh = true;
         else if (a == "--compiled") o.compiled = next_value(i, argc, argv);
         else if (a.size() > 1 && a[0] == '-') throw UsageError{"unknown option " + a};
@@ -138,9 +144,12 @@ int run(const RunOptions& o) {
     for (const Message& m : messages)
         std::fprintf(stderr, "%s:%d: %s\n", o.program.c_str(), m.tag + 1, m.text.c_str());
 
-    if (!o.obj.empty()) {
+    if (!o.obj.empty() || !o.ply.empty() || !o.stl.empty()) {
         const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
-        write_file_atomic(o.obj, encode_obj(compact(view)));
+        const CompactMesh mesh = compact(view);
+        if (!o.obj.empty()) write_mesh_file(o.obj, mesh, MeshFormat::obj);
+        if (!o.ply.empty()) write_mesh_file(o.ply, mesh, MeshFormat::ply);
+        if (!o.stl.empty()) write_mesh_file(o.stl, mesh, MeshFormat::stl);
     }
     if (!o.compiled.empty()) program.SaveProgram(o.compiled, true);
     return ok ? kOk : kFatal;

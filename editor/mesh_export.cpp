@@ -1,8 +1,13 @@
 #include "editor/mesh_export.h"
 
+#include <algorithm>
+#include <bit>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
+#include "editor/file_io.h"
 #include "mesh/quad_mesh.h"
 #include "turtle/turtle.h"
 
@@ -79,6 +84,89 @@ std::string encode_obj(const CompactMesh& mesh) {
         out.append(buf, size_t(n));
     }
     return out;
+}
+
+namespace {
+
+// Little-endian binary fields.
+void put_u32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
+}
+void put_u16(std::string& out, uint16_t v) {
+    out.push_back(char(v & 0xFF));
+    out.push_back(char(v >> 8));
+}
+void put_f32(std::string& out, float v) { put_u32(out, std::bit_cast<uint32_t>(v)); }
+
+}  // namespace
+
+std::string encode_ply(const CompactMesh& mesh) {
+    const size_t vertices = mesh.positions.size() / 3, faces = mesh.quads.size() / 4;
+    std::string out = "ply\nformat binary_little_endian 1.0\ncomment written by dozu\n";
+    out += "element vertex " + std::to_string(vertices) + "\n";
+    for (const char* p : {"x", "y", "z", "nx", "ny", "nz"}) out += std::string("property float ") + p + "\n";
+    out += "element face " + std::to_string(faces) + "\n";
+    out += "property list uchar uint vertex_indices\nend_header\n";
+    out.reserve(out.size() + vertices * 24 + faces * 17);
+    for (size_t v = 0; v < vertices; ++v) {
+        for (int i = 0; i < 3; ++i) put_f32(out, mesh.positions[3 * v + size_t(i)]);
+        for (int i = 0; i < 3; ++i) put_f32(out, mesh.normals[3 * v + size_t(i)]);
+    }
+    for (size_t f = 0; f < faces; ++f) {
+        out.push_back(char(4));
+        for (int k = 0; k < 4; ++k) put_u32(out, mesh.quads[4 * f + size_t(k)]);
+    }
+    return out;
+}
+
+std::string encode_stl(const CompactMesh& mesh) {
+    const size_t faces = mesh.quads.size() / 4;
+    std::string out(80, '\0');
+    const char title[] = "binary STL written by dozu";
+    std::memcpy(out.data(), title, sizeof title - 1);
+    put_u32(out, uint32_t(2 * faces));
+    out.reserve(out.size() + faces * 2 * 50);
+    auto corner = [&](uint32_t v) { return &mesh.positions[3 * size_t(v)]; };
+    auto triangle = [&](uint32_t a, uint32_t b, uint32_t c) {
+        const float *p = corner(a), *q = corner(b), *r = corner(c);
+        const double u[3] = {double(q[0]) - p[0], double(q[1]) - p[1], double(q[2]) - p[2]};
+        const double w[3] = {double(r[0]) - p[0], double(r[1]) - p[1], double(r[2]) - p[2]};
+        double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+        const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+        for (double& x : n) x = len > 0 && std::isfinite(len) ? x / len : 0.0;
+        for (double x : n) put_f32(out, float(x));
+        for (const float* v : {p, q, r})
+            for (int i = 0; i < 3; ++i) put_f32(out, v[i]);
+        put_u16(out, 0);
+    };
+    // The quads run clockwise seen from outside: the triangles take them
+    // backwards.
+    for (size_t f = 0; f < faces; ++f) {
+        const uint32_t* q = &mesh.quads[4 * f];
+        triangle(q[0], q[3], q[2]);
+        triangle(q[0], q[2], q[1]);
+    }
+    return out;
+}
+
+bool mesh_format_of(const std::string& path, MeshFormat& format) {
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (ext == "obj") format = MeshFormat::obj;
+    else if (ext == "ply") format = MeshFormat::ply;
+    else if (ext == "stl") format = MeshFormat::stl;
+    else return false;
+    return true;
+}
+
+void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format) {
+    switch (format) {
+        case MeshFormat::obj: write_file_atomic(path, encode_obj(mesh)); break;
+        case MeshFormat::ply: write_file_atomic(path, encode_ply(mesh)); break;
+        case MeshFormat::stl: write_file_atomic(path, encode_stl(mesh)); break;
+    }
 }
 
 }  // namespace dozu

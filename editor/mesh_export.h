@@ -40,5 +40,17 @@ CompactMesh compact(const MeshView& view);
 // Wavefront OBJ: v lines, vn lines, then f a//a b//b c//c d//d (1-based);
 // every float printed so that it reads back as the same single value.
 std::string encode_obj(const CompactMesh& mesh);
+// Binary little-endian PLY: x y z nx ny nz floats per vertex, each face a
+// list of 4 indices.
+std::string encode_ply(const CompactMesh& mesh);
+// Binary STL: each quad as two triangles split along its first diagonal,
+// counter-clockwise seen from outside, facet normals from the positions.
+std::string encode_stl(const CompactMesh& mesh);
+
+enum class MeshFormat { obj, ply, stl };
+// By the file name's extension, in any letter case; false for another one.
+bool mesh_format_of(const std::string& path, MeshFormat& format);
+// Encodes and writes atomically; throws FileError.
+void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format);
 
 }  // namespace dozu

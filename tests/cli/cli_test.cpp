@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "editor/program_file.h"
+#include "stl_reader.h"
 #include "temp_dir.h"
 
 using namespace dozu::testing;
@@ -190,3 +191,48 @@ TEST_P(Examples, RunCleanlyToClosedSurfaces) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cli, Examples, ::testing::Values("tube", "chain", "branch", "blob", "closed"));
+
+namespace {
+
+// What the assimp tool, a reader nobody here wrote, finds in a mesh file:
+// (vertices, faces), raw or after its default post-processing (which joins
+// identical vertices and splits quads into triangles).
+std::pair<long, long> assimp_counts(const TempDir& dir, const std::string& file, bool raw = true) {
+    const std::string cmd =
+        "assimp info '" + file + "'" + (raw ? " --raw" : "") + " > '" + (dir / "assimp.txt") + "' 2>&1";
+    if (std::system(cmd.c_str()) != 0) return {-1, -1};
+    long vertices = -1, faces = -1;
+    for (const auto& line : split_lines(read_text(dir / "assimp.txt"))) {
+        std::sscanf(line.c_str(), "Vertices: %ld", &vertices);
+        std::sscanf(line.c_str(), "Faces: %ld", &faces);
+    }
+    return {vertices, faces};
+}
+
+}  // namespace
+
+TEST(Cli, ExportsReadBackWithAssimp) {
+    TempDir dir;
+    const Result r = cli(dir, "run '" DOZU_EXAMPLES "/blob.tpg' --obj b.obj --ply b.ply --stl b.stl");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string obj = read_text(dir / "b.obj");
+    const long vertices = long(count_prefix(obj, "v ")), quads = long(count_prefix(obj, "f "));
+    ASSERT_GT(quads, 0);
+    // Its OBJ reader makes a vertex per face corner, then joins them.
+    EXPECT_EQ(assimp_counts(dir, dir / "b.obj"), std::make_pair(4 * quads, quads));
+    EXPECT_EQ(assimp_counts(dir, dir / "b.obj", false), std::make_pair(vertices, 2 * quads));
+    EXPECT_EQ(assimp_counts(dir, dir / "b.ply"), std::make_pair(vertices, quads));
+    EXPECT_EQ(assimp_counts(dir, dir / "b.stl"), std::make_pair(6 * quads, 2 * quads));
+
+    const std::vector<StlFacet> facets = read_stl(read_text(dir / "b.stl"));
+    ASSERT_EQ(long(facets.size()), 2 * quads);
+    EXPECT_TRUE(watertight(facets));
+    EXPECT_GT(signed_volume(facets), 0.0);
+
+    // The input mesh too, and a failed write leaves the old file.
+    write_text(dir / "keep.ply", "old");
+    std::filesystem::create_directory(dir / "d.stl");
+    EXPECT_EQ(cli(dir, "run '" DOZU_EXAMPLES "/tube.tpg' --input-mesh --ply keep.ply --stl d.stl").status, 2);
+    EXPECT_EQ(read_text(dir / "keep.ply").substr(0, 3), "ply");  // written before the failing one
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "d.stl"));
+}

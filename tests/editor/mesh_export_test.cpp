@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <map>
+#include <utility>
 
 #include "editor/mesh_export.h"
 #include "mesh/quad_mesh.h"
+#include "stl_reader.h"
 #include "turtle/turtle.h"
 
 using namespace dozu;
@@ -66,4 +71,87 @@ TEST(MeshExport, InputMeshView) {
     EXPECT_EQ(c.quads.size(), 24u);
     EXPECT_EQ(c.positions[2], 1.5f);
     EXPECT_EQ(c.normals[0], 1.0f);
+}
+
+namespace {
+
+// A closed cube: six quads, clockwise seen from outside like the turtle's.
+CompactMesh cube() {
+    CompactMesh c;
+    for (int i = 0; i < 8; ++i) {
+        const float p[3] = {float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)};
+        c.positions.insert(c.positions.end(), p, p + 3);
+        c.normals.insert(c.normals.end(), {0, 0, 1});
+    }
+    // Counter-clockwise from outside, then reversed to the turtle's winding.
+    const uint32_t ccw[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& q : ccw) c.quads.insert(c.quads.end(), {q[3], q[2], q[1], q[0]});
+    return c;
+}
+
+uint32_t u32(const std::string& s, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, s.data() + at, 4);
+    return v;
+}
+
+float f32(const std::string& s, size_t at) {
+    float v;
+    std::memcpy(&v, s.data() + at, 4);
+    return v;
+}
+
+}  // namespace
+
+TEST(MeshExport, Ply) {
+    const CompactMesh c = cube();
+    const std::string ply = encode_ply(c);
+    const size_t body = ply.find("end_header\n") + 11;
+    ASSERT_NE(body, std::string::npos + 11);
+    const std::string header = ply.substr(0, body);
+    EXPECT_EQ(header.rfind("ply\nformat binary_little_endian 1.0\n", 0), 0u);
+    EXPECT_NE(header.find("element vertex 8\n"), std::string::npos);
+    EXPECT_NE(header.find("element face 6\n"), std::string::npos);
+    EXPECT_NE(header.find("property list uchar uint vertex_indices\n"), std::string::npos);
+    ASSERT_EQ(ply.size(), body + 8 * 24 + 6 * 17);
+    EXPECT_EQ(f32(ply, body + 24 * 7), 1.0f);   // x of vertex 7
+    EXPECT_EQ(f32(ply, body + 24 * 7 + 20), 1.0f);  // its nz
+    const size_t faces = body + 8 * 24;
+    EXPECT_EQ(ply[faces], 4);
+    EXPECT_EQ(u32(ply, faces + 1), c.quads[0]);
+    EXPECT_EQ(u32(ply, faces + 13), c.quads[3]);
+}
+
+TEST(MeshExport, StlIsWatertightAndFacesOutward) {
+    const std::string stl = encode_stl(cube());
+    EXPECT_NE(stl.rfind("solid", 0), 0u);
+    const std::vector<dozu::testing::StlFacet> facets = dozu::testing::read_stl(stl);
+    ASSERT_EQ(facets.size(), 12u);
+    for (const dozu::testing::StlFacet& f : facets) {
+        EXPECT_EQ(f.attributes, 0u);
+        // The facet normal is of unit length and points away from the centre.
+        float out = 0, len = 0;
+        for (size_t i = 0; i < 3; ++i) {
+            const float centre = (f.corners[0][i] + f.corners[1][i] + f.corners[2][i]) / 3 - 0.5f;
+            out += f.normal[i] * centre;
+            len += f.normal[i] * f.normal[i];
+        }
+        EXPECT_GT(out, 0.0f);
+        EXPECT_FLOAT_EQ(len, 1.0f);
+    }
+    EXPECT_TRUE(dozu::testing::watertight(facets));
+    EXPECT_NEAR(dozu::testing::signed_volume(facets), 1.0, 1e-9);
+}
+
+TEST(MeshExport, FormatByExtension) {
+    MeshFormat f = MeshFormat::obj;
+    EXPECT_TRUE(mesh_format_of("a/b.PLY", f));
+    EXPECT_EQ(f, MeshFormat::ply);
+    EXPECT_TRUE(mesh_format_of("x.stl", f));
+    EXPECT_EQ(f, MeshFormat::stl);
+    EXPECT_TRUE(mesh_format_of("x.y.Obj", f));
+    EXPECT_EQ(f, MeshFormat::obj);
+    EXPECT_FALSE(mesh_format_of("x.tpg", f));
+    EXPECT_FALSE(mesh_format_of("dir.obj/x", f));
+    EXPECT_FALSE(mesh_format_of("noext", f));
 }
