@@ -1,6 +1,8 @@
 #include "viewer/main_window.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
@@ -68,6 +70,17 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     MISave = file->addAction("&Save", this, &TFormMain::MISaveClick);
     file->addSeparator();
     MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
+    MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
+
+    SDExportMesh = new QFileDialog(this);
+    SDExportMesh->setObjectName("SDExportMesh");
+    SDExportMesh->setAcceptMode(QFileDialog::AcceptSave);
+    SDExportMesh->setNameFilters(
+        {"Wavefront OBJ (*.obj)", "PLY, binary (*.ply)", "STL, binary (*.stl)"});
+    SDExportMesh->setDefaultSuffix("obj");
+    connect(SDExportMesh, &QFileDialog::filterSelected, SDExportMesh, [this](const QString& filter) {
+        SDExportMesh->setDefaultSuffix(filter.section("*.", 1).section(')', 0, 0));
+    });
     QMenu* view = menuBar()->addMenu("&View");
     MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
     view->addSeparator();
@@ -179,6 +192,21 @@ void TFormMain::MISaveClick() {
 
 void TFormMain::MISaveCompiledClick() {
     FileOperation([this] { FrameProgram->SaveProgram(true); });
+}
+
+void TFormMain::MIExportMeshClick() {
+    FileOperation([this] {
+        if (SDExportMesh->exec() == QDialog::Accepted && !SDExportMesh->selectedFiles().isEmpty())
+            ExportMeshTo(SDExportMesh->selectedFiles().front());
+    });
+}
+
+void TFormMain::ExportMeshTo(const QString& path) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    MeshFormat format;
+    if (!mesh_format_of(file, format))
+        throw FileError("cannot export \"" + file + "\": the name must end in .obj, .ply or .stl");
+    write_mesh_file(file, compact(output_mesh_view(interpreter_->output_mesh())), format);
 }
 
 void TFormMain::MIResetCamClick() { camera_.reset(); }

@@ -13,6 +13,7 @@
 #include "viewer/camera.h"
 
 class QAction;
+class QFileDialog;
 class QTimer;
 
 namespace dozu {
@@ -34,6 +35,7 @@ public:
     QAction* MILoad;
     QAction* MISave;
     QAction* MISaveCompiled;
+    QAction* MIExportMesh;
     QAction* MIResetCam;
     QAction* MISolid;
     QAction* MIDebugInMesh;
@@ -59,6 +61,7 @@ public:
     void MILoadClick();
     void MISaveClick();
     void MISaveCompiledClick();
+    void MIExportMeshClick();
     void MIResetCamClick();
     void MISolidClick();
     void MIDebugInMeshClick();
@@ -67,6 +70,11 @@ public:
     // Loads a program file as "&Load" does, without the dialog; a file that
     // cannot be loaded is reported in a message box. True when loaded.
     bool LoadFile(const QString& path);
+    // Writes the output mesh of the latest run, in the format of the file
+    // name's extension (.obj, .ply or .stl); throws FileError.
+    void ExportMeshTo(const QString& path);
+
+    QFileDialog* SDExportMesh;
 
 private:
     void RunProgram();

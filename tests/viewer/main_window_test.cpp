@@ -4,7 +4,9 @@
 #include <GL/gl.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -12,7 +14,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "editor/file_io.h"
 #include "glpanel/scrgl.h"
+#include "temp_dir.h"
 #include "viewer/debug_mesh.h"
 #include "viewer/main_window.h"
 #include "x11_environment.h"
@@ -171,4 +175,29 @@ TEST_F(MainWindow, FailedLoadShowsAMessageAndKeepsRefreshing) {
     EXPECT_TRUE(shown.contains("p.tpg")) << shown.toStdString();
     EXPECT_TRUE(form.RefreshGL->isActive());
     EXPECT_EQ(form.FrameProgram->LBCode->count(), 1);
+}
+
+TEST_F(MainWindow, ExportsTheOutputMeshByExtension) {
+    for (int tag : {1, 6, 4, 2, 13, 17, 14}) click(tag);
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.Interpreter().output_mesh().index_count() == 40u; }));
+    auto* file_menu = qobject_cast<QMenu*>(form.MISaveCompiled->parent());
+    ASSERT_NE(file_menu, nullptr);
+    const QList<QAction*> items = file_menu->actions();
+    ASSERT_GT(items.indexOf(form.MIExportMesh), items.indexOf(form.MISaveCompiled));
+    EXPECT_EQ(form.MIExportMesh->text(), "&Export Mesh...");
+
+    const dozu::testing::TempDir temp;
+    const QString dir = QString::fromStdString(temp.path().string());
+    form.ExportMeshTo(dir + "/m.OBJ");
+    form.ExportMeshTo(dir + "/m.ply");
+    form.ExportMeshTo(dir + "/m.stl");
+    QFile obj(dir + "/m.OBJ"), ply(dir + "/m.ply"), stl(dir + "/m.stl");
+    ASSERT_TRUE(obj.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(ply.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(stl.open(QIODevice::ReadOnly));
+    EXPECT_EQ(obj.readAll().count("\nf "), 10);
+    EXPECT_TRUE(ply.readAll().startsWith("ply\n"));
+    EXPECT_EQ(stl.size(), 84 + 20 * 50);
+    EXPECT_THROW(form.ExportMeshTo(dir + "/m.txt"), FileError);
+    EXPECT_FALSE(QFile::exists(dir + "/m.txt"));
 }

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the build into a scratch prefix and checks what the desktop gets:
+# both programs, a valid menu entry that opens program files, and a MIME
+# package that the desktop's own database tool accepts and reads as *.tpg.
+set -euo pipefail
+build_dir=$1
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build_dir" --prefix "$prefix" > /dev/null
+test -x "$prefix/bin/dozu"
+test -x "$prefix/bin/dozu-cli"
+"$prefix/bin/dozu-cli" --help | grep -q "compile PROGRAM.tpg OUT"
+
+desktop="$prefix/share/applications/dozu.desktop"
+desktop-file-validate "$desktop"
+grep -qx 'Exec=dozu %f' "$desktop"
+grep -qx 'MimeType=application/x-dozu-program;' "$desktop"
+test -f "$prefix/share/icons/hicolor/scalable/apps/dozu.svg"
+
+update-mime-database "$prefix/share/mime"
+grep -q 'application/x-dozu-program:\*\.tpg' "$prefix/share/mime/globs2"
+echo "installed and checked in $prefix"
