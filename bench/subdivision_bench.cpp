@@ -4,6 +4,8 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,58 +25,71 @@ size_t mesh_bytes(const std::vector<float>& vertices, const std::vector<uint32_t
     return vertices.size() * sizeof(float) + indices.size() * sizeof(uint32_t);
 }
 
+size_t quad_count(const std::unique_ptr<QuadMesh>& m) { return m->index_count() / 4; }
+size_t quad_count(const RefinedMesh& m) { return m.indices.size() / 4; }
+
 long minor_faults() {
     rusage r;
     getrusage(RUSAGE_SELF, &r);
     return r.ru_minflt;
 }
 
-void set_counters(benchmark::State& state, const QuadMesh& in, size_t out_quads, long faults) {
-    state.counters["faults"] = benchmark::Counter(double(faults), benchmark::Counter::kAvgIterations);
+// Calls per timed batch: a small mesh is refined many times between two
+// readings of the clock, whose cost (over a microsecond here) would weigh on
+// a single call.
+size_t batch_size(const QuadMesh& in) {
+    return std::max<size_t>(1, size_t(kBatchQuads) / std::max<size_t>(1, in.index_count() / 4));
+}
+
+void set_counters(benchmark::State& state, const QuadMesh& in, size_t batch, size_t out_quads, long faults) {
+    const double calls = double(state.iterations()) * double(batch);
+    state.counters["faults"] = double(faults) / calls;
     state.counters["in_quads"] = double(in.index_count() / 4);
     state.counters["out_quads"] = double(out_quads);
     // Seconds per output quad, shown as e.g. "12.3ns".
-    state.counters[kTimePerOutQuad] = benchmark::Counter(
-        double(out_quads), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters[kTimePerOutQuad] =
+        benchmark::Counter(double(out_quads * batch),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// dozu's own time: the caller hands its mesh over (the copy is made while
-// the clock is stopped). With fresh memory, each call starts from a heap
-// without free pages.
-void time_dozu(benchmark::State& state, bool fresh) {
+// Each timed batch refines inputs made while the clock was stopped; each
+// output is released as the next call begins, as a caller replacing its
+// mesh does. With fresh memory, each batch starts from a heap without free
+// pages.
+template <typename Input, typename Refine>
+void time_batches(benchmark::State& state, bool fresh, Input input, Refine refine) {
     const QuadMesh& in = chain_model(uint32_t(state.range(0)));
+    const size_t batch = batch_size(in);
+    std::vector<decltype(input(in))> inputs;
     size_t out_quads = 0;
-    long paused_faults = 0;  // the copy's, not the call's
+    long paused_faults = 0;
     const long faults = minor_faults();
     for (auto _ : state) {
         state.PauseTiming();
         const long before = minor_faults();
-        QuadMesh copy = in;
+        inputs.assign(batch, input(in));
         if (fresh) release_free_memory();
         paused_faults += minor_faults() - before;
         state.ResumeTiming();
-        auto out = subdivide(std::move(copy));
-        benchmark::DoNotOptimize(out->vertex_data());
-        out_quads = out->index_count() / 4;
+        for (auto& i : inputs) {
+            const auto out = refine(std::move(i));
+            out_quads = quad_count(out);
+            benchmark::DoNotOptimize(out_quads);
+        }
     }
-    set_counters(state, in, out_quads, minor_faults() - faults - paused_faults);
+    set_counters(state, in, batch, out_quads, minor_faults() - faults - paused_faults);
+}
+
+// dozu's own time: the caller hands its mesh over (the copy is made while
+// the clock is stopped).
+void time_dozu(benchmark::State& state, bool fresh) {
+    time_batches(state, fresh, [](const QuadMesh& in) { return in; },
+                 [](QuadMesh&& m) { return subdivide(std::move(m)); });
 }
 
 void time_opensubdiv(benchmark::State& state, bool fresh) {
-    const QuadMesh& in = chain_model(uint32_t(state.range(0)));
-    size_t out_quads = 0;
-    const long faults = minor_faults();
-    for (auto _ : state) {
-        if (fresh) {
-            state.PauseTiming();
-            release_free_memory();
-            state.ResumeTiming();
-        }
-        RefinedMesh out = opensubdiv_refine(in);
-        benchmark::DoNotOptimize(out.vertices.data());
-        out_quads = out.indices.size() / 4;
-    }
-    set_counters(state, in, out_quads, minor_faults() - faults);
+    time_batches(state, fresh, [](const QuadMesh& in) { return &in; },
+                 [](const QuadMesh* m) { return opensubdiv_refine(*m); });
 }
 
 void BM_subdivide_dozu(benchmark::State& state) {
@@ -86,15 +101,8 @@ void BM_subdivide_dozu(benchmark::State& state) {
 // a copy, which is part of the time.
 void BM_subdivide_dozu_copying(benchmark::State& state) {
     use_recycled_memory();
-    const QuadMesh& in = chain_model(uint32_t(state.range(0)));
-    size_t out_quads = 0;
-    const long faults = minor_faults();
-    for (auto _ : state) {
-        auto out = subdivide(in);
-        benchmark::DoNotOptimize(out->vertex_data());
-        out_quads = out->index_count() / 4;
-    }
-    set_counters(state, in, out_quads, minor_faults() - faults);
+    time_batches(state, false, [](const QuadMesh& in) { return &in; },
+                 [](const QuadMesh* m) { return subdivide(*m); });
 }
 
 void BM_subdivide_opensubdiv(benchmark::State& state) {
