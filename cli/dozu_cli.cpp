@@ -15,15 +15,23 @@
 #include "interpreter/interpreter.h"
 #include "turtle/turtle.h"
 
+#ifdef DOZU_CLI_PNG
+#include "cli/offscreen_gl.h"
+#include "cli/picture.h"
+#endif
+
 namespace {
 
 using namespace dozu;
 
 constexpr int kOk = 0, kFatal = 1, kUsage = 2;
+constexpr int kMaxSide = 4096;
 
 const char* const kHelp = R"(usage:
   dozu-cli run PROGRAM.tpg [--lines N] [--obj F] [--ply F] [--stl F] [--input-mesh] [--compiled F]
+                           [--png F [--size WxH] [--solid]]
   dozu-cli run --text PROGRAM.txt [--lines N] [--obj F] [--ply F] [--stl F] [--input-mesh]
+                                  [--png F [--size WxH] [--solid]]
   dozu-cli compile PROGRAM.tpg OUT
   dozu-cli --help
 
@@ -42,8 +50,17 @@ run       Loads a program file as the editor's Load does (its command table,
               per vertex, faces as lists of 4 indices).
   --stl F     Writes it as binary STL: each quad as two triangles,
               counter-clockwise seen from outside, with facet normals.
-  --input-mesh  Writes the turtle's own vertex and quad lists instead.
+  --input-mesh  Writes the turtle's own vertex and quad lists instead to
+              the --obj, --ply and --stl files.
   --compiled F  Also writes the compiled output of the program's steps.
+  --png F     Draws the output mesh as a PNG picture, as the editor's 3D
+              view shows it when it opens: a black wireframe on white, 55
+              degree perspective, the camera at its reset orientation, the
+              model centred on its bounds. Drawn off-screen through EGL: no
+              X server is needed. Written also after a fatal error.
+  --size WxH  The picture's size in pixels, each side 1 to 4096 (default
+              746x288, the editor's view).
+  --solid     Draws the lit solid of "Solid Graphics Output" instead.
 compile   Writes the compiled output: each step's compiled code followed by
           the byte 0xFF.
 
@@ -53,7 +70,8 @@ file as PROGRAM:warning: step byte B at offset O skipped, before them.
 Files are written atomically: a failed write leaves an existing file as it was.
 
 Exit status: 0 when the run had no fatal error, 1 when it had one, 2 for a
-usage or file error, which prints one line that says what is wrong.
+usage or file error or a picture that could not be drawn, which prints one
+line that says what is wrong.
 )";
 
 struct UsageError {
@@ -67,6 +85,9 @@ struct RunOptions {
     std::string obj, ply, stl;
     bool input_mesh = false;
     std::string compiled;
+    std::string png;
+    std::optional<std::pair<int, int>> size;
+    bool solid = false;
 };
 
 int fail(const std::string& text) {
@@ -89,6 +110,25 @@ int parse_count(const std::string& s) {
     return int(v);
 }
 
+// WxH, each side a decimal count from 1 to the largest picture side.
+std::pair<int, int> parse_size(const std::string& s) {
+    const auto side = [](const std::string& digits, int& value) {
+        if (digits.empty() || digits.size() > 4) return false;
+        value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return false;
+            value = value * 10 + (c - '0');
+        }
+        return value >= 1 && value <= kMaxSide;
+    };
+    const size_t x = s.find('x');
+    int w = 0, h = 0;
+    if (x == std::string::npos || !side(s.substr(0, x), w) || !side(s.substr(x + 1), h))
+        throw UsageError{"--size needs WIDTHxHEIGHT, each from 1 to " + std::to_string(kMaxSide) + ", not \"" + s +
+                         "\""};
+    return {w, h};
+}
+
 RunOptions parse_run(int argc, char** argv) {
     RunOptions o;
     for (int i = 2; i < argc; ++i) {
@@ -100,12 +140,19 @@ RunOptions parse_run(int argc, char** argv) {
         else if (a == "--stl") o.stl = next_value(i, argc, argv);
         else if (a == "--input-mesh") o.input_mesh = true;
         else if (a == "--compiled") o.compiled = next_value(i, argc, argv);
+        else if (a == "--png") o.png = next_value(i, argc, argv);
+        else if (a == "--size") o.size = parse_size(next_value(i, argc, argv));
+        else if (a == "--solid") o.solid = true;
         else if (a.size() > 1 && a[0] == '-') throw UsageError{"unknown option " + a};
         else if (o.program.empty()) o.program = a;
         else throw UsageError{"more than one program: " + o.program + " and " + a};
     }
     if (o.program.empty()) throw UsageError{"run needs a program file"};
     if (o.text && !o.compiled.empty()) throw UsageError{"--compiled needs a .tpg program, not --text"};
+    if (o.png.empty() && (o.size || o.solid)) throw UsageError{"--size and --solid need --png"};
+#ifndef DOZU_CLI_PNG
+    if (!o.png.empty()) throw UsageError{"this dozu-cli was built without --png (EGL or libpng was missing)"};
+#endif
     return o;
 }
 
@@ -152,6 +199,12 @@ int run(const RunOptions& o) {
         if (!o.stl.empty()) write_mesh_file(o.stl, mesh, MeshFormat::stl);
     }
     if (!o.compiled.empty()) program.SaveProgram(o.compiled, true);
+#ifdef DOZU_CLI_PNG
+    if (!o.png.empty()) {
+        const auto [w, h] = o.size.value_or(std::pair{kPictureWidth, kPictureHeight});
+        write_file_atomic(o.png, render_png(t, interp.output_mesh(), w, h, o.solid));
+    }
+#endif
     return ok ? kOk : kFatal;
 }
 
@@ -180,7 +233,13 @@ int main(int argc, char** argv) {
         return fail(e.text + "; try dozu-cli --help");
     } catch (const FileError& e) {
         return fail(e.what());
+#ifdef DOZU_CLI_PNG
+    } catch (const GLError& e) {
+        return fail("cannot draw the picture: " + std::string(e.what()));
+#endif
     } catch (const std::bad_alloc&) {
         return fail("out of memory");
+    } catch (const std::exception& e) {
+        return fail(e.what());
     }
 }
