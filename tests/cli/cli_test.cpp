@@ -190,7 +190,19 @@ TEST_P(Examples, RunCleanlyToClosedSurfaces) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cli, Examples, ::testing::Values("tube", "chain", "branch", "blob", "closed"));
+// Every program in examples/, so that a new one is checked too.
+std::vector<std::string> example_names() {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(DOZU_EXAMPLES, error))
+        if (entry.path().extension() == ".tpg") names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, Examples, ::testing::ValuesIn(example_names()));
+
+TEST(Cli, ExamplesAreFound) { EXPECT_GE(example_names().size(), 14u); }
 
 namespace {
 

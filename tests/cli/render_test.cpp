@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -245,4 +246,30 @@ TEST(Render, FailuresLeaveTheOldFile) {
     // A good run replaces the file.
     ASSERT_EQ(cli(dir, "run --text elbow.txt --png keep.png --size 8x8").status, 0);
     EXPECT_EQ(decode(dir / "keep.png").width, 8);
+}
+
+TEST(Render, GalleryScriptDrawsEveryExampleAndPrintsTheReadmeTable) {
+    TempDir dir;
+    const std::string cmd = "DOZU_CLI='" DOZU_CLI "' DOZU_GALLERY='" + (dir / "gallery") +
+                            "' env -u DISPLAY '" DOZU_EXAMPLES "/render-gallery' > '" + (dir / "table.md") + "' 2>'" +
+                            (dir / "stderr") + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << read_text(dir / "stderr");
+    EXPECT_EQ(read_text(dir / "stderr"), "");
+    const std::string readme = read_text(DOZU_EXAMPLES "/../README.md");
+    std::istringstream table(read_text(dir / "table.md"));
+    size_t rows = 0;
+    for (std::string line; std::getline(table, line);) {
+        EXPECT_NE(readme.find(line + "\n"), std::string::npos) << "README lacks the row " << line;
+        if (line.rfind("| `", 0) != 0) continue;
+        const std::string name = line.substr(3, line.find('`', 3) - 3);
+        ++rows;
+        for (const std::string& picture : {name + ".png", name + "-solid.png"}) {
+            const Picture p = decode(dir / "gallery/" + picture);
+            EXPECT_EQ(p.width, 746) << picture;
+            EXPECT_EQ(p.height, 288) << picture;
+            EXPECT_FALSE(all_white(p)) << picture;
+        }
+    }
+    EXPECT_EQ(rows, size_t(std::distance(std::filesystem::directory_iterator(dir / "gallery"), {})) / 2);
+    EXPECT_GE(rows, 14u);
 }
