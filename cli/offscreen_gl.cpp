@@ -89,7 +89,8 @@ struct OffscreenGL::Egl {
 
 OffscreenGL::OffscreenGL(int width, int height) : egl_(std::make_unique<Egl>()), width_(width), height_(height) {
     if (!has_extension(eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS), "EGL_MESA_platform_surfaceless"))
-        throw GLError("EGL has no surfaceless platform (EGL_MESA_platform_surfaceless); is Mesa's libegl-mesa0 installed?");
+        throw GLError("EGL has no surfaceless platform (EGL_MESA_platform_surfaceless); "
+                      "is Mesa's libegl-mesa0 installed?");
     const auto get_platform_display =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!get_platform_display) fail("EGL has no eglGetPlatformDisplayEXT");

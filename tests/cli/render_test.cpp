@@ -198,7 +198,8 @@ TEST(Render, NothingToDrawGivesAWhitePicture) {
 TEST(Render, SizeLimitsAndUsageErrors) {
     TempDir dir;
     write_text(dir / "elbow.txt", kElbow);
-    for (const auto& [size, w, h] : {std::tuple{"1x1", 1, 1}, std::tuple{"4096x2", 4096, 2}, std::tuple{"2x4096", 2, 4096}}) {
+    for (const auto& [size, w, h] :
+         {std::tuple{"1x1", 1, 1}, std::tuple{"4096x2", 4096, 2}, std::tuple{"2x4096", 2, 4096}}) {
         SCOPED_TRACE(size);
         ASSERT_EQ(cli(dir, std::string("run --text elbow.txt --png s.png --size ") + size).status, 0);
         const Picture p = decode(dir / "s.png");
