@@ -189,6 +189,13 @@ void turtle::go() {
             default: axis[i] = s.up[i]; break;
         }
     }
+    // Rounding leaves side a little off unit length; an axis that is not
+    // unit scales both vectors with every turn, and the error compounds
+    // until a model of a few dozen turns collapses or overflows. The unit
+    // axis keeps the lengths.
+    const float axis_length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
+    if (axis_length > 0)
+        for (float& x : axis) x /= axis_length;
     const float h = theta * 0.5f;
     const float c = float(std::cos(double(h)));
     const float sn = float(std::sin(double(h)));

@@ -325,3 +325,25 @@ TEST(Turtle, GoBeforeFirstNamesMissingVertices) {
     t.bot();  // wraps below 0: the interpreter drops such faces
     EXPECT_EQ(t.indices.back(), 0xFFFFFFFCu);
 }
+
+TEST(Turtle, LongZigZagsKeepUnitDirections) {
+    // Rounding must not compound from turn to turn: a model of hundreds of
+    // turns neither collapses nor overflows.
+    for (float angle : {kQuarterTurn, 2 * 3.14159274f / 24}) {
+        turtle t = first_cell();
+        for (int i = 0; i < 400; ++i) {
+            t.add_angle(i % 2 ? -angle : angle);
+            t.go();
+        }
+        const float* h = t.state.heading;
+        const float* u = t.state.up;
+        EXPECT_NEAR(std::sqrt(h[0] * h[0] + h[1] * h[1] + h[2] * h[2]), 1.0f, 1e-4);
+        EXPECT_NEAR(std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]), 1.0f, 1e-4);
+        EXPECT_NEAR(h[0] * u[0] + h[1] * u[1] + h[2] * u[2], 0.0f, 1e-4);
+        // The last ring is still a square of half-width r around the axis.
+        const vertex* ring = &t.vertices[t.vertices.size() - 4];
+        float d[3];
+        for (int i = 0; i < 3; ++i) d[i] = ring[0].position[i] - ring[2].position[i];
+        EXPECT_NEAR(std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]), 2 * kRadius * std::sqrt(2.0f), 1e-4);
+    }
+}
