@@ -135,9 +135,7 @@ void print_summary(const CollectingReporter& rep) {
     using namespace dozu::bench;
     std::printf("\nSummary (medians over repetitions)\n");
     print_table(rep, "Recycled memory (large blocks reused from call to call)",
-                {{"dozu", "BM_subdivide_dozu"},
-                 {"dozu+copy", "BM_subdivide_dozu_copying"},
-                 {"OpenSubdiv", "BM_subdivide_opensubdiv"}});
+                {{"dozu", "BM_subdivide_dozu"}, {"OpenSubdiv", "BM_subdivide_opensubdiv"}});
     print_table(rep, "Fresh memory (every large block mapped and faulted in anew)",
                 {{"dozu", "BM_subdivide_dozu_fresh"}, {"OpenSubdiv", "BM_subdivide_opensubdiv_fresh"}});
     std::printf("\n");

@@ -80,11 +80,10 @@ void time_batches(benchmark::State& state, bool fresh, Input input, Refine refin
     set_counters(state, in, batch, out_quads, minor_faults() - faults - paused_faults);
 }
 
-// dozu's own time: the caller hands its mesh over (the copy is made while
-// the clock is stopped).
+// As the interpreter calls it: the caller keeps its mesh.
 void time_dozu(benchmark::State& state, bool fresh) {
-    time_batches(state, fresh, [](const QuadMesh& in) { return in; },
-                 [](QuadMesh&& m) { return subdivide(std::move(m)); });
+    time_batches(state, fresh, [](const QuadMesh& in) { return &in; },
+                 [](const QuadMesh* m) { return subdivide(*m); });
 }
 
 void time_opensubdiv(benchmark::State& state, bool fresh) {
@@ -95,14 +94,6 @@ void time_opensubdiv(benchmark::State& state, bool fresh) {
 void BM_subdivide_dozu(benchmark::State& state) {
     use_recycled_memory();
     time_dozu(state, false);
-}
-
-// As the interpreter calls it: the caller keeps its mesh and subdivide gets
-// a copy, which is part of the time.
-void BM_subdivide_dozu_copying(benchmark::State& state) {
-    use_recycled_memory();
-    time_batches(state, false, [](const QuadMesh& in) { return &in; },
-                 [](const QuadMesh* m) { return subdivide(*m); });
 }
 
 void BM_subdivide_opensubdiv(benchmark::State& state) {
@@ -120,9 +111,8 @@ void BM_subdivide_opensubdiv_fresh(benchmark::State& state) {
     time_opensubdiv(state, true);
 }
 
-// Heap bytes that one level adds at its worst (the input copy that the
-// interpreter's call makes, the working data and the output), against the
-// output mesh's own size.
+// Heap bytes that one level adds at its worst (the working data and the
+// output), against the output mesh's own size.
 template <typename Refine>
 void measure_peak(benchmark::State& state, Refine refine) {
     const QuadMesh& in = chain_model(uint32_t(state.range(0)));
@@ -182,7 +172,6 @@ void ratio_size(benchmark::internal::Benchmark* b) {
 }  // namespace
 
 BENCHMARK(BM_subdivide_dozu)->Apply(input_sizes);
-BENCHMARK(BM_subdivide_dozu_copying)->Apply(input_sizes);
 BENCHMARK(BM_subdivide_opensubdiv)->Apply(input_sizes);
 BENCHMARK(BM_subdivide_dozu_fresh)->Apply(input_sizes);
 BENCHMARK(BM_subdivide_opensubdiv_fresh)->Apply(input_sizes);

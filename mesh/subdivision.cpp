@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -62,7 +63,7 @@ inline void add6(float* t, const float* a, const float* b, const float* c, const
 // by their lower vertex in one counting pass, so time and memory stay linear
 // in the mesh size; a vertex stamp finds repeats of an edge within a group.
 // The first slot of each edge, in slot order, numbers it.
-std::vector<uint32_t> number_by_groups(const std::vector<uint32_t>& idx, uint32_t V, uint32_t first_index,
+std::vector<uint32_t> number_by_groups(std::span<const uint32_t> idx, uint32_t V, uint32_t first_index,
                                        uint32_t& next_index) {
     const size_t slots = idx.size();
     auto corner = [&](size_t s, int step) { return idx[(s & ~size_t(3)) | ((s + step) & 3)]; };
@@ -116,7 +117,7 @@ std::vector<uint32_t> number_by_groups(const std::vector<uint32_t>& idx, uint32_
 // walks its lower end's list. A list is as long as that vertex's number of
 // higher neighbours, so a list that grows past kMaxWalk gives up (false)
 // before the walks could make the time quadratic.
-bool number_by_lists(const std::vector<uint32_t>& idx, uint32_t V, uint32_t first_index,
+bool number_by_lists(std::span<const uint32_t> idx, uint32_t V, uint32_t first_index,
                      std::vector<uint32_t>& edge, uint32_t& next_index) {
     constexpr uint32_t kMaxWalk = 64;
     struct Node {
@@ -147,7 +148,7 @@ bool number_by_lists(const std::vector<uint32_t>& idx, uint32_t V, uint32_t firs
 
 }  // namespace
 
-std::unique_ptr<QuadMesh> subdivide(QuadMesh input) {
+std::unique_ptr<QuadMesh> subdivide(const QuadMesh& input) {
     auto out = std::make_unique<QuadMesh>();
     const uint32_t V = input.vertex_count();
     const size_t slots = input.indices.size() & ~size_t(3);
@@ -155,14 +156,15 @@ std::unique_ptr<QuadMesh> subdivide(QuadMesh input) {
     // N <= V + Q + 4Q, all of it a 32-bit index.
     if (uint64_t(V) + 5 * Q > std::numeric_limits<uint32_t>::max())
         throw std::length_error("subdivide: mesh too large for 32-bit indices");
-    input.indices.resize(slots);
+    // Whole quads only.
+    const std::span<const uint32_t> quads(input.indices.data(), slots);
 
     uint32_t N = 0;
     const uint32_t first_edge = V + uint32_t(Q);
     std::vector<uint32_t> edge;
-    if (!number_by_lists(input.indices, V, first_edge, edge, N)) {
+    if (!number_by_lists(quads, V, first_edge, edge, N)) {
         edge = std::vector<uint32_t>();
-        edge = number_by_groups(input.indices, V, first_edge, N);
+        edge = number_by_groups(quads, V, first_edge, N);
     }
     const uint32_t* idx = input.indices.data();
     const float* in = input.vertices.data();

@@ -14,7 +14,8 @@ namespace dozu {
 // points in the order their edges are first met (quads in order, edges
 // (0,1) (1,2) (2,3) (3,0) within a quad). Every index must be below V;
 // throws std::out_of_range otherwise, std::length_error when the result
-// would not fit 32-bit indices.
-std::unique_ptr<QuadMesh> subdivide(QuadMesh input);
+// would not fit 32-bit indices. The input is left as it is, so a failed
+// call loses nothing.
+std::unique_ptr<QuadMesh> subdivide(const QuadMesh& input);
 
 }  // namespace dozu
