@@ -126,6 +126,10 @@ void TFormMain::RunProgram() {
         interpreter_->run(lines, FrameProgram->messages, count);
     } catch (const std::bad_alloc&) {
         FrameProgram->messages = {{"fatal error: out of memory", 0}};
+    } catch (const std::exception& e) {
+        // Nothing else is expected; the paint must still release the lock
+        // and show that the run failed.
+        FrameProgram->messages = {{std::string("fatal error: ") + e.what(), 0}};
     }
     FrameProgram->UnlockProgram();
     FrameProgram->ShowMessages();

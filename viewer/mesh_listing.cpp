@@ -57,7 +57,7 @@ long long MeshListing::jump_target(const std::string& text) {
     if (text.empty()) return -1;
     char* end = nullptr;
     const long long v = std::strtoll(text.c_str(), &end, 10);
-    if (*end != '\0' || v < 0) return -1;
+    if (*end != '\0' || v < 0 || v > 0xFFFFFFFFLL) return -1;
     return v * kLinesPerVertex;
 }
 

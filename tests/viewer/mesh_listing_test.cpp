@@ -56,4 +56,6 @@ TEST(MeshListing, JumpTarget) {
     EXPECT_EQ(MeshListing::jump_target(""), -1);
     EXPECT_EQ(MeshListing::jump_target("x"), -1);
     EXPECT_EQ(MeshListing::jump_target("4294967295"), 4294967295LL * 7);
+    EXPECT_EQ(MeshListing::jump_target("4294967296"), -1);
+    EXPECT_EQ(MeshListing::jump_target("99999999999999999999"), -1);
 }
