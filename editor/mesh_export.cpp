@@ -161,12 +161,16 @@ bool mesh_format_of(const std::string& path, MeshFormat& format) {
     return true;
 }
 
-void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format) {
+void write_mesh(ByteSink& sink, const CompactMesh& mesh, MeshFormat format) {
     switch (format) {
-        case MeshFormat::obj: write_file_atomic(path, encode_obj(mesh)); break;
-        case MeshFormat::ply: write_file_atomic(path, encode_ply(mesh)); break;
-        case MeshFormat::stl: write_file_atomic(path, encode_stl(mesh)); break;
+        case MeshFormat::obj: sink.write(encode_obj(mesh)); break;
+        case MeshFormat::ply: sink.write(encode_ply(mesh)); break;
+        case MeshFormat::stl: sink.write(encode_stl(mesh)); break;
     }
+}
+
+void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format) {
+    write_file(path, [&](ByteSink& sink) { write_mesh(sink, mesh, format); });
 }
 
 }  // namespace dozu

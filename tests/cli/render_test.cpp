@@ -175,6 +175,12 @@ TEST(Render, SolidIsLitAndFilled) {
     EXPECT_GT(bluish, ink * 9 / 10);
     EXPECT_GT(shaded, 0);
     EXPECT_TRUE(solid.white(0, 0) && solid.white(745, 287));
+
+    // The same picture down a pipe.
+    const std::string piped = "cd '" + dir.path().string() + "' && env -u DISPLAY '" DOZU_CLI
+                              "' run --text elbow.txt --png - --solid | cat > piped.png";
+    ASSERT_EQ(std::system(piped.c_str()), 0);
+    EXPECT_EQ(read_bytes(dir / "piped.png"), read_bytes(dir / "solid.png"));
 }
 
 TEST(Render, NothingToDrawGivesAWhitePicture) {
