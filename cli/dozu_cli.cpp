@@ -59,8 +59,10 @@ std::vector<uint8_t> read_input(const std::string& path, size_t max_size) {
 }
 
 void write_output(const std::string& path, const FillSink& fill) {
-    if (path == kStdin) write_descriptor(1, "standard output", fill);
-    else write_file(path, fill);
+    if (path == kStdin)
+        write_descriptor(1, "standard output", fill);
+    else
+        write_file(path, fill);
 }
 
 // A diagnostic without a line number.
@@ -138,11 +140,10 @@ struct RunOptions {
 };
 
 CLI::App* add_run(CLI::App& app, RunOptions& o) {
-    CLI::App* run = app.add_subcommand(
-        "run",
-        "Loads a program file as the editor's Load does (its command table,\n"
-        "then its steps replayed as button clicks) and runs the interpreter\n"
-        "over all its lines.");
+    CLI::App* run = app.add_subcommand("run",
+                                       "Loads a program file as the editor's Load does (its command table,\n"
+                                       "then its steps replayed as button clicks) and runs the interpreter\n"
+                                       "over all its lines.");
     run->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
     run->add_flag("--text", o.text,
                   "The program is plain text instead: one program line per text\n"
@@ -289,7 +290,8 @@ int main(int argc, char** argv) {
     try {
         if (argc > 1 && argv[1][0] != '-') {
             const std::string name = argv[1];
-            if (std::none_of(commands.begin(), commands.end(), [&](const auto& c) { return c.first->check_name(name); }))
+            if (std::none_of(commands.begin(), commands.end(),
+                             [&](const auto& c) { return c.first->check_name(name); }))
                 throw UsageError{"unknown command " + name};
             help = "dozu-cli " + name + " --help";
         }

@@ -5,11 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <memory>
 
 namespace dozu {
@@ -173,8 +173,7 @@ std::vector<uint8_t> read_file(const std::string& path, size_t max_size) {
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) fail("cannot read", path, errno);
     if (!S_ISREG(st.st_mode)) throw FileError(quoted(path) + " is not a regular file");
-    if (uint64_t(st.st_size) > max_size)
-        throw FileError(quoted(path) + " is larger than " + size_text(max_size));
+    if (uint64_t(st.st_size) > max_size) throw FileError(quoted(path) + " is larger than " + size_text(max_size));
     return read_descriptor(fd.get(), path, max_size);
 }
 

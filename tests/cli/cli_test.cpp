@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -27,13 +27,15 @@ struct Result {
     std::string out, err;
 };
 
-void write_text(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void write_text(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 // Runs a bash script (with pipefail) inside directory cwd, its output and
 // errors captured.
 Result shell(const TempDir& dir, const std::string& script, const std::string& cwd = "") {
-    write_text(dir / "script.sh", "set -o pipefail\ncd '" + (cwd.empty() ? dir.path().string() : cwd) + "'\n" +
-                                      script + "\n");
+    write_text(dir / "script.sh",
+               "set -o pipefail\ncd '" + (cwd.empty() ? dir.path().string() : cwd) + "'\n" + script + "\n");
     const std::string cmd =
         "bash '" + (dir / "script.sh") + "' >'" + (dir / "stdout") + "' 2>'" + (dir / "stderr") + "'";
     const int raw = std::system(cmd.c_str());
@@ -178,7 +180,10 @@ TEST(Cli, RunWritesCompiledAndWarnsAboutStrayBytes) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "p.tpg: warning: step byte 0 at offset 427 skipped\n");
     EXPECT_EQ(read_text(dir / "p.out"),
-              "turtle:init_stack_frame\xFF" "turtle:grow_s\xFF" "turtle:grow_r\xFF" "turtle:first\xFF"
+              "turtle:init_stack_frame\xFF"
+              "turtle:grow_s\xFF"
+              "turtle:grow_r\xFF"
+              "turtle:first\xFF"
               "turtle:go\xFF");
 
     // A failed write is a file error and leaves what was there.
