@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,11 +71,26 @@ void warn(const std::string& program, const std::string& text) {
     std::fprintf(stderr, "%s: warning: %s\n", program_name(program).c_str(), text.c_str());
 }
 
-// Outputs that name standard output: at most one, or their bytes would mix.
-void check_one_stdout(const std::vector<std::pair<std::string, std::string>>& outputs) {
+// An option's value; empty when the option is not given.
+using Value = std::optional<std::string>;
+
+CLI::Option* add_value(CLI::App* app, const std::string& name, Value& value, const std::string& help,
+                       const std::string& type) {
+    return app
+        ->add_option_function<std::string>(
+            name, [&value](const std::string& v) { value = v; }, help)
+        ->type_name(type);
+}
+
+// Output files: each given a name, at most one of them standard output, or
+// their bytes would mix.
+void check_outputs(const std::vector<std::pair<std::string, const Value*>>& outputs) {
     std::vector<std::string> to_stdout;
-    for (const auto& [option, path] : outputs)
-        if (path == kStdin) to_stdout.push_back(option);
+    for (const auto& [option, path] : outputs) {
+        if (!*path) continue;
+        if ((*path)->empty()) throw UsageError{option + " needs a file name"};
+        if (**path == kStdin) to_stdout.push_back(option);
+    }
     if (to_stdout.size() > 1)
         throw UsageError{to_stdout[0] + " and " + to_stdout[1] + " both write to standard output"};
 }
@@ -130,12 +146,10 @@ const MeshOutput kMeshOutputs[] = {
 struct RunOptions {
     std::string program;
     bool text = false;
-    std::string lines;
-    std::vector<std::string> meshes = std::vector<std::string>(std::size(kMeshOutputs));
+    Value lines;
+    std::vector<Value> meshes = std::vector<Value>(std::size(kMeshOutputs));
     bool input_mesh = false;
-    std::string compiled;
-    std::string png;
-    std::string size;
+    Value compiled, png, size;
     bool solid = false;
 };
 
@@ -148,28 +162,27 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
     run->add_flag("--text", o.text,
                   "The program is plain text instead: one program line per text\n"
                   "line, each given the trailing blank that a button click adds.");
-    run->add_option("--lines", o.lines,
-                    "Runs only the first N lines, as trace mode does with line N-1\n"
-                    "selected (0 runs nothing and gives the start hints).")
-        ->type_name("N");
+    add_value(run, "--lines", o.lines,
+              "Runs only the first N lines, as trace mode does with line N-1\n"
+              "selected (0 runs nothing and gives the start hints).",
+              "N");
     for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
-        run->add_option(kMeshOutputs[i].option, o.meshes[i], kMeshOutputs[i].help)->type_name("FILE");
+        add_value(run, kMeshOutputs[i].option, o.meshes[i], kMeshOutputs[i].help, "FILE");
     run->add_flag("--input-mesh", o.input_mesh,
                   "Writes the turtle's own vertex and quad lists instead of the\n"
                   "output mesh to the mesh files.");
-    run->add_option("--compiled", o.compiled, "Also writes the compiled output of the program's steps.")
-        ->type_name("FILE");
-    run->add_option("--png", o.png,
-                    "Draws the output mesh as a PNG picture, as the editor's 3D view\n"
-                    "shows it when it opens: a black wireframe on white, 55 degree\n"
-                    "perspective, the camera at its reset orientation, the model\n"
-                    "centred on its bounds. Drawn off-screen through EGL: no X server\n"
-                    "is needed. Written also after a fatal error.")
-        ->type_name("FILE");
-    run->add_option("--size", o.size,
-                    "The picture's size in pixels, each side 1 to 4096 (default\n"
-                    "746x288, the editor's view).")
-        ->type_name("WxH");
+    add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the program's steps.", "FILE");
+    add_value(run, "--png", o.png,
+              "Draws the output mesh as a PNG picture, as the editor's 3D view\n"
+              "shows it when it opens: a black wireframe on white, 55 degree\n"
+              "perspective, the camera at its reset orientation, the model\n"
+              "centred on its bounds. Drawn off-screen through EGL: no X server\n"
+              "is needed. Written also after a fatal error.",
+              "FILE");
+    add_value(run, "--size", o.size,
+              "The picture's size in pixels, each side 1 to 4096 (default\n"
+              "746x288, the editor's view).",
+              "WxH");
     run->add_flag("--solid", o.solid, "Draws the lit solid of \"Solid Graphics Output\" instead.");
     return run;
 }
@@ -189,16 +202,16 @@ std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes) {
 }
 
 int run(const RunOptions& o) {
-    const int line_limit = o.lines.empty() ? -1 : parse_count(o.lines);
-    const std::pair<int, int> size = o.size.empty() ? std::pair{0, 0} : parse_size(o.size);
-    if (o.text && !o.compiled.empty()) throw UsageError{"--compiled needs a .tpg program, not --text"};
-    if (o.png.empty() && (!o.size.empty() || o.solid)) throw UsageError{"--size and --solid need --png"};
+    const int line_limit = o.lines ? parse_count(*o.lines) : -1;
+    const std::pair<int, int> size = o.size ? parse_size(*o.size) : std::pair{0, 0};
+    if (o.text && o.compiled) throw UsageError{"--compiled needs a .tpg program, not --text"};
+    if (!o.png && (o.size || o.solid)) throw UsageError{"--size and --solid need --png"};
 #ifndef DOZU_CLI_PNG
-    if (!o.png.empty()) throw UsageError{"this dozu-cli was built without --png (EGL or libpng was missing)"};
+    if (o.png) throw UsageError{"this dozu-cli was built without --png (EGL or libpng was missing)"};
 #endif
-    std::vector<std::pair<std::string, std::string>> outputs = {{"--compiled", o.compiled}, {"--png", o.png}};
-    for (size_t i = 0; i < std::size(kMeshOutputs); ++i) outputs.push_back({kMeshOutputs[i].option, o.meshes[i]});
-    check_one_stdout(outputs);
+    std::vector<std::pair<std::string, const Value*>> outputs = {{"--compiled", &o.compiled}, {"--png", &o.png}};
+    for (size_t i = 0; i < std::size(kMeshOutputs); ++i) outputs.push_back({kMeshOutputs[i].option, &o.meshes[i]});
+    check_outputs(outputs);
 
     Program program;
     std::vector<std::string> lines;
@@ -220,22 +233,23 @@ int run(const RunOptions& o) {
     for (const Message& m : messages)
         std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
 
-    if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const std::string& f) { return !f.empty(); })) {
+    if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
         const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
         const CompactMesh mesh = compact(view);
         for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
-            if (!o.meshes[i].empty())
-                write_output(o.meshes[i], [&](ByteSink& sink) { write_mesh(sink, mesh, kMeshOutputs[i].format); });
+            if (o.meshes[i])
+                write_output(*o.meshes[i],
+                             [&](ByteSink& sink) { write_mesh(sink, mesh, kMeshOutputs[i].format); });
     }
-    if (!o.compiled.empty()) {
+    if (o.compiled) {
         const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
-        write_output(o.compiled, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
+        write_output(*o.compiled, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
     }
 #ifdef DOZU_CLI_PNG
-    if (!o.png.empty()) {
-        const auto [w, h] = o.size.empty() ? std::pair{kPictureWidth, kPictureHeight} : size;
+    if (o.png) {
+        const auto [w, h] = o.size ? size : std::pair{kPictureWidth, kPictureHeight};
         const std::vector<uint8_t> png = render_png(t, interp.output_mesh(), w, h, o.solid);
-        write_output(o.png, [&](ByteSink& sink) { sink.write(png.data(), png.size()); });
+        write_output(*o.png, [&](ByteSink& sink) { sink.write(png.data(), png.size()); });
     }
 #endif
     return ok ? kOk : kFatal;
@@ -256,6 +270,7 @@ CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
 }
 
 int compile(const CompileOptions& o) {
+    if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
     Program program;
     for (const SkippedStep& s : program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)))
         warn(o.program,

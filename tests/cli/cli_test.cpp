@@ -114,7 +114,8 @@ TEST(Cli, UsageAndFileErrorsSayWhatIsWrong) {
     for (const std::string args :
          {"", "frobnicate", "run", "run a.tpg b.tpg", "run a.tpg --lines", "run a.tpg --lines -1",
           "run a.tpg --lines x", "run a.tpg --bogus", "compile a.tpg", "run --text a.txt --compiled c",
-          "run missing.tpg", "compile missing.tpg out", "run . --obj x.obj"}) {
+          "run missing.tpg", "compile missing.tpg out", "run . --obj x.obj", "run a.tpg --obj ''",
+          "compile a.tpg ''"}) {
         SCOPED_TRACE(args);
         const Result r = cli(dir, args);
         EXPECT_EQ(r.status, 2);

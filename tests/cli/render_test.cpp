@@ -231,7 +231,7 @@ TEST(Render, SizeLimitsAndUsageErrors) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "p.png"));
 
-    const std::string help = "cd '" + dir.path().string() + "' && '" DOZU_CLI "' --help > help.txt";
+    const std::string help = "cd '" + dir.path().string() + "' && '" DOZU_CLI "' run --help > help.txt";
     ASSERT_EQ(std::system(help.c_str()), 0);
     for (const char* word : {"--png", "--size WxH", "--solid", "746x288", "4096"})
         EXPECT_NE(read_text(dir / "help.txt").find(word), std::string::npos) << word;
