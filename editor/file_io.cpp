@@ -53,6 +53,7 @@ public:
     DescriptorSink(int fd, const std::string& name) : fd_(fd), name_(name), buffer_(new char[kSize]) {}
     using ByteSink::write;
     void write(const void* data, size_t size) override {
+        if (size == 0) return;
         const char* p = static_cast<const char*>(data);
         if (used_ + size > kSize) {
             flush();
