@@ -201,6 +201,25 @@ TEST(Cli, FatalRunStillWritesThePreview) {
     EXPECT_EQ(count_prefix(read_text(dir / "out.obj"), "f "), 5u * 4);
 }
 
+TEST(Cli, TimeLimitStopsARunAtTheLineBeingRun) {
+    // Each "X" extrudes every output vertex: 30,000 of them after 30,000
+    // steps would take a minute.
+    TempDir dir;
+    std::string text = "*\nS4\nR2\n=\n";
+    for (int i = 0; i < 30000; ++i) text += "^\n";
+    for (int i = 0; i < 30000; ++i) text += "X\n";
+    write_text(dir / "p.txt", text);
+    const Result r = cli(dir, "run --text p.txt --time-limit 0.5 --obj out.obj");
+    EXPECT_EQ(r.status, 1);
+    int line = 0;
+    char rest[64] = {};
+    ASSERT_EQ(std::sscanf(r.err.c_str(), "p.txt:%d: %63[^\n]", &line, rest), 2) << r.err;
+    EXPECT_EQ(std::string(rest), "fatal error: time limit reached");
+    EXPECT_GE(line, 5);
+    EXPECT_LE(line, 60004);
+    EXPECT_EQ(cli(dir, "run --text p.txt --time-limit 0").status, 2);
+}
+
 TEST(Cli, RunWritesCompiledAndWarnsAboutStrayBytes) {
     TempDir dir;
     std::vector<uint8_t> bytes = dozu::encode_program_file(dozu::CommandTable(), {1, 6, 4, 2, 0, 17});
