@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <memory>
 
+#include "mesh/prefault.h"
+
 namespace dozu {
 
 template <typename T>
@@ -19,6 +21,7 @@ public:
             capacity_ = 0;
             data_ = std::make_unique_for_overwrite<T[]>(n ? n : 1);
             capacity_ = n;
+            prefault(data_.get(), n * sizeof(T));
         }
         return data_.get();
     }

@@ -1,5 +1,6 @@
 #include "mesh/subdivision.h"
 
+#include "mesh/prefault.h"
 #include "mesh/scratch_array.h"
 
 #include <algorithm>
@@ -22,6 +23,15 @@ constexpr size_t kPollMask = 0x3FFF;
 struct Entry {
     uint32_t a, b;
 };
+
+// Empties v and makes room for n elements; new storage is mapped in at once.
+template <typename T>
+void reserve_prefaulted(std::vector<T>& v, size_t n) {
+    v.clear();
+    if (v.capacity() >= n) return;
+    v.reserve(n);
+    prefault(v.data(), v.capacity() * sizeof(T));
+}
 
 }  // namespace
 
@@ -212,8 +222,7 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
     // have an array of their own. A face point's sum u0+u1+u2+u3 concerns
     // its own quad alone and is formed where it is needed.
     out->display_ready = false;
-    out->indices.clear();
-    out->indices.reserve(16 * Q);
+    reserve_prefaulted(out->indices, 16 * Q);
     for (uint64_t q = 0; q < Q; ++q) {
         if ((q & kPollMask) == 0) check_stop(stop);
         const uint32_t* c = idx + 4 * q;
@@ -257,6 +266,7 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
     // corner, itself and its opposite corner (first-pass sums), output quads
     // in order and corners in order, into records that start at zero. Only
     // the order of the additions into each one record matters.
+    reserve_prefaulted(out->vertices, size_t(N) * R);
     out->vertices.assign(size_t(N) * R, 0.0f);
     float* t = out->vertices.data();
     for (uint64_t q = 0; q < Q; ++q) {
