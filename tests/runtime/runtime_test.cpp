@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -31,7 +32,7 @@ struct Decoded {
 
 std::vector<uint32_t> bits_of(const float* f, size_t n) {
     std::vector<uint32_t> b(n);
-    std::memcpy(b.data(), f, n * sizeof(float));
+    if (n) std::memcpy(b.data(), f, n * sizeof(float));
     return b;
 }
 
@@ -135,14 +136,6 @@ TEST(Runtime, RandomProgramsDecodeAsTheInterpreterRunsThem) {
     for (int i = 0; i < 3000; ++i) {
         const std::vector<std::string> lines = random_program(rng);
         expect_same(lines, i % 3 == 0 ? 0u : uint32_t(rng()));
-        {
-            static int ok = 0, verts = 0, sub = 0, big = 0; static size_t maxv = 0;
-            const Decoded c = by_core(lines, 0);
-            ok += c.status == 0; verts += !c.float_bits.empty(); maxv = std::max(maxv, c.float_bits.size()/6);
-            for (auto& l : lines) if (l == "D ") { ++sub; break; }
-            big += c.float_bits.size() / 6 > 1000;
-            if (i == 2999) printf("ok %d verts %d sub %d big %d max %zu\n", ok, verts, sub, big, maxv);
-        }
         if (HasFatalFailure()) return;
     }
 }
@@ -179,6 +172,56 @@ TEST(Runtime, EdgeProgramsDecodeAsTheInterpreterRunsThem) {
         {"* ", "S4 ", "R2 ", "= ", "R"},          // a parameter never ended
     };
     for (const auto& lines : programs) expect_same(lines, 12345);
+}
+
+// An allocator that refuses from its nth allocation on and counts the
+// blocks it has out.
+struct FailingAllocator {
+    int allowed;
+    int live = 0;
+    dozu_allocator alloc{
+        [](void* user, size_t bytes) -> void* {
+            auto* self = static_cast<FailingAllocator*>(user);
+            if (self->allowed-- <= 0) return nullptr;
+            ++self->live;
+            return std::malloc(bytes);
+        },
+        [](void* user, void* block) {
+            --static_cast<FailingAllocator*>(user)->live;
+            std::free(block);
+        },
+        this};
+};
+
+// Every allocation refused in turn: a refused subdivision keeps the mesh as
+// it was before it and says so, any other refusal leaves an empty mesh;
+// nothing leaks either way.
+TEST(Runtime, RefusedMemoryLosesNothingAndLeaksNothing) {
+    const std::vector<std::string> lines = {"* ", "S4 ", "R2 ", "= ", "^ ", "[ ", "YC ", "^ ", "] ", "^ ",
+                                            "T ", "X ", "D ", "D "};
+    const Decoded whole = by_core(lines, 5);
+    bool refused_subdivision = false;
+    for (int allowed = 0;; ++allowed) {
+        FailingAllocator fa{allowed};
+        const Decoded rt = by_runtime(joined(lines), 5, &fa.alloc);
+        EXPECT_EQ(fa.live, 0) << allowed;
+        if (rt.status == DOZU_OK) {
+            EXPECT_EQ(rt.float_bits, whole.float_bits);
+            break;
+        }
+        if (rt.status == DOZU_ERROR_MEMORY) {
+            EXPECT_TRUE(rt.float_bits.empty() && rt.indices.empty()) << allowed;
+            continue;
+        }
+        ASSERT_EQ(rt.status, DOZU_ERROR_FATAL) << allowed;
+        ASSERT_EQ(rt.messages.back().text, "fatal error: mesh too large to subdivide");
+        const int line = rt.messages.back().tag;
+        const Decoded before = by_core({lines.begin(), lines.begin() + line}, 5);
+        EXPECT_EQ(rt.float_bits, before.float_bits) << allowed;
+        EXPECT_EQ(rt.indices, before.indices) << allowed;
+        refused_subdivision = true;
+    }
+    EXPECT_TRUE(refused_subdivision);
 }
 
 // The parameter value as x86's extended precision forms it, by the
