@@ -11,6 +11,7 @@
 
 #include "editor/file_io.h"
 #include "editor/mesh_export.h"
+#include "editor/packed_program.h"
 #include "editor/program.h"
 #include "interpreter/interpreter.h"
 #include "turtle/turtle.h"
@@ -33,6 +34,8 @@ const char* const kHelp = R"(usage:
   dozu-cli run --text PROGRAM.txt [--lines N] [--obj F] [--ply F] [--stl F] [--input-mesh]
                                   [--png F [--size WxH] [--solid]]
   dozu-cli compile PROGRAM.tpg OUT
+  dozu-cli pack PROGRAM.tpg [--c OUT.h]
+  dozu-cli pack --text PROGRAM.txt [--c OUT.h]
   dozu-cli --help
 
 run       Loads a program file as the editor's Load does (its command table,
@@ -63,6 +66,13 @@ run       Loads a program file as the editor's Load does (its command table,
   --solid     Draws the lit solid of "Solid Graphics Output" instead.
 compile   Writes the compiled output: each step's compiled code followed by
           the byte 0xFF.
+pack      Writes the program for the C runtime (runtime/dozu_runtime.h) as
+          a C header: its lines joined in the constant dozu_model_NAME (NAME
+          the program file's name) and its length in dozu_model_NAME_length.
+          To standard output, or with --c to the file OUT.h. --text reads
+          plain text as run does. A line that does not end at its only
+          blank gets a warning: the runtime ends a line at every blank, so
+          it numbers the messages of that line and later ones otherwise.
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
 counts from 1), in the order of the run; a skipped step byte of a program
@@ -216,6 +226,48 @@ int compile(int argc, char** argv) {
     return kOk;
 }
 
+int pack(int argc, char** argv) {
+    std::string path, out;
+    bool text = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--text")
+            text = true;
+        else if (a == "--c")
+            out = next_value(i, argc, argv);
+        else if (a.size() > 1 && a[0] == '-')
+            throw UsageError{"unknown option " + a};
+        else if (path.empty())
+            path = a;
+        else
+            throw UsageError{"more than one program: " + path + " and " + a};
+    }
+    if (path.empty()) throw UsageError{"pack needs a program file"};
+    std::vector<std::string> lines;
+    if (text) {
+        lines = text_program_lines(path);
+    } else {
+        Program program;
+        for (const SkippedStep& s : program.LoadProgram(path))
+            std::fprintf(stderr, "%s:warning: step byte %u at offset %zu skipped\n", path.c_str(),
+                         unsigned(s.byte), s.offset);
+        lines = program.lines();
+    }
+    for (const int line : runtime_line_mismatches(lines))
+        std::fprintf(stderr,
+                     "%s:%d: warning: the line does not end at its only blank; the runtime numbers it and later "
+                     "lines otherwise\n",
+                     path.c_str(), line + 1);
+    const std::string header = encode_packed_program(packed_name(path), lines);
+    if (out.empty()) {
+        if (std::fwrite(header.data(), 1, header.size(), stdout) != header.size() || std::fflush(stdout) != 0)
+            return fail("cannot write to standard output");
+    } else {
+        write_file_atomic(out, header);
+    }
+    return kOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,6 +279,7 @@ int main(int argc, char** argv) {
         }
         if (command == "run") return run(parse_run(argc, argv));
         if (command == "compile") return compile(argc, argv);
+        if (command == "pack") return pack(argc, argv);
         if (command.empty()) return fail("no command given; try dozu-cli --help");
         return fail("unknown command " + command + "; try dozu-cli --help");
     } catch (const UsageError& e) {

@@ -96,8 +96,8 @@ void expect_same(const std::vector<std::string>& lines, uint32_t random = 0) {
 // model does (init, growth, first), some are any lines in any order, and
 // some parameters take any hexadecimal value.
 std::vector<std::string> random_program(std::mt19937& rng) {
-    static const char* const kBody[] = {"R-2", "R2", "S-4", "S4", "Y-2", "Y2", "Y-C", "YC", "p", "q", "B", "T",
-                                        "[",   "]",  "^",   "^",  "^",   "^",  "V",   "=",  "*", "X"};
+    static const char* const kBody[] = {"R-2", "R2", "S-4", "S4", "Y-2", "Y2", "Y-C", "YC", "p", "q", "B",
+                                        "T",   "[",  "]",   "^",  "^",   "^",  "^",   "V",  "=", "*", "X"};
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     auto hex = [&] {
         static const char digits[] = "0123456789ABCDEF";
@@ -158,18 +158,18 @@ TEST(Runtime, ExamplesAndSamplesDecodeAsTheInterpreterRunsThem) {
 
 TEST(Runtime, EdgeProgramsDecodeAsTheInterpreterRunsThem) {
     const std::vector<std::vector<std::string>> programs = {
-        {},                                       // the start hints
-        {"R2 ", "* ", "= ", "^ "},                // no initialization on the first line
-        {"* ", "^ ", "= "},                       // a step before first
-        {"* ", "S4 ", "R2 ", "= ", "D ", "^ "},   // a statement after subdiv
-        {"* ", "S4 ", "R2 ", "= ", "] ", "] "},   // underflow
-        {"* ", "S4 ", "R2 ", "= ", "[ ", "^ "},   // a branch left open
-        {"* ", "B ", "S4 ", "R2 ", "= ", "T "},   // faces before their vertices
+        {},                                      // the start hints
+        {"R2 ", "* ", "= ", "^ "},               // no initialization on the first line
+        {"* ", "^ ", "= "},                      // a step before first
+        {"* ", "S4 ", "R2 ", "= ", "D ", "^ "},  // a statement after subdiv
+        {"* ", "S4 ", "R2 ", "= ", "] ", "] "},  // underflow
+        {"* ", "S4 ", "R2 ", "= ", "[ ", "^ "},  // a branch left open
+        {"* ", "B ", "S4 ", "R2 ", "= ", "T "},  // faces before their vertices
         {"* ", "S4 ", "R2 ", "= ", "X ", "* ", "S4 ", "= ", "^ ", "O-7 ", "+1F ", "X ", "D "},
         {"* ", "Sz!~ ", "R\xC8\x7F- ", "= ", "Y-80000000 ", "^ ", "YFFFFFFFFF ", "^ "},  // any bytes
         {"* ", "S4 ", "R2 ", "= ", "T ", "D ", "D ", "D ", "D "},
-        {"* ", "= ", "D "},                       // a degenerate mesh subdivided
-        {"* ", "S4 ", "R2 ", "= ", "R"},          // a parameter never ended
+        {"* ", "= ", "D "},               // a degenerate mesh subdivided
+        {"* ", "S4 ", "R2 ", "= ", "R"},  // a parameter never ended
     };
     for (const auto& lines : programs) expect_same(lines, 12345);
 }
@@ -179,26 +179,25 @@ TEST(Runtime, EdgeProgramsDecodeAsTheInterpreterRunsThem) {
 struct FailingAllocator {
     int allowed;
     int live = 0;
-    dozu_allocator alloc{
-        [](void* user, size_t bytes) -> void* {
-            auto* self = static_cast<FailingAllocator*>(user);
-            if (self->allowed-- <= 0) return nullptr;
-            ++self->live;
-            return std::malloc(bytes);
-        },
-        [](void* user, void* block) {
-            --static_cast<FailingAllocator*>(user)->live;
-            std::free(block);
-        },
-        this};
+    dozu_allocator alloc{[](void* user, size_t bytes) -> void* {
+                             auto* self = static_cast<FailingAllocator*>(user);
+                             if (self->allowed-- <= 0) return nullptr;
+                             ++self->live;
+                             return std::malloc(bytes);
+                         },
+                         [](void* user, void* block) {
+                             --static_cast<FailingAllocator*>(user)->live;
+                             std::free(block);
+                         },
+                         this};
 };
 
 // Every allocation refused in turn: a refused subdivision keeps the mesh as
 // it was before it and says so, any other refusal leaves an empty mesh;
 // nothing leaks either way.
 TEST(Runtime, RefusedMemoryLosesNothingAndLeaksNothing) {
-    const std::vector<std::string> lines = {"* ", "S4 ", "R2 ", "= ", "^ ", "[ ", "YC ", "^ ", "] ", "^ ",
-                                            "T ", "X ", "D ", "D "};
+    const std::vector<std::string> lines = {"* ", "S4 ", "R2 ", "= ", "^ ", "[ ", "YC ",
+                                            "^ ", "] ",  "^ ",  "T ", "X ", "D ", "D "};
     const Decoded whole = by_core(lines, 5);
     bool refused_subdivision = false;
     for (int allowed = 0;; ++allowed) {
