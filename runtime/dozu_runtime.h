@@ -466,22 +466,84 @@ static void dzr_extrude(dzr* d) {
     }
 }
 
-static void dzr_add(float* t, const float* s) {
-    int i;
-    for (i = 0; i < 8; ++i) t[i] = t[i] + s[i];
-}
-
-/* t += a, then b, then c */
-static void dzr_add3(float* t, const float* a, const float* b, const float* c) {
-    dzr_add(t, a);
-    dzr_add(t, b);
-    dzr_add(t, c);
+/* t += each of the n records in turn, held locally so that t is read and
+   written once */
+static void dzr_add(float* t, const float* const* source, int n) {
+    float r[8];
+    int i, j;
+    memcpy(r, t, sizeof r);
+    for (j = 0; j < n; ++j)
+        for (i = 0; i < 8; ++i) r[i] = r[i] + source[j][i];
+    memcpy(t, r, sizeof r);
 }
 
 static void* dzr_zeroed(const dozu_allocator* a, size_t bytes) {
     void* p = dzr_alloc(a, bytes);
     if (p) memset(p, 0, bytes);
     return p;
+}
+
+/* The corner after slot s of its quad. */
+#define DZR_NEXT(s) (((s) & ~(size_t)3) | (((s) + 1) & 3))
+
+/* Numbers the edges of the slots (the edge from each corner to the next)
+   from first on, in the order the slots meet them, into edge[], and the
+   next free number into *next; 1 when memory is refused. Each vertex lists the edges
+   to its higher neighbours, which a slot walks: quick and local for the
+   meshes a turtle makes. When a list grows past 64, a hash of both ends
+   takes over, which no vertex degree slows down. */
+static int dzr_number_edges(dzr* d, const uint32_t* idx, size_t slots, uint32_t V, uint32_t first,
+                            uint32_t* edge, uint32_t* next_out) {
+    uint32_t *head = (uint32_t*)dzr_zeroed(d->alloc, (size_t)V * sizeof(uint32_t)), *node, next = first;
+    size_t s, j, size = 2, bits = 1, walked;
+    if (!head) return 1;
+    node = (uint32_t*)dzr_alloc(d->alloc, slots * 2 * sizeof(uint32_t)); /* (hi, next node + 1) */
+    for (s = 0; node && s < slots; ++s) {
+        const uint32_t a = idx[s], b = idx[DZR_NEXT(s)], lo = a < b ? a : b, hi = a < b ? b : a;
+        uint32_t n = head[lo];
+        for (walked = 0; n && node[2 * (n - 1)] != hi; n = node[2 * n - 1])
+            if (++walked > 64) goto hash;
+        if (!n) {
+            n = next - first + 1;
+            node[2 * (n - 1)] = hi;
+            node[2 * n - 1] = head[lo];
+            head[lo] = n;
+            ++next;
+        }
+        edge[s] = first + n - 1;
+    }
+    dzr_free(d->alloc, head);
+    dzr_free(d->alloc, node);
+    *next_out = next;
+    return !node;
+hash:
+    /* head: slot + 1 of each edge's first slot, by a hash of its ends */
+    dzr_free(d->alloc, head);
+    dzr_free(d->alloc, node);
+    while (size < 2 * slots) size *= 2, ++bits;
+    head = (uint32_t*)dzr_zeroed(d->alloc, size * sizeof(uint32_t));
+    if (!head) return 1;
+    for (next = first, s = 0; s < slots; ++s) {
+        const uint32_t a = idx[s], b = idx[DZR_NEXT(s)], lo = a < b ? a : b, hi = a < b ? b : a;
+        for (j = (uint32_t)((lo * 0x9E3779B1u + hi) * 0x85EBCA77u) >> (32 - bits);; j = (j + 1) & (size - 1)) {
+            const size_t f = head[j];
+            uint32_t fa, fb;
+            if (!f) {
+                head[j] = (uint32_t)s + 1;
+                edge[s] = next++;
+                break;
+            }
+            fa = idx[f - 1];
+            fb = idx[DZR_NEXT(f - 1)];
+            if ((fa == lo && fb == hi) || (fa == hi && fb == lo)) {
+                edge[s] = edge[f - 1];
+                break;
+            }
+        }
+    }
+    dzr_free(d->alloc, head);
+    *next_out = next;
+    return 0;
 }
 
 /* One level of subdivision: quad q of V vertices splits into four around
@@ -494,74 +556,85 @@ static int dzr_subdivide(dzr* d) {
     const uint32_t* idx = (const uint32_t*)d->oi.p;
     const float* in = (const float*)d->ov.p;
     const size_t slots = 4 * (size_t)Q;
-    size_t size = 2, s, j;
-    uint32_t *edge, *table, *out_idx, first = V + Q, next = V + Q, q;
-    float *sums = NULL, *out = NULL;
-    int k, bits = 1;
+    uint32_t *edge, *out_idx, first = V + Q, next, q;
+    float *sums = NULL, *out = NULL, face[8];
+    int k, pass;
     if ((uint64_t)V + 5 * (uint64_t)Q > 0xFFFFFFFFu) return 1;
-    while (size < 2 * slots) size *= 2, ++bits;
     edge = (uint32_t*)dzr_alloc(d->alloc, slots * sizeof(uint32_t));
-    table = (uint32_t*)dzr_zeroed(d->alloc, size * sizeof(uint32_t));
     out_idx = (uint32_t*)dzr_alloc(d->alloc, 4 * slots * sizeof(uint32_t));
-    if (!edge || !table || !out_idx) goto refused;
-
-    /* table: slot + 1 of each edge's first slot, by a hash of its ends */
-    for (s = 0; s < slots; ++s) {
-        const uint32_t a = idx[s], b = idx[(s & ~(size_t)3) | ((s + 1) & 3)];
-        const uint32_t lo = a < b ? a : b, hi = a < b ? b : a;
-        for (j = (uint32_t)((lo * 0x9E3779B1u + hi) * 0x85EBCA77u) >> (32 - bits);; j = (j + 1) & (size - 1)) {
-            const size_t f = table[j];
-            uint32_t fa, fb;
-            if (!f) {
-                table[j] = (uint32_t)s + 1;
-                edge[s] = next++;
-                break;
-            }
-            fa = idx[f - 1];
-            fb = idx[((f - 1) & ~(size_t)3) | (f & 3)];
-            if ((fa == lo && fb == hi) || (fa == hi && fb == lo)) {
-                edge[s] = edge[f - 1];
-                break;
-            }
-        }
-    }
-    dzr_free(d->alloc, table);
-    table = NULL;
+    if (!edge || !out_idx || dzr_number_edges(d, idx, slots, V, first, edge, &next)) goto refused;
     sums = (float*)dzr_zeroed(d->alloc, (size_t)(next - first) * 8 * sizeof(float));
     out = (float*)dzr_zeroed(d->alloc, (size_t)next * 8 * sizeof(float));
     if (!sums || !out) goto refused;
 
-    /* Edge sums: each quad adds corner k to its edges k and k-1. */
-    for (s = 0; s < slots; ++s) {
-        const size_t base = s & ~(size_t)3;
-        dzr_add(sums + (size_t)(edge[s] - first) * 8, in + (size_t)idx[s] * 8);
-        dzr_add(sums + (size_t)(edge[base | ((s + 3) & 3)] - first) * 8, in + (size_t)idx[s] * 8);
-    }
-    for (q = 0; q < Q; ++q) {
-        const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
-        const float *u[4], *e[4];
-        float face[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-        for (k = 0; k < 4; ++k) {
-            u[k] = in + (size_t)c[k] * 8;
-            e[k] = sums + (size_t)(p[k] - first) * 8;
-            dzr_add(face, u[k]);
+    /* Two passes over the quads. Within one, each record takes its
+       additions in a fixed order; where a quad's four edges differ, those
+       that go to one record are gathered into one read and write of it. */
+    for (pass = 0; pass < 2; ++pass)
+        for (q = 0; q < Q; ++q) {
+            const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
+            const int differ = p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] &&
+                               p[2] != p[3];
+            const float *u[4], *e[4], *f = face, *src[6], *around[12];
+            float *t[4];
+            for (k = 0; k < 4; ++k) {
+                u[k] = in + (size_t)c[k] * 8;
+                e[k] = t[k] = sums + (size_t)(p[k] - first) * 8;
+            }
+            if (pass == 0) {
+                /* Edge sums: corner k goes to edge k, then to edge k-1. */
+                for (k = 0; k < 4; ++k)
+                    if (differ) {
+                        src[0] = u[k < 3 ? k : 0];
+                        src[1] = u[k < 3 ? k + 1 : 3];
+                        dzr_add(t[k], src, 2);
+                    } else {
+                        dzr_add(t[k], u + k, 1);
+                        dzr_add(t[(k + 3) & 3], u + k, 1);
+                    }
+                continue;
+            }
+            memset(face, 0, sizeof face);
+            dzr_add(face, u, 4);
+            for (k = 0; k < 4; ++k) {
+                const int km = (k + 3) & 3;
+                uint32_t* o = out_idx + 16 * (size_t)q + 4 * (size_t)k;
+                src[0] = e[km];
+                src[1] = u[k];
+                src[2] = f;
+                dzr_add(out + (size_t)c[k] * 8, src, 3);
+                around[3 * k] = e[k];
+                around[3 * k + 1] = f;
+                around[3 * k + 2] = u[k];
+                /* quad 4q + k: (u_k, E(u_k, u_k+1), F_q, E(u_k-1, u_k)) */
+                o[0] = c[k];
+                o[1] = p[k];
+                o[2] = V + q;
+                o[3] = p[km];
+            }
+            dzr_add(out + ((size_t)V + q) * 8, around, 12);
+            /* Edge points: E(k, k+1) takes u_k, e_k, e_k-1 as corner 1 of
+               quad 4q+k, then f, e_k, e_k+1 as corner 3 of quad 4q+k+1 (for
+               k = 3 that is quad 4q, which comes first). */
+            for (k = 0; k < 4; ++k) {
+                const int km = (k + 3) & 3, kp = (k + 1) & 3, first_half = differ && k == 3 ? 3 : 0;
+                src[first_half] = u[k];
+                src[first_half + 1] = e[k];
+                src[first_half + 2] = e[km];
+                src[3 - first_half] = f;
+                src[4 - first_half] = e[k];
+                src[5 - first_half] = e[kp];
+                if (differ) {
+                    dzr_add(out + (size_t)p[k] * 8, src, 6);
+                } else {
+                    dzr_add(out + (size_t)p[k] * 8, src, 3);
+                    src[0] = f;
+                    src[1] = e[km];
+                    src[2] = e[k];
+                    dzr_add(out + (size_t)p[km] * 8, src, 3);
+                }
+            }
         }
-        for (k = 0; k < 4; ++k) {
-            dzr_add3(out + (size_t)c[k] * 8, e[(k + 3) & 3], u[k], face);
-            dzr_add3(out + ((size_t)V + q) * 8, e[k], face, u[k]);
-        }
-        for (k = 0; k < 4; ++k) {
-            const int km = (k + 3) & 3;
-            uint32_t* o = out_idx + 16 * (size_t)q + 4 * (size_t)k;
-            dzr_add3(out + (size_t)p[k] * 8, u[k], e[k], e[km]);
-            dzr_add3(out + (size_t)p[km] * 8, face, e[km], e[k]);
-            /* quad 4q + k: (u_k, E(u_k, u_k+1), F_q, E(u_k-1, u_k)) */
-            o[0] = c[k];
-            o[1] = p[k];
-            o[2] = V + q;
-            o[3] = p[km];
-        }
-    }
     dzr_free(d->alloc, edge);
     dzr_free(d->alloc, sums);
     dzr_release(d, &d->ov);
@@ -573,7 +646,6 @@ static int dzr_subdivide(dzr* d) {
     return 0;
 refused:
     dzr_free(d->alloc, edge);
-    dzr_free(d->alloc, table);
     dzr_free(d->alloc, out_idx);
     dzr_free(d->alloc, sums);
     dzr_free(d->alloc, out);

@@ -116,7 +116,7 @@ std::vector<std::string> random_program(std::mt19937& rng) {
     for (int i = 0, n = 1 + pick(pick(4) == 0 ? 120 : 40); i < n; ++i) {
         const int r = pick(150);
         if (r < 12)
-            lines.push_back((r < 4 ? "O" : r < 8 ? "+" : pick(2) ? "Y" : "R") + hex());
+            lines.push_back(std::string(1, r < 4 ? 'O' : r < 8 ? '+' : pick(2) ? 'Y' : 'R').append(hex()));
         else if (r == 12 && subdivisions++ == 0)
             lines.push_back("D");  // and whatever follows it is refused
         else
