@@ -172,6 +172,12 @@ TEST(Runtime, EdgeProgramsDecodeAsTheInterpreterRunsThem) {
         {"* ", "S4 ", "R2 ", "= ", "R"},  // a parameter never ended
     };
     for (const auto& lines : programs) expect_same(lines, 12345);
+    // A hundred branches from one cell: its top ring's vertices get over 64
+    // neighbours each.
+    std::vector<std::string> fan = {"* ", "S4 ", "R2 ", "= "};
+    for (int i = 0; i < 100; ++i) fan.insert(fan.end(), {"[ ", i % 2 ? "Y2 " : "Y-2 ", "^ ", "] "});
+    fan.insert(fan.end(), {"T ", "D ", "D "});
+    expect_same(fan);
 }
 
 // An allocator that refuses from its nth allocation on and counts the
