@@ -795,17 +795,12 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
     /* Display form, 6 floats a vertex: every record divided by its weight. */
     count = DZR_COUNT(d.ov, 8 * sizeof(float));
     for (v = 0; v < count; ++v) {
+        /* in place: every value is read before a store can reach it */
         const float* r = (const float*)d.ov.p + 8 * (size_t)v;
         float* o = (float*)d.ov.p + 6 * (size_t)v;
         const float inv = 1.0f / r[3];
-        const float n0 = r[0] * inv, n1 = r[1] * inv, n2 = r[2] * inv;
-        const float p0 = r[4] * inv, p1 = r[5] * inv, p2 = r[6] * inv;
-        o[0] = n0;
-        o[1] = n1;
-        o[2] = n2;
-        o[3] = p0;
-        o[4] = p1;
-        o[5] = p2;
+        int i;
+        for (i = 0; i < 6; ++i) o[i] = r[i + i / 3] * inv;
     }
     out->vertices = (float*)d.ov.p;
     out->vertex_count = count;
