@@ -51,6 +51,8 @@ public:
     // FileError for a file that cannot be read or is too large. Returns the
     // skipped step bytes.
     std::vector<SkippedStep> LoadProgram(const std::string& path);
+    // The same for a program file's bytes read elsewhere (standard input).
+    std::vector<SkippedStep> LoadProgramBytes(const std::vector<uint8_t>& bytes);
     // The .tpg file, or with compiled set the compiled output; atomic.
     void SaveProgram(const std::string& path, bool compiled);
 
