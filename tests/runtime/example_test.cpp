@@ -45,7 +45,7 @@ TEST(PackedProgram, EveryByteRoundTripsThroughEachCompiler) {
     std::string every;
     for (int b = 0; b < 256; ++b) every += char(b);
     every +=
-        "??=??/??'\"\\\0017\x01"
+        "?\?=?\?/?\?'\"\\\0017\x01"
         "8 \t\n";
     const std::vector<std::vector<std::string>> programs = {
         {every}, {std::string(4094, 'S') + " "}, {std::string(4095, 'Y'), "?"}, {}, {"* ", "S4 ", "= "}};
