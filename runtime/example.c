@@ -15,11 +15,11 @@ static void print_message(void* user, int line, const char* text) {
     fprintf(stderr, "%s:%d: %s\n", (const char*)user, line + 1, text);
 }
 
-/* Whether every number of the quad's corners is finite. */
+/* Whether the positions of the quad's corners are finite. */
 static int finite_quad(const dozu_mesh* mesh, uint32_t i) {
     int k, c;
     for (k = 0; k < 4; ++k)
-        for (c = 0; c < 6; ++c)
+        for (c = 3; c < 6; ++c)
             if (!isfinite(mesh->vertices[6 * (size_t)mesh->indices[i + k] + c])) return 0;
     return 1;
 }
@@ -47,18 +47,21 @@ int main(int argc, char** argv) {
         }
     for (i = 0; i < mesh.vertex_count; ++i)
         if (number[i]) {
-            /* The decoder's normals are not of unit length. */
+            /* The decoder's normals are not of unit length (nor of any
+               length at a cap's centre, which dozu-cli mends further). */
             const float* n = mesh.vertices + 6 * (size_t)i;
             const double length = sqrt((double)n[0] * n[0] + (double)n[1] * n[1] + (double)n[2] * n[2]);
             const double s = length > 0 ? 1 / length : 0;
             fprintf(out, "vn %.9g %.9g %.9g\n", n[0] * s, n[1] * s, n[2] * s);
         }
+    /* The quads run clockwise seen from outside; OBJ wants them the other
+       way round, from the same first corner. */
     for (i = 0; i < mesh.index_count; i += 4) {
         const uint32_t* q = mesh.indices + i;
         if (finite_quad(&mesh, i))
             fprintf(out, "f %u//%u %u//%u %u//%u %u//%u\n", (unsigned)number[q[0]], (unsigned)number[q[0]],
-                    (unsigned)number[q[1]], (unsigned)number[q[1]], (unsigned)number[q[2]], (unsigned)number[q[2]],
-                    (unsigned)number[q[3]], (unsigned)number[q[3]]);
+                    (unsigned)number[q[3]], (unsigned)number[q[3]], (unsigned)number[q[2]], (unsigned)number[q[2]],
+                    (unsigned)number[q[1]], (unsigned)number[q[1]]);
     }
     free(number);
     dozu_mesh_release(&mesh, NULL);
