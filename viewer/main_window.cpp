@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "editor/mesh_export.h"
 #include "glpanel/scrgl.h"
 #include "viewer/debug_mesh.h"
+#include "viewer/export_dialog.h"
 #include "viewer/scene.h"
 
 namespace dozu {
@@ -72,15 +74,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
     MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
 
-    SDExportMesh = new QFileDialog(this);
-    SDExportMesh->setObjectName("SDExportMesh");
-    SDExportMesh->setAcceptMode(QFileDialog::AcceptSave);
-    SDExportMesh->setNameFilters(
-        {"Wavefront OBJ (*.obj)", "PLY, binary (*.ply)", "STL, binary (*.stl)"});
-    SDExportMesh->setDefaultSuffix("obj");
-    connect(SDExportMesh, &QFileDialog::filterSelected, SDExportMesh, [this](const QString& filter) {
-        SDExportMesh->setDefaultSuffix(filter.section("*.", 1).section(')', 0, 0));
-    });
+    SDExportMesh = new ExportMeshDialog(this);
     QMenu* view = menuBar()->addMenu("&View");
     MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
     view->addSeparator();
@@ -200,8 +194,8 @@ void TFormMain::MISaveCompiledClick() {
 
 void TFormMain::MIExportMeshClick() {
     FileOperation([this] {
-        if (SDExportMesh->exec() == QDialog::Accepted && !SDExportMesh->selectedFiles().isEmpty())
-            ExportMeshTo(SDExportMesh->selectedFiles().front());
+        if (SDExportMesh->exec() == QDialog::Accepted)
+            ExportMeshTo(SDExportMesh->chosen_path(), SDExportMesh->chosen_format());
     });
 }
 
@@ -209,8 +203,15 @@ void TFormMain::ExportMeshTo(const QString& path) {
     const std::string file = QFile::encodeName(path).toStdString();
     MeshFormat format;
     if (!mesh_format_of(file, format))
-        throw FileError("cannot export \"" + file + "\": the name must end in .obj, .ply or .stl");
-    write_mesh_file(file, compact(output_mesh_view(interpreter_->output_mesh())), format, ExportOptions());
+        throw FileError("cannot export \"" + file + "\": its extension is not one of a mesh format");
+    ExportMeshTo(path, format);
+}
+
+void TFormMain::ExportMeshTo(const QString& path, MeshFormat format) {
+    ExportOptions options;
+    options.name = QFileInfo(path).completeBaseName().toStdString();
+    write_mesh_file(QFile::encodeName(path).toStdString(), compact(output_mesh_view(interpreter_->output_mesh())),
+                    format, options);
 }
 
 void TFormMain::MIResetCamClick() { camera_.reset(); }

@@ -8,16 +8,17 @@
 #include <memory>
 
 #include "editor/frame_program.h"
+#include "editor/mesh_export.h"
 #include "interpreter/interpreter.h"
 #include "turtle/turtle.h"
 #include "viewer/camera.h"
 
 class QAction;
-class QFileDialog;
 class QTimer;
 
 namespace dozu {
 
+class ExportMeshDialog;
 class TFormDebugMesh;
 class TSglPanel;
 
@@ -73,8 +74,9 @@ public:
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl); throws FileError.
     void ExportMeshTo(const QString& path);
+    void ExportMeshTo(const QString& path, MeshFormat format);
 
-    QFileDialog* SDExportMesh;
+    ExportMeshDialog* SDExportMesh;
 
 private:
     void RunProgram();
