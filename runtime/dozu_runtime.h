@@ -488,62 +488,41 @@ static void* dzr_zeroed(const dozu_allocator* a, size_t bytes) {
 
 /* Numbers the edges of the slots (the edge from each corner to the next)
    from first on, in the order the slots meet them, into edge[], and the
-   next free number into *next; 1 when memory is refused. Each vertex lists the edges
-   to its higher neighbours, which a slot walks: quick and local for the
-   meshes a turtle makes. When a list grows past 64, a hash of both ends
-   takes over, which no vertex degree slows down. */
+   next free number into *next; 1 when memory is refused. Edges are listed
+   by their lower end, which a slot's walk finds quickly and near the last
+   for the meshes a turtle makes; when a list grows past 64, the edges are
+   listed again by a hash of both ends, which no vertex degree slows down. */
 static int dzr_number_edges(dzr* d, const uint32_t* idx, size_t slots, uint32_t V, uint32_t first,
-                            uint32_t* edge, uint32_t* next_out) {
-    uint32_t *head = (uint32_t*)dzr_zeroed(d->alloc, (size_t)V * sizeof(uint32_t)), *node, next = first;
-    size_t s, j, size = 2, bits = 1, walked;
-    if (!head) return 1;
-    node = (uint32_t*)dzr_alloc(d->alloc, slots * 2 * sizeof(uint32_t)); /* (hi, next node + 1) */
-    for (s = 0; node && s < slots; ++s) {
+                            uint32_t* edge, uint32_t* next) {
+    /* node n (from 1): lo, hi, the next node of its list */
+    uint32_t *head, *node = (uint32_t*)dzr_alloc(d->alloc, slots * 3 * sizeof(uint32_t)), n;
+    size_t s, size = V, walked;
+    int bits = 0; /* 0: lists by the lower end; else the hash's width */
+    if (!node) return 1;
+restart:
+    head = (uint32_t*)dzr_zeroed(d->alloc, size * sizeof(uint32_t));
+    for (*next = first, s = 0; head && s < slots; ++s) {
         const uint32_t a = idx[s], b = idx[DZR_NEXT(s)], lo = a < b ? a : b, hi = a < b ? b : a;
-        uint32_t n = head[lo];
-        for (walked = 0; n && node[2 * (n - 1)] != hi; n = node[2 * n - 1])
-            if (++walked > 64) goto hash;
+        const size_t h = bits ? (uint32_t)((lo * 0x9E3779B1u + hi) * 0x85EBCA77u) >> (32 - bits) : lo;
+        for (walked = 0, n = head[h]; n && (node[3 * n - 3] != lo || node[3 * n - 2] != hi); n = node[3 * n - 1])
+            if (++walked > 64 && !bits) {
+                dzr_free(d->alloc, head);
+                for (size = 2, bits = 1; size < slots; size *= 2) ++bits;
+                goto restart;
+            }
         if (!n) {
-            n = next - first + 1;
-            node[2 * (n - 1)] = hi;
-            node[2 * n - 1] = head[lo];
-            head[lo] = n;
-            ++next;
+            n = *next - first + 1;
+            node[3 * n - 3] = lo;
+            node[3 * n - 2] = hi;
+            node[3 * n - 1] = head[h];
+            head[h] = n;
+            ++*next;
         }
         edge[s] = first + n - 1;
     }
-    dzr_free(d->alloc, head);
     dzr_free(d->alloc, node);
-    *next_out = next;
-    return !node;
-hash:
-    /* head: slot + 1 of each edge's first slot, by a hash of its ends */
     dzr_free(d->alloc, head);
-    dzr_free(d->alloc, node);
-    while (size < 2 * slots) size *= 2, ++bits;
-    head = (uint32_t*)dzr_zeroed(d->alloc, size * sizeof(uint32_t));
-    if (!head) return 1;
-    for (next = first, s = 0; s < slots; ++s) {
-        const uint32_t a = idx[s], b = idx[DZR_NEXT(s)], lo = a < b ? a : b, hi = a < b ? b : a;
-        for (j = (uint32_t)((lo * 0x9E3779B1u + hi) * 0x85EBCA77u) >> (32 - bits);; j = (j + 1) & (size - 1)) {
-            const size_t f = head[j];
-            uint32_t fa, fb;
-            if (!f) {
-                head[j] = (uint32_t)s + 1;
-                edge[s] = next++;
-                break;
-            }
-            fa = idx[f - 1];
-            fb = idx[DZR_NEXT(f - 1)];
-            if ((fa == lo && fb == hi) || (fa == hi && fb == lo)) {
-                edge[s] = edge[f - 1];
-                break;
-            }
-        }
-    }
-    dzr_free(d->alloc, head);
-    *next_out = next;
-    return 0;
+    return !head;
 }
 
 /* One level of subdivision: quad q of V vertices splits into four around
