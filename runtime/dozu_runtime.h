@@ -127,8 +127,9 @@ typedef struct dzr {
     dzr_buf ov, oi;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
-    int negative, pending, slot;
-    char op; /* 'R', 'S', 'Y', or 0 for an extrusion parameter */
+    int negative, pending, add;
+    float* target; /* the radius, size or angle it adds to, or the extrusion
+                      parameter it replaces */
     float extrusion[2];
     uint32_t vertices_copied, indices_copied, offset;
     int line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
@@ -637,14 +638,7 @@ static void dzr_parameter_char(dzr* d, char c) {
     if (c == ' ') {
         const int32_t v = d->negative ? (int32_t)(0u - (uint32_t)d->acc) : d->acc;
         const float value = dzr_parameter_value(v);
-        if (d->op == 'R')
-            d->s.radius = d->s.radius + value;
-        else if (d->op == 'S')
-            d->s.size = d->s.size + value;
-        else if (d->op == 'Y')
-            d->s.angle = d->s.angle + value;
-        else
-            d->extrusion[d->slot] = value;
+        *d->target = d->add ? *d->target + value : value;
         d->pending = 0;
     } else if (c == '-') {
         d->negative = 1;
@@ -655,10 +649,10 @@ static void dzr_parameter_char(dzr* d, char c) {
     }
 }
 
-static void dzr_start_parameter(dzr* d, char op, int slot) {
+static void dzr_start_parameter(dzr* d, float* target, int add) {
     d->pending = 1;
-    d->op = op;
-    d->slot = slot;
+    d->target = target;
+    d->add = add;
     d->acc = 0;
     d->negative = 0;
 }
@@ -717,10 +711,10 @@ static void dzr_statement(dzr* d, char c) {
             dzr_extrude(d);
             break;
         case 11: /* O */
-        case 12: /* + */ dzr_start_parameter(d, 0, n - 11); break;
+        case 12: /* + */ dzr_start_parameter(d, d->extrusion + (n - 11), 0); break;
         case 13: /* R, S, Y */
         case 14:
-        case 15: dzr_start_parameter(d, c, d->slot); break;
+        case 15: dzr_start_parameter(d, n == 13 ? &d->s.radius : n == 14 ? &d->s.size : &d->s.angle, 1); break;
         default: break;
     }
     if (d->subdiv_seen && !d->current_subdiv)
