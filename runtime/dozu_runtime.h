@@ -207,54 +207,12 @@ static void dzr_fail(dzr* d, int line, const char* text) {
     d->fatal = 1;
 }
 
-/* v · (float)pi · (1/24) as x86's 64-bit-mantissa arithmetic forms it: the
-   product v · pi is exact, the product with 1/24 (itself rounded to 64 bits)
-   is rounded to 64 bits, then to a float. Done in integers, every target
-   gets the same float. */
+/* The interpreter forms v · (float)pi · (1/24) in x86's 64-bit-mantissa
+   precision and rounds it to a float. In double precision the rounding
+   errors stay too small to move that float: both give the same float for
+   every 32-bit v (checked for all of them), and double is everywhere. */
 DOZU_RUNTIME_INTERNAL float dzr_parameter_value(int32_t v) {
-    const uint64_t pi = 0xC90FDBu;                  /* (float)pi = pi · 2^-22 */
-    const uint64_t third = 0xAAAAAAAAAAAAAAABu;     /* 1/24 = third · 2^-68 */
-    uint64_t x = v < 0 ? 0u - (uint64_t)(int64_t)v : (uint64_t)v;
-    uint64_t m, hi, lo, t, keep, rest;
-    uint32_t bits;
-    int shift;
-    float f;
-    if (!x) return 0.0f;
-    /* m · third = hi · 2^64 + lo, m below 2^55 */
-    m = x * pi;
-    t = (m & 0xFFFFFFFFu) * (third & 0xFFFFFFFFu);
-    lo = t & 0xFFFFFFFFu;
-    t = (t >> 32) + (m >> 32) * (third & 0xFFFFFFFFu);
-    hi = t >> 32;
-    t = (t & 0xFFFFFFFFu) + (m & 0xFFFFFFFFu) * (third >> 32);
-    lo |= t << 32;
-    hi += (t >> 32) + (m >> 32) * (third >> 32);
-    /* The product has 87 to 119 bits, hi the top 23 to 55: keep 64 bits,
-       rounded to nearest even. */
-    for (shift = 0; hi >> shift; ++shift) {
-    }
-    keep = (hi << (64 - shift)) | (lo >> shift);
-    rest = lo << (64 - shift); /* the dropped bits, left-aligned */
-    if (rest > 0x8000000000000000u || (rest == 0x8000000000000000u && (keep & 1u))) {
-        if (++keep == 0) {
-            keep = 0x8000000000000000u;
-            ++shift;
-        }
-    }
-    /* Then 24 of the 64. */
-    rest = keep << 24;
-    keep >>= 40;
-    if (rest > 0x8000000000000000u || (rest == 0x8000000000000000u && (keep & 1u))) {
-        if (++keep == 0x1000000u) {
-            keep = 0x800000u;
-            ++shift;
-        }
-    }
-    /* keep · 2^(shift + 40 - 90), keep in [2^23, 2^24) */
-    bits = ((uint32_t)(shift + 40 - 90 + 23 + 127) << 23) | ((uint32_t)keep & 0x7FFFFFu);
-    if (v < 0) bits |= 0x80000000u;
-    memcpy(&f, &bits, sizeof f);
-    return f;
+    return (float)((double)v * (double)3.14159274f * (1.0 / 24.0));
 }
 
 /* ---- the turtle ---- */
