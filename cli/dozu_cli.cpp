@@ -177,7 +177,7 @@ int run(const RunOptions& o) {
     if (o.text) {
         lines = text_program_lines(o.program);
     } else {
-        for (const SkippedStep& s : program.LoadProgram(o.program))
+        for (const SkippedStep& s : program.LoadProgram(o.program).skipped)
             std::fprintf(stderr, "%s:warning: step byte %u at offset %zu skipped\n", o.program.c_str(),
                          unsigned(s.byte), s.offset);
         lines = program.lines();

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPlatformSurfaceEvent>
 #include <QScreen>
+#include <QWheelEvent>
 #include <QWindow>
 #include <exception>
 
@@ -71,6 +72,8 @@ TSglPanel::~TSglPanel() {
     OnMouseDown = nullptr;
     OnMouseUp = nullptr;
     OnMouseMove = nullptr;
+    OnMouseWheel = nullptr;
+    if (exposeFilterInstalled_ && qGuiApp) qGuiApp->removeNativeEventFilter(&exposeFilter_);
 
     sglLog(0, "~TSglPanel... commencing destructor.");
     ResetScreenMode();
@@ -175,6 +178,18 @@ bool TSglPanel::WndProc(QEvent* event) {
         MouseEvent(event);
         event->accept();
         return true;
+    case QEvent::Wheel: {
+        const auto* wheel = static_cast<const QWheelEvent*>(event);
+        const qreal ratio = devicePixelRatioF();
+        TShiftState shift = 0;
+        if (wheel->modifiers() & Qt::ShiftModifier) shift |= ssShift;
+        if (wheel->modifiers() & Qt::AltModifier) shift |= ssAlt;
+        if (wheel->modifiers() & Qt::ControlModifier) shift |= ssCtrl;
+        Raise("OnMouseWheel", OnMouseWheel, shift, wheel->angleDelta().y(), qRound(wheel->position().x() * ratio),
+              qRound(wheel->position().y() * ratio));
+        event->accept();
+        return true;
+    }
     case QEvent::ParentChange:
         // Another form: the old one is let go, the next paint starts over.
         InvalidateGLHandle();
@@ -186,6 +201,11 @@ bool TSglPanel::WndProc(QEvent* event) {
         break;
     }
     return QWidget::event(event);
+}
+
+bool TSglPanel::ExposeFilter::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+    if (type == "xcb_generic_event_t" && glplatform::canvas_exposed(panel_.dc_, message)) panel_.update();
+    return false;
 }
 
 bool TSglPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -246,6 +266,10 @@ TSglDC TSglPanel::GetGLCanvasHandle() {
     const WId host = winId();
     dc_ = glplatform::open_canvas(x11->display(), host, ClientWidth(), ClientHeight());
     if (!dc_) return nullptr;
+    if (!exposeFilterInstalled_) {
+        qGuiApp->installNativeEventFilter(&exposeFilter_);
+        exposeFilterInstalled_ = true;
+    }
     canvasHost_ = host;
     QWindow* window = windowHandle();
     if (window != watchedWindow_) {

@@ -2,6 +2,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <GL/glx.h>
+#include <xcb/xproto.h>
 
 #include <algorithm>
 #include <cstring>
@@ -271,6 +272,20 @@ void resize_canvas(TSglDC dc, int width, int height) {
 
 unsigned long canvas_gl_window(TSglDC dc) { return dc ? dc->gl_window : 0; }
 
+bool canvas_exposed(TSglDC dc, const void* xcb_event) {
+    if (!dc || !dc->gl_window || !xcb_event) return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(xcb_event);
+    if ((event->response_type & 0x7F) != XCB_EXPOSE) return false;
+    return static_cast<const xcb_expose_event_t*>(xcb_event)->window == dc->gl_window;
+}
+
+bool display_reachable(const char* name) {
+    Display* display = XOpenDisplay(name);
+    if (!display) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
 int describe_format(TSglDC dc, void* library, int format, TSglPixelFormatDescriptor* pfd) {
     if (!dc || !enumerate_formats(*dc, library)) return 0;
     const int count = int(dc->descriptors.size());
@@ -322,9 +337,12 @@ bool set_format(TSglDC dc, void* library, int format) {
     attributes.colormap = dc->colormap;
     attributes.border_pixel = 0;
     attributes.background_pixmap = None;
+    // Exposures only, so that the owner can repaint what other windows hid.
+    attributes.event_mask = ExposureMask;
     dc->gl_window = XCreateWindow(dc->display, dc->host, 0, 0, unsigned(dc->width),
                                   unsigned(dc->height), 0, visual->depth, InputOutput,
-                                  visual->visual, CWColormap | CWBorderPixel | CWBackPixmap,
+                                  visual->visual,
+                                  CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask,
                                   &attributes);
     XFree(visual);
     char owndc[] = "Owndc";

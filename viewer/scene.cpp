@@ -12,7 +12,7 @@ namespace dozu {
 
 namespace {
 
-constexpr double kFieldOfView = 55.0, kNear = 0.125, kFar = 100.0;
+constexpr double kNear = 0.125, kFar = 100.0;
 const GLfloat kLightPosition[4] = {0, 0, 1, 0};
 const GLfloat kLightDiffuse[4] = {0.8f, 0.8f, 0.8f, 1};
 const GLfloat kLightSpecular[4] = {1, 1, 1, 1};
@@ -102,7 +102,7 @@ void scene_begin(int w, int h) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // A view without height keeps a finite aspect: nothing is seen anyway.
-    gluPerspective(kFieldOfView, h > 0 ? double(w) / double(h) : double(w), kNear, kFar);
+    gluPerspective(kFieldOfViewDegrees, h > 0 ? double(w) / double(h) : double(w), kNear, kFar);
     glMatrixMode(GL_MODELVIEW);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(0, 0, 0);
