@@ -111,7 +111,7 @@ TFormMain::TFormMain(QWidget* parent)
     MISave->setShortcut(QKeySequence::Save);
     MISaveAs = file->addAction("Save &As...", this, &TFormMain::MISaveAsClick);
     // Not every desktop binds Save As: Ctrl+Shift+S then.
-    MISaveAs->setShortcuts(QKeySequence::keyBindings(QKeySequence::SaveAs).value(
+    MISaveAs->setShortcut(QKeySequence::keyBindings(QKeySequence::SaveAs).value(
         0, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     file->addSeparator();
     MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
