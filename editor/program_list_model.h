@@ -17,7 +17,8 @@ public:
         return parent.isValid() ? 0 : int(program_.lines().size());
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || !index.isValid() || size_t(index.row()) >= program_.lines().size()) return {};
+        if (role != Qt::DisplayRole || !index.isValid() || size_t(index.row()) >= program_.lines().size())
+            return {};
         const std::string& line = program_.lines()[size_t(index.row())];
         return QString::fromLatin1(line.data(), qsizetype(line.size()));
     }

@@ -52,17 +52,15 @@ public:
     using TNotifyEvent = std::function<void(TSglPanel* sender)>;
     using TGLErrorEvent = std::function<void(TSglPanel* sender, const std::string& err)>;
     // May replace the chosen format number.
-    using TGLPixelFormatEvent = std::function<void(TSglPanel* sender, TSglDC dc, int& num,
-                                                   int bpp, int depth, int dbl, int acc)>;
+    using TGLPixelFormatEvent =
+        std::function<void(TSglPanel* sender, TSglDC dc, int& num, int bpp, int depth, int dbl, int acc)>;
     // Positions are in panel pixels, counted from the top left.
-    using TMouseEvent = std::function<void(TSglPanel* sender, TMouseButton button,
-                                           TShiftState shift, int x, int y)>;
-    using TMouseMoveEvent =
-        std::function<void(TSglPanel* sender, TShiftState shift, int x, int y)>;
+    using TMouseEvent =
+        std::function<void(TSglPanel* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+    using TMouseMoveEvent = std::function<void(TSglPanel* sender, TShiftState shift, int x, int y)>;
     // delta in eighths of a degree: one notch of a common wheel is 120,
     // positive away from the user.
-    using TMouseWheelEvent =
-        std::function<void(TSglPanel* sender, TShiftState shift, int delta, int x, int y)>;
+    using TMouseWheelEvent = std::function<void(TSglPanel* sender, TShiftState shift, int delta, int x, int y)>;
 
     explicit TSglPanel(QWidget* owner = nullptr);
     ~TSglPanel() override;

@@ -31,7 +31,7 @@ namespace dozu {
 namespace {
 
 constexpr int kRefreshMs = 25;
-constexpr int kPanelBotHeight = 227, kPanelBotMinHeight = 96;
+constexpr int kPanelBotHeight = 227;
 constexpr int kClientWidth = 746, kClientHeight = 515;
 constexpr int kViewMinWidth = 160, kViewMinHeight = 120;
 constexpr const char* kCaption = "DOZU - 3D model encoder";
@@ -86,8 +86,8 @@ TFormMain::TFormMain(QWidget* parent)
 
     PanelBot = new QWidget;
     PanelBot->setObjectName("PanelBot");
-    PanelBot->setMinimumHeight(kPanelBotMinHeight);
-    PanelBot->setMaximumHeight(kPanelBotHeight);
+    // As tall as the frame needs: a lower panel would cut off its buttons.
+    PanelBot->setFixedHeight(kPanelBotHeight);
     FrameProgram = new TFrameProgram;
     FrameProgram->setObjectName("FrameProgram");
     auto* bot_layout = new QVBoxLayout(PanelBot);
@@ -111,8 +111,8 @@ TFormMain::TFormMain(QWidget* parent)
     MISave->setShortcut(QKeySequence::Save);
     MISaveAs = file->addAction("Save &As...", this, &TFormMain::MISaveAsClick);
     // Not every desktop binds Save As: Ctrl+Shift+S then.
-    MISaveAs->setShortcut(QKeySequence::keyBindings(QKeySequence::SaveAs).value(
-        0, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
+    MISaveAs->setShortcut(
+        QKeySequence::keyBindings(QKeySequence::SaveAs).value(0, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     file->addSeparator();
     MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
     MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
@@ -125,8 +125,7 @@ TFormMain::TFormMain(QWidget* parent)
     SDExportMesh = new QFileDialog(this);
     SDExportMesh->setObjectName("SDExportMesh");
     SDExportMesh->setAcceptMode(QFileDialog::AcceptSave);
-    SDExportMesh->setNameFilters(
-        {"Wavefront OBJ (*.obj)", "PLY, binary (*.ply)", "STL, binary (*.stl)"});
+    SDExportMesh->setNameFilters({"Wavefront OBJ (*.obj)", "PLY, binary (*.ply)", "STL, binary (*.stl)"});
     SDExportMesh->setDefaultSuffix("obj");
     connect(SDExportMesh, &QFileDialog::filterSelected, SDExportMesh, [this](const QString& filter) {
         SDExportMesh->setDefaultSuffix(filter.section("*.", 1).section(')', 0, 0));
@@ -137,7 +136,8 @@ TFormMain::TFormMain(QWidget* parent)
     MIUndo->setShortcut(QKeySequence::Undo);
     MIRedo = FrameProgram->UndoStack->createRedoAction(this);
     QList<QKeySequence> redo_keys = QKeySequence::keyBindings(QKeySequence::Redo);
-    for (const QKeySequence& key : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
         if (!redo_keys.contains(key)) redo_keys << key;
     MIRedo->setShortcuts(redo_keys);
     edit->addAction(MIUndo);
@@ -266,7 +266,8 @@ void TFormMain::ReportSkippedSteps(const std::vector<SkippedStep>& skipped) {
     QString text = QString("%1 step byte(s) outside 1 to 26 were skipped:").arg(skipped.size());
     const size_t shown = std::min<size_t>(skipped.size(), 10);
     for (size_t i = 0; i < shown; ++i)
-        text += QString("\nstep byte %1 at offset %2 skipped").arg(skipped[i].byte).arg(qulonglong(skipped[i].offset));
+        text +=
+            QString("\nstep byte %1 at offset %2 skipped").arg(skipped[i].byte).arg(qulonglong(skipped[i].offset));
     if (shown < skipped.size()) text += QString("\n... and %1 more").arg(skipped.size() - shown);
     QMessageBox::warning(this, kCaption, text);
 }
@@ -275,9 +276,9 @@ bool TFormMain::MaybeSave() {
     if (FrameProgram->UndoStack->isClean()) return true;
     const QString& file = FrameProgram->FileName();
     switch (AskUnsaved(file.isEmpty() ? QString("the new program") : "\"" + QFileInfo(file).fileName() + "\"")) {
-    case QMessageBox::Save: return SaveProgram(false);
-    case QMessageBox::Discard: return true;
-    default: return false;
+        case QMessageBox::Save: return SaveProgram(false);
+        case QMessageBox::Discard: return true;
+        default: return false;
     }
 }
 

@@ -96,8 +96,12 @@ TEST(ProgramFile, CompiledOutput) {
     CommandTable t;
     const Bytes steps = {1, 6, 4, 2, 17};
     const Bytes c = encode_compiled(t, steps);
-    std::string expected = "turtle:init_stack_frame\xFF" "turtle:grow_s\xFF" "turtle:grow_r\xFF"
-                           "turtle:first\xFF" "turtle:go\xFF";
+    std::string expected =
+        "turtle:init_stack_frame\xFF"
+        "turtle:grow_s\xFF"
+        "turtle:grow_r\xFF"
+        "turtle:first\xFF"
+        "turtle:go\xFF";
     EXPECT_EQ(std::string(c.begin(), c.end()), expected);
     EXPECT_TRUE(encode_compiled(t, {}).empty());
     EXPECT_EQ(encode_compiled(t, {20}), (Bytes{0xFF}));

@@ -3,11 +3,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
-#include <QUndoStack>
-#include <QFileDialog>
 #include <QCompleter>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -15,6 +14,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QUndoStack>
 
 #include "editor/file_io.h"
 #include "editor/frame_program.h"
@@ -194,7 +194,9 @@ TEST_F(Frame, LoadAndSaveThroughTheFrame) {
     frame.SaveProgramTo(QString::fromStdString(dir / "p.tpg"), false);
     EXPECT_EQ(read_bytes(dir / "p.tpg").size(), 425u);
     frame.SaveProgramTo(QString::fromStdString(dir / "p.out"), true);
-    EXPECT_EQ(read_text(dir / "p.out"), "turtle:init_stack_frame\xFF" "turtle:first\xFF");
+    EXPECT_EQ(read_text(dir / "p.out"),
+              "turtle:init_stack_frame\xFF"
+              "turtle:first\xFF");
 
     TFrameProgram other;
     other.StringGrid->item(0, 0)->setText("mine");
@@ -228,7 +230,8 @@ TEST_F(Frame, TheListShowsTheModelsSelection) {
     click_code_line(1);
     EXPECT_EQ(shown(), 1);
     // Below the last line: nothing is picked, the highlight stays.
-    QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, {}, QPoint(20, frame.LBCode->viewport()->height() - 5));
+    QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, {},
+                      QPoint(20, frame.LBCode->viewport()->height() - 5));
     EXPECT_EQ(frame.program().selected(), 1);
     EXPECT_EQ(shown(), 1);
     click(2);
@@ -293,7 +296,8 @@ TEST_F(Frame, ShortFileWarnsAndNewRestoresTheTable) {
     frame.messages = {{"hint: one", 0}, {"error: two", 2}};
     frame.LoadProgramFrom(QString::fromStdString(dir / "empty.tpg"));
     ASSERT_EQ(frame.LBMessages->count(), 3);
-    EXPECT_EQ(frame.LBMessages->item(0)->text(), "warning: file ends after 0 of 78 table cells; the rest are empty");
+    EXPECT_EQ(frame.LBMessages->item(0)->text(),
+              "warning: file ends after 0 of 78 table cells; the rest are empty");
     EXPECT_EQ(frame.LBMessages->item(2)->text(), "3: error: two");  // numbered as the batch tool does
     for (QPushButton* b : frame.Buttons) {
         EXPECT_EQ(b->text(), "");

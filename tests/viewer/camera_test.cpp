@@ -64,7 +64,7 @@ TEST(Camera, WheelZoomsAsAMiddleDragDoes) {
     EXPECT_FLOAT_EQ(c.zoom + 5, 5 * 0.9f);
     for (int i = 0; i < 100; ++i) c.wheel(120);
     EXPECT_GT(c.zoom + 5, 0.125f);  // the eye never reaches the model's origin
-    c.zoom = -7;  // a middle drag went through it
+    c.zoom = -7;                    // a middle drag went through it
     c.wheel(-120);
     EXPECT_GT(c.zoom + 5, 0.125f);
 }
