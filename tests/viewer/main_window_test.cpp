@@ -22,6 +22,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/identity.h"
 #include "editor/file_io.h"
 #include "editor/mesh_export.h"
 #include "geometry/random.h"
@@ -118,6 +119,17 @@ TEST_F(MainWindow, CaptionSizeAndStartHints) {
     EXPECT_EQ(form.FrameProgram->LBMessages->count(), 2);
     EXPECT_EQ(form.RefreshGL->interval(), 25);
     EXPECT_TRUE(form.RefreshGL->isActive());
+}
+
+TEST_F(MainWindow, ApplicationIconAndDesktopName) {
+    set_application_identity();
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "dozu");
+    EXPECT_EQ(QCoreApplication::applicationName(), "dozu");
+    // Drawn from the SVG: the icon engine is installed.
+    const QImage icon = QApplication::windowIcon().pixmap(48, 48).toImage();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixelColor(24, 1), QColor(Qt::white));
+    EXPECT_EQ(form.windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
 }
 
 TEST_F(MainWindow, RunsAfterAChangeOnly) {
