@@ -1,10 +1,13 @@
 // dozu-cli: runs program files as the editor does, without a screen, and
-// writes what they make.
+// writes what they make. Each command is a subcommand of its own: a
+// function that declares its options and one that carries it out.
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,79 +29,79 @@ using namespace dozu;
 
 constexpr int kOk = 0, kFatal = 1, kUsage = 2;
 constexpr int kMaxSide = 4096;
+constexpr const char* kStdin = "-";
 
-const char* const kHelp = R"(usage:
-  dozu-cli run PROGRAM.tpg [--lines N] [--obj F] [--ply F] [--stl F] [--input-mesh] [--compiled F]
-                           [--png F [--size WxH] [--solid]]
-  dozu-cli run --text PROGRAM.txt [--lines N] [--obj F] [--ply F] [--stl F] [--input-mesh]
-                                  [--png F [--size WxH] [--solid]]
-  dozu-cli compile PROGRAM.tpg OUT
-  dozu-cli --help
+const char* const kAbout =
+    "dozu-cli runs dozu's program files without a screen and writes the\n"
+    "meshes, pictures and compiled output that they make.";
 
-run       Loads a program file as the editor's Load does (its command table,
-          then its steps replayed as button clicks) and runs the interpreter
-          over all its lines.
-  --text      The program is plain text instead: one program line per text
-              line, each given the trailing blank that a button click adds.
-  --lines N   Runs only the first N lines, as trace mode does with line N-1
-              selected (0 runs nothing and gives the start hints).
-  --obj F     Writes the output mesh as Wavefront OBJ, also after a fatal
-              error: the file then holds what the editor's preview shows.
-              Positions and normals are divided by their weights; vertices
-              that no quad names are left out and the faces renumbered.
-  --ply F     Writes it as binary little-endian PLY (x y z nx ny nz floats
-              per vertex, faces as lists of 4 indices).
-  --stl F     Writes it as binary STL: each quad as two triangles,
-              counter-clockwise seen from outside, with facet normals.
-  --input-mesh  Writes the turtle's own vertex and quad lists instead to
-              the --obj, --ply and --stl files.
-  --compiled F  Also writes the compiled output of the program's steps.
-  --png F     Draws the output mesh as a PNG picture, as the editor's 3D
-              view shows it when it opens: a black wireframe on white, 55
-              degree perspective, the camera at its reset orientation, the
-              model centred on its bounds. Drawn off-screen through EGL: no
-              X server is needed. Written also after a fatal error.
-  --size WxH  The picture's size in pixels, each side 1 to 4096 (default
-              746x288, the editor's view).
-  --solid     Draws the lit solid of "Solid Graphics Output" instead.
-compile   Writes the compiled output: each step's compiled code followed by
-          the byte 0xFF.
+const char* const kFooter = R"(Wherever a file is named, - stands for standard input (the program) or
+standard output (one output at most).
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
-counts from 1), in the order of the run; a skipped step byte of a program
-file as PROGRAM:warning: step byte B at offset O skipped, before them.
-Files are written atomically: a failed write leaves an existing file as it was.
+counts from 1), in the order of the run; a message without a line, such as
+a skipped step byte of a program file or a file that ends inside its
+command table, as PROGRAM: warning: TEXT before them.
+A regular file is replaced atomically: a failed write leaves an existing
+file as it was. A character device, a FIFO or a socket is written in place.
 
 Exit status: 0 when the run had no fatal error, 1 when it had one, 2 for a
 usage or file error or a picture that could not be drawn, which prints one
-line that says what is wrong.
-)";
+line that says what is wrong.)";
 
 struct UsageError {
     std::string text;
 };
 
-struct RunOptions {
-    std::string program;
-    bool text = false;
-    std::optional<int> lines;
-    std::string obj, ply, stl;
-    bool input_mesh = false;
-    std::string compiled;
-    std::string png;
-    std::optional<std::pair<int, int>> size;
-    bool solid = false;
-};
+// What messages call a program named on the command line.
+std::string program_name(const std::string& path) { return path == kStdin ? "<stdin>" : path; }
 
-int fail(const std::string& text) {
-    std::fprintf(stderr, "dozu-cli: %s\n", text.c_str());
-    return kUsage;
+std::vector<uint8_t> read_input(const std::string& path, size_t max_size) {
+    return path == kStdin ? read_descriptor(0, "standard input", max_size) : read_file(path, max_size);
 }
 
-std::string next_value(int& i, int argc, char** argv) {
-    const std::string option = argv[i];
-    if (++i >= argc) throw UsageError{option + " needs a value"};
-    return argv[i];
+void write_output(const std::string& path, const FillSink& fill) {
+    if (path == kStdin)
+        write_descriptor(1, "standard output", fill);
+    else
+        write_file(path, fill);
+}
+
+// A diagnostic without a line number.
+void warn(const std::string& program, const std::string& text) {
+    std::fprintf(stderr, "%s: warning: %s\n", program_name(program).c_str(), text.c_str());
+}
+
+// What a load of a program file found wrong with it.
+void warn_about(const std::string& program, const LoadReport& report) {
+    if (const std::string text = report.table_warning(); !text.empty()) warn(program, text);
+    for (const SkippedStep& s : report.skipped)
+        warn(program,
+             "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+}
+
+// An option's value; empty when the option is not given.
+using Value = std::optional<std::string>;
+
+CLI::Option* add_value(CLI::App* app, const std::string& name, Value& value, const std::string& help,
+                       const std::string& type) {
+    return app
+        ->add_option_function<std::string>(
+            name, [&value](const std::string& v) { value = v; }, help)
+        ->type_name(type);
+}
+
+// Output files: each given a name, at most one of them standard output, or
+// their bytes would mix.
+void check_outputs(const std::vector<std::pair<std::string, const Value*>>& outputs) {
+    std::vector<std::string> to_stdout;
+    for (const auto& [option, path] : outputs) {
+        if (!*path) continue;
+        if ((*path)->empty()) throw UsageError{option + " needs a file name"};
+        if (**path == kStdin) to_stdout.push_back(option);
+    }
+    if (to_stdout.size() > 1)
+        throw UsageError{to_stdout[0] + " and " + to_stdout[1] + " both write to standard output"};
 }
 
 int parse_count(const std::string& s) {
@@ -129,35 +132,71 @@ std::pair<int, int> parse_size(const std::string& s) {
     return {w, h};
 }
 
-RunOptions parse_run(int argc, char** argv) {
-    RunOptions o;
-    for (int i = 2; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--text") o.text = true;
-        else if (a == "--lines") o.lines = parse_count(next_value(i, argc, argv));
-        else if (a == "--obj") o.obj = next_value(i, argc, argv);
-        else if (a == "--ply") o.ply = next_value(i, argc, argv);
-        else if (a == "--stl") o.stl = next_value(i, argc, argv);
-        else if (a == "--input-mesh") o.input_mesh = true;
-        else if (a == "--compiled") o.compiled = next_value(i, argc, argv);
-        else if (a == "--png") o.png = next_value(i, argc, argv);
-        else if (a == "--size") o.size = parse_size(next_value(i, argc, argv));
-        else if (a == "--solid") o.solid = true;
-        else if (a.size() > 1 && a[0] == '-') throw UsageError{"unknown option " + a};
-        else if (o.program.empty()) o.program = a;
-        else throw UsageError{"more than one program: " + o.program + " and " + a};
-    }
-    if (o.program.empty()) throw UsageError{"run needs a program file"};
-    if (o.text && !o.compiled.empty()) throw UsageError{"--compiled needs a .tpg program, not --text"};
-    if (o.png.empty() && (o.size || o.solid)) throw UsageError{"--size and --solid need --png"};
-#ifndef DOZU_CLI_PNG
-    if (!o.png.empty()) throw UsageError{"this dozu-cli was built without --png (EGL or libpng was missing)"};
-#endif
-    return o;
+// ---- run
+
+struct MeshOutput {
+    const char* option;
+    MeshFormat format;
+    const char* help;
+};
+
+const MeshOutput kMeshOutputs[] = {
+    {"--obj", MeshFormat::obj,
+     "Writes the output mesh as Wavefront OBJ, also after a fatal error:\n"
+     "the file then holds what the editor's preview shows. Positions and\n"
+     "normals are divided by their weights; vertices that no quad names are\n"
+     "left out and the faces renumbered."},
+    {"--ply", MeshFormat::ply,
+     "Writes it as binary little-endian PLY (x y z nx ny nz floats per\n"
+     "vertex, faces as lists of 4 indices)."},
+    {"--stl", MeshFormat::stl, "Writes it as binary STL: each quad as two triangles, with facet normals."},
+};
+
+struct RunOptions {
+    std::string program;
+    bool text = false;
+    Value lines;
+    std::vector<Value> meshes = std::vector<Value>(std::size(kMeshOutputs));
+    bool input_mesh = false;
+    Value compiled, png, size;
+    bool solid = false;
+};
+
+CLI::App* add_run(CLI::App& app, RunOptions& o) {
+    CLI::App* run = app.add_subcommand("run",
+                                       "Loads a program file as the editor's Load does (its command table,\n"
+                                       "then its steps replayed as button clicks) and runs the interpreter\n"
+                                       "over all its lines.");
+    run->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
+    run->add_flag("--text", o.text,
+                  "The program is plain text instead: one program line per text\n"
+                  "line, each given the trailing blank that a button click adds.");
+    add_value(run, "--lines", o.lines,
+              "Runs only the first N lines, as trace mode does with line N-1\n"
+              "selected (0 runs nothing and gives the start hints).",
+              "N");
+    for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
+        add_value(run, kMeshOutputs[i].option, o.meshes[i], kMeshOutputs[i].help, "FILE");
+    run->add_flag("--input-mesh", o.input_mesh,
+                  "Writes the turtle's own vertex and quad lists instead of the\n"
+                  "output mesh to the mesh files.");
+    add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the program's steps.", "FILE");
+    add_value(run, "--png", o.png,
+              "Draws the output mesh as a PNG picture, as the editor's 3D view\n"
+              "shows it when it opens: a black wireframe on white, 55 degree\n"
+              "perspective, the camera at its reset orientation, the model\n"
+              "centred on its bounds. Drawn off-screen through EGL: no X server\n"
+              "is needed. Written also after a fatal error.",
+              "FILE");
+    add_value(run, "--size", o.size,
+              "The picture's size in pixels, each side 1 to 4096 (default\n"
+              "746x288, the editor's view).",
+              "WxH");
+    run->add_flag("--solid", o.solid, "Draws the lit solid of \"Solid Graphics Output\" instead.");
+    return run;
 }
 
-std::vector<std::string> text_program_lines(const std::string& path) {
-    const std::vector<uint8_t> bytes = read_file(path, kMaxProgramFileSize);
+std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < bytes.size()) {
@@ -172,65 +211,122 @@ std::vector<std::string> text_program_lines(const std::string& path) {
 }
 
 int run(const RunOptions& o) {
+    const int line_limit = o.lines ? parse_count(*o.lines) : -1;
+    const std::pair<int, int> size = o.size ? parse_size(*o.size) : std::pair{0, 0};
+    if (o.text && o.compiled) throw UsageError{"--compiled needs a .tpg program, not --text"};
+    if (!o.png && (o.size || o.solid)) throw UsageError{"--size and --solid need --png"};
+#ifndef DOZU_CLI_PNG
+    if (o.png) throw UsageError{"this dozu-cli was built without --png (EGL or libpng was missing)"};
+#endif
+    std::vector<std::pair<std::string, const Value*>> outputs = {{"--compiled", &o.compiled}, {"--png", &o.png}};
+    for (size_t i = 0; i < std::size(kMeshOutputs); ++i) outputs.push_back({kMeshOutputs[i].option, &o.meshes[i]});
+    check_outputs(outputs);
+
     Program program;
     std::vector<std::string> lines;
+    const std::vector<uint8_t> bytes = read_input(o.program, kMaxProgramFileSize);
     if (o.text) {
-        lines = text_program_lines(o.program);
+        lines = text_program_lines(bytes);
     } else {
-        for (const SkippedStep& s : program.LoadProgram(o.program).skipped)
-            std::fprintf(stderr, "%s:warning: step byte %u at offset %zu skipped\n", o.program.c_str(),
-                         unsigned(s.byte), s.offset);
+        warn_about(o.program, program.LoadProgramBytes(bytes));
         lines = program.lines();
     }
-    const int count = o.lines ? std::min(*o.lines, int(lines.size())) : int(lines.size());
+    const int count = line_limit >= 0 ? std::min(line_limit, int(lines.size())) : int(lines.size());
 
     turtle t;
     interpreter interp(t);
     MessageList messages;
     const bool ok = interp.run(lines, messages, count);
     for (const Message& m : messages)
-        std::fprintf(stderr, "%s:%d: %s\n", o.program.c_str(), m.tag + 1, m.text.c_str());
+        std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
 
-    if (!o.obj.empty() || !o.ply.empty() || !o.stl.empty()) {
+    if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
         const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
         const CompactMesh mesh = compact(view);
-        if (!o.obj.empty()) write_mesh_file(o.obj, mesh, MeshFormat::obj);
-        if (!o.ply.empty()) write_mesh_file(o.ply, mesh, MeshFormat::ply);
-        if (!o.stl.empty()) write_mesh_file(o.stl, mesh, MeshFormat::stl);
+        for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
+            if (o.meshes[i])
+                write_output(*o.meshes[i],
+                             [&](ByteSink& sink) { write_mesh(sink, mesh, kMeshOutputs[i].format); });
     }
-    if (!o.compiled.empty()) program.SaveProgram(o.compiled, true);
+    if (o.compiled) {
+        const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
+        write_output(*o.compiled, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
+    }
 #ifdef DOZU_CLI_PNG
-    if (!o.png.empty()) {
-        const auto [w, h] = o.size.value_or(std::pair{kPictureWidth, kPictureHeight});
-        write_file_atomic(o.png, render_png(t, interp.output_mesh(), w, h, o.solid));
+    if (o.png) {
+        const auto [w, h] = o.size ? size : std::pair{kPictureWidth, kPictureHeight};
+        const std::vector<uint8_t> png = render_png(t, interp.output_mesh(), w, h, o.solid);
+        write_output(*o.png, [&](ByteSink& sink) { sink.write(png.data(), png.size()); });
     }
 #endif
     return ok ? kOk : kFatal;
 }
 
-int compile(int argc, char** argv) {
-    if (argc != 4) throw UsageError{"compile needs a program file and an output file"};
+// ---- compile
+
+struct CompileOptions {
+    std::string program, out;
+};
+
+CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
+    CLI::App* compile = app.add_subcommand(
+        "compile", "Writes the compiled output: each step's compiled code followed by the byte 0xFF.");
+    compile->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
+    compile->add_option("OUT", o.out, "The file to write, or - for standard output.")->required();
+    return compile;
+}
+
+int compile(const CompileOptions& o) {
+    if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
     Program program;
-    program.LoadProgram(argv[2]);
-    program.SaveProgram(argv[3], true);
+    warn_about(o.program, program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)));
+    const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
+    write_output(o.out, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
     return kOk;
+}
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "dozu-cli: %s\n", text.c_str());
+    return kUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    CLI::App app(kAbout, "dozu-cli");
+    app.set_version_flag("--version", "dozu-cli " DOZU_VERSION);
+    app.require_subcommand(1);
+    app.footer(kFooter);
+
+    RunOptions run_options;
+    CompileOptions compile_options;
+    const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
+        {add_run(app, run_options), [&] { return run(run_options); }},
+        {add_compile(app, compile_options), [&] { return compile(compile_options); }},
+    };
+
+    // The help that a usage error points to: the command's own, if any.
+    std::string help = "dozu-cli --help";
     try {
-        const std::string command = argc > 1 ? argv[1] : "";
-        if (command == "--help" || command == "-h" || command == "help") {
-            std::fputs(kHelp, stdout);
-            return kOk;
+        if (argc > 1 && argv[1][0] != '-') {
+            const std::string name = argv[1];
+            if (std::none_of(commands.begin(), commands.end(),
+                             [&](const auto& c) { return c.first->check_name(name); }))
+                throw UsageError{"unknown command " + name};
+            help = "dozu-cli " + name + " --help";
         }
-        if (command == "run") return run(parse_run(argc, argv));
-        if (command == "compile") return compile(argc, argv);
-        if (command.empty()) return fail("no command given; try dozu-cli --help");
-        return fail("unknown command " + command + "; try dozu-cli --help");
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::ParseError& e) {
+            if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+            if (argc <= 1) throw UsageError{"no command given"};
+            throw UsageError{e.what()};
+        }
+        for (const auto& [command, action] : commands)
+            if (command->parsed()) return action();
+        return fail("no command given; try " + help);
     } catch (const UsageError& e) {
-        return fail(e.text + "; try dozu-cli --help");
+        return fail(e.text + "; try " + help);
     } catch (const FileError& e) {
         return fail(e.what());
 #ifdef DOZU_CLI_PNG

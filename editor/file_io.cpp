@@ -1,13 +1,16 @@
 #include "editor/file_io.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace dozu {
 
@@ -43,18 +46,47 @@ private:
     int fd_;
 };
 
-bool write_all(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
+// Collects small writes into a fixed buffer and hands it to the descriptor
+// in large ones.
+class DescriptorSink final : public ByteSink {
+public:
+    DescriptorSink(int fd, const std::string& name) : fd_(fd), name_(name), buffer_(new char[kSize]) {}
+    using ByteSink::write;
+    void write(const void* data, size_t size) override {
+        if (size == 0) return;
+        const char* p = static_cast<const char*>(data);
+        if (used_ + size > kSize) {
+            flush();
+            if (size >= kSize) return put(p, size);
         }
-        p += w;
-        n -= size_t(w);
+        std::memcpy(buffer_.get() + used_, p, size);
+        used_ += size;
     }
-    return true;
-}
+    void flush() {
+        put(buffer_.get(), used_);
+        used_ = 0;
+    }
+
+private:
+    static constexpr size_t kSize = 1 << 20;
+
+    void put(const char* p, size_t n) {
+        while (n > 0) {
+            const ssize_t w = ::write(fd_, p, n);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                fail("cannot write", name_, errno);
+            }
+            p += w;
+            n -= size_t(w);
+        }
+    }
+
+    int fd_;
+    const std::string& name_;
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
+};
 
 // The file a path finally names, so that saving through a symbolic link
 // replaces the linked file and keeps the link.
@@ -70,64 +102,59 @@ std::string resolve_target(const std::string& path) {
     return path;
 }
 
-}  // namespace
-
-std::vector<uint8_t> read_file(const std::string& path, size_t max_size) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) fail("cannot open", path, errno);
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0) fail("cannot read", path, errno);
-    if (!S_ISREG(st.st_mode)) throw FileError(quoted(path) + " is not a regular file");
-    if (uint64_t(st.st_size) > max_size)
-        throw FileError(quoted(path) + " is larger than " + size_text(max_size));
-
-    std::vector<uint8_t> bytes(size_t(st.st_size));
-    size_t got = 0;
-    for (;;) {
-        if (got == bytes.size()) {
-            // The file may have grown since fstat: read on, within the limit.
-            if (bytes.size() > max_size) throw FileError(quoted(path) + " is larger than " + size_text(max_size));
-            bytes.resize(bytes.size() + 4096);
-        }
-        const ssize_t r = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            fail("cannot read", path, errno);
-        }
-        if (r == 0) break;
-        got += size_t(r);
+// The descriptor that a name such as /dev/stdout or /proc/self/fd/3 stands
+// for, or -1. A socket cannot be opened by such a name, only used.
+int descriptor_named(const std::string& path) {
+    if (path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (path.compare(0, prefix.size(), prefix) != 0 || path.size() == prefix.size()) continue;
+        char* end = nullptr;
+        const long fd = std::strtol(path.c_str() + prefix.size(), &end, 10);
+        if (*end == '\0' && fd >= 0 && fd <= INT_MAX) return int(fd);
     }
-    if (got > max_size) throw FileError(quoted(path) + " is larger than " + size_text(max_size));
-    bytes.resize(got);
-    return bytes;
+    return -1;
 }
 
-void write_file_atomic(const std::string& path, const void* data, size_t size) {
-    const std::string target = resolve_target(path);
+// A new file beside the target with a name nobody else uses, created with
+// the given mode under the umask.
+int create_temporary(const std::string& dir, const std::string& name, mode_t mode, std::string& temp) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[8] = {};
+        if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
+            for (unsigned char& r : random) r = static_cast<unsigned char>(std::rand());
+        temp = dir + "/." + name + ".";
+        for (unsigned char r : random) temp += kLetters[r % (sizeof kLetters - 1)];
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void replace_atomically(const std::string& path, const std::string& target, const struct stat* existing,
+                        const FillSink& fill) {
     const size_t slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     if (name.empty()) throw FileError("cannot write " + quoted(path) + ": no file name");
 
-    std::string temp = dir + "/." + name + ".XXXXXX";
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    std::string temp;
+    Fd fd(create_temporary(dir, name, existing ? existing->st_mode & 0777 : 0666, temp));
     if (fd.get() < 0) fail("cannot write", path, errno);
-
-    // The new file gets the old file's permissions, or those a plain create
-    // would give it.
-    mode_t mode;
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-
     int err = 0;
-    if (!write_all(fd.get(), static_cast<const char*>(data), size)) err = errno;
-    if (!err && ::fchmod(fd.get(), mode) != 0) err = errno;
+    try {
+        DescriptorSink sink(fd.get(), path);
+        fill(sink);
+        sink.flush();
+    } catch (...) {
+        ::unlink(temp.c_str());
+        throw;
+    }
+    // The umask narrowed the mode at the create; an existing file's
+    // permissions are kept whole.
+    if (existing && ::fchmod(fd.get(), existing->st_mode & 07777) != 0) err = errno;
     if (!err && ::fsync(fd.get()) != 0) err = errno;
     if (::close(fd.release()) != 0 && !err) err = errno;
     if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
@@ -137,6 +164,65 @@ void write_file_atomic(const std::string& path, const void* data, size_t size) {
     }
     Fd dir_fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir_fd.get() >= 0) ::fsync(dir_fd.get());
+}
+
+}  // namespace
+
+std::vector<uint8_t> read_file(const std::string& path, size_t max_size) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) fail("cannot open", path, errno);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) fail("cannot read", path, errno);
+    if (!S_ISREG(st.st_mode)) throw FileError(quoted(path) + " is not a regular file");
+    if (uint64_t(st.st_size) > max_size) throw FileError(quoted(path) + " is larger than " + size_text(max_size));
+    return read_descriptor(fd.get(), path, max_size);
+}
+
+std::vector<uint8_t> read_descriptor(int fd, const std::string& name, size_t max_size) {
+    std::vector<uint8_t> bytes;
+    size_t got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            // Read on up to one byte past the limit, to tell a file that is
+            // too large.
+            if (bytes.size() > max_size) throw FileError(quoted(name) + " is larger than " + size_text(max_size));
+            bytes.resize(std::min(max_size + 1, std::max<size_t>(bytes.size() * 2, 4096)));
+        }
+        const ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            fail("cannot read", name, errno);
+        }
+        if (r == 0) break;
+        got += size_t(r);
+    }
+    if (got > max_size) throw FileError(quoted(name) + " is larger than " + size_text(max_size));
+    bytes.resize(got);
+    return bytes;
+}
+
+void write_file(const std::string& path, const FillSink& fill) {
+    const std::string target = resolve_target(path);
+    struct stat st;
+    if (::stat(target.c_str(), &st) != 0) return replace_atomically(path, target, nullptr, fill);
+    if (S_ISREG(st.st_mode)) return replace_atomically(path, target, &st, fill);
+    if (S_ISDIR(st.st_mode)) throw FileError("cannot write " + quoted(path) + ": it is a directory");
+    if (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode))
+        throw FileError("cannot write " + quoted(path) +
+                        ": only a regular file, a character device, a FIFO or a socket can be written");
+
+    const int named = S_ISSOCK(st.st_mode) ? descriptor_named(target) : -1;
+    Fd fd(named >= 0 ? ::fcntl(named, F_DUPFD_CLOEXEC, 0)
+                     : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) fail("cannot write", path, errno);
+    write_descriptor(fd.get(), path, fill);
+    if (::close(fd.release()) != 0) fail("cannot write", path, errno);
+}
+
+void write_descriptor(int fd, const std::string& name, const FillSink& fill) {
+    DescriptorSink sink(fd, name);
+    fill(sink);
+    sink.flush();
 }
 
 }  // namespace dozu

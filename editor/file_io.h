@@ -1,13 +1,17 @@
-// Whole-file reads with a size limit, and atomic writes: the new contents go
-// to a temporary file beside the target, which replaces the target only
-// after everything was written and flushed.
+// Whole-file reads with a size limit, and safe writes: a regular file is
+// replaced atomically (the new contents go to a temporary file beside it,
+// which replaces it only after everything was written and flushed), while a
+// character device, a FIFO or a socket is written in place.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "editor/byte_sink.h"
 
 namespace dozu {
 
@@ -18,9 +22,28 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A regular file only.
 std::vector<uint8_t> read_file(const std::string& path, size_t max_size);
+// Everything an open descriptor gives (standard input), up to max_size
+// bytes; name is what messages call it.
+std::vector<uint8_t> read_descriptor(int fd, const std::string& name, size_t max_size);
 
-void write_file_atomic(const std::string& path, const void* data, size_t size);
+using FillSink = std::function<void(ByteSink&)>;
+
+// Writes what fill puts into its sink to path, through symbolic links. A
+// regular file or a name that does not exist yet is replaced atomically,
+// keeping an existing file's permissions (a new one gets those of a plain
+// create under the umask); a character device, a FIFO or a socket is
+// written in place; anything else is refused. Throws FileError; when fill or
+// a write fails, a regular file stays as it was and no temporary file is
+// left.
+void write_file(const std::string& path, const FillSink& fill);
+// To a descriptor that stays open (standard output); name is for messages.
+void write_descriptor(int fd, const std::string& name, const FillSink& fill);
+
+inline void write_file_atomic(const std::string& path, const void* data, size_t size) {
+    write_file(path, [&](ByteSink& sink) { sink.write(data, size); });
+}
 inline void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {
     write_file_atomic(path, bytes.data(), bytes.size());
 }

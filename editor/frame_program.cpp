@@ -241,7 +241,8 @@ LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
     ShowProgram();
     file_name_ = path;
     load_notes_.clear();
-    if (const std::string warning = report.table_warning(); !warning.empty()) load_notes_.push_back({warning, -1});
+    if (const std::string warning = report.table_warning(); !warning.empty())
+        load_notes_.push_back({"warning: " + warning, -1});
     ShowMessages();
     return report;
 }

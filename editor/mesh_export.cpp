@@ -16,13 +16,18 @@ namespace dozu {
 MeshView output_mesh_view(QuadMesh& mesh) {
     mesh.to_display_form();
     return {mesh.vertex_data(), mesh.vertex_count(), QuadMesh::kRecordFloats, 0, 3,
-            mesh.index_data(), mesh.index_count()};
+            mesh.index_data(),  mesh.index_count()};
 }
 
 MeshView input_mesh_view(const turtle& t) {
     static_assert(sizeof(vertex) == 6 * sizeof(float));
-    return {reinterpret_cast<const float*>(t.vertex_data()), t.vertex_count(), 6, 0, 3,
-            t.index_data(), t.index_count()};
+    return {reinterpret_cast<const float*>(t.vertex_data()),
+            t.vertex_count(),
+            6,
+            0,
+            3,
+            t.index_data(),
+            t.index_count()};
 }
 
 CompactMesh compact(const MeshView& view) {
@@ -69,8 +74,8 @@ std::string encode_obj(const CompactMesh& mesh) {
     std::string out;
     char buf[128];
     auto put3 = [&](const char* key, const float* p) {
-        const int n = std::snprintf(buf, sizeof buf, "%s %.9g %.9g %.9g\n", key, double(p[0]), double(p[1]),
-                                    double(p[2]));
+        const int n =
+            std::snprintf(buf, sizeof buf, "%s %.9g %.9g %.9g\n", key, double(p[0]), double(p[1]), double(p[2]));
         out.append(buf, size_t(n));
     };
     const size_t count = mesh.positions.size() / 3;
@@ -154,19 +159,27 @@ bool mesh_format_of(const std::string& path, MeshFormat& format) {
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == "obj") format = MeshFormat::obj;
-    else if (ext == "ply") format = MeshFormat::ply;
-    else if (ext == "stl") format = MeshFormat::stl;
-    else return false;
+    if (ext == "obj")
+        format = MeshFormat::obj;
+    else if (ext == "ply")
+        format = MeshFormat::ply;
+    else if (ext == "stl")
+        format = MeshFormat::stl;
+    else
+        return false;
     return true;
 }
 
-void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format) {
+void write_mesh(ByteSink& sink, const CompactMesh& mesh, MeshFormat format) {
     switch (format) {
-        case MeshFormat::obj: write_file_atomic(path, encode_obj(mesh)); break;
-        case MeshFormat::ply: write_file_atomic(path, encode_ply(mesh)); break;
-        case MeshFormat::stl: write_file_atomic(path, encode_stl(mesh)); break;
+        case MeshFormat::obj: sink.write(encode_obj(mesh)); break;
+        case MeshFormat::ply: sink.write(encode_ply(mesh)); break;
+        case MeshFormat::stl: sink.write(encode_stl(mesh)); break;
     }
+}
+
+void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format) {
+    write_file(path, [&](ByteSink& sink) { write_mesh(sink, mesh, format); });
 }
 
 }  // namespace dozu

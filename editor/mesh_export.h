@@ -10,6 +10,7 @@
 
 namespace dozu {
 
+class ByteSink;
 class QuadMesh;
 class turtle;
 
@@ -50,7 +51,8 @@ std::string encode_stl(const CompactMesh& mesh);
 enum class MeshFormat { obj, ply, stl };
 // By the file name's extension, in any letter case; false for another one.
 bool mesh_format_of(const std::string& path, MeshFormat& format);
-// Encodes and writes atomically; throws FileError.
+void write_mesh(ByteSink& sink, const CompactMesh& mesh, MeshFormat format);
+// Encodes and writes (see write_file); throws FileError.
 void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format);
 
 }  // namespace dozu

@@ -77,7 +77,11 @@ void Program::UnlockProgram() { lock_.unlock(); }
 int Program::run_count() const { return trace_mode_ ? selected_ + 1 : int(lines_.size()); }
 
 LoadReport Program::LoadProgram(const std::string& path) {
-    const ProgramFileData data = parse_program_file(read_file(path, kMaxProgramFileSize));
+    return LoadProgramBytes(read_file(path, kMaxProgramFileSize));
+}
+
+LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) {
+    const ProgramFileData data = parse_program_file(bytes);
     std::lock_guard<std::recursive_mutex> guard(lock_);
     apply_table_cells(table, data);
     lines_.clear();

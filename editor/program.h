@@ -68,6 +68,8 @@ public:
     // Reads the whole file and checks it before anything changes; throws
     // FileError for a file that cannot be read or is too large.
     LoadReport LoadProgram(const std::string& path);
+    // The same for a program file's bytes read elsewhere (standard input).
+    LoadReport LoadProgramBytes(const std::vector<uint8_t>& bytes);
     // The .tpg file, or with compiled set the compiled output; atomic.
     void SaveProgram(const std::string& path, bool compiled);
 

@@ -24,7 +24,7 @@ ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
 
 std::string short_table_warning(size_t cells_read) {
     if (cells_read >= kTableCells) return {};
-    return "warning: file ends after " + std::to_string(cells_read) + " of " + std::to_string(kTableCells) +
+    return "file ends after " + std::to_string(cells_read) + " of " + std::to_string(kTableCells) +
            " table cells; the rest are empty";
 }
 

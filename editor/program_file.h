@@ -31,8 +31,8 @@ struct ProgramFileData {
 
 // A file that ends early leaves the remaining cells empty and no steps.
 ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes);
-// "warning: file ends after N of 78 table cells; the rest are empty" for a
-// file that ends inside its table, else nothing.
+// "file ends after N of 78 table cells; the rest are empty" for a file that
+// ends inside its table, else nothing.
 std::string short_table_warning(size_t cells_read);
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps);
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps);

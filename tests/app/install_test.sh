@@ -10,7 +10,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build_dir" --prefix "$prefix" > /dev/null
 test -x "$prefix/bin/dozu"
 test -x "$prefix/bin/dozu-cli"
-"$prefix/bin/dozu-cli" --help | grep -q "compile PROGRAM.tpg OUT"
+"$prefix/bin/dozu-cli" compile --help | grep -q "Usage: dozu-cli compile \[OPTIONS\] PROGRAM OUT"
 
 desktop="$prefix/share/applications/dozu.desktop"
 desktop-file-validate "$desktop"

@@ -30,8 +30,8 @@ struct Result {
 // Runs dozu-cli in dir with the given arguments (shell words), without a
 // display; env is put before it (VAR=value words).
 Result cli(const TempDir& dir, const std::string& args, const std::string& env = "") {
-    const std::string cmd = "cd '" + dir.path().string() + "' && env -u DISPLAY " + env + " '" DOZU_CLI "' " + args +
-                            " >/dev/null 2>'" + (dir / "stderr") + "'";
+    const std::string cmd = "cd '" + dir.path().string() + "' && env -u DISPLAY " + env + " '" DOZU_CLI "' " +
+                            args + " >/dev/null 2>'" + (dir / "stderr") + "'";
     const int raw = std::system(cmd.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_text(dir / "stderr")};
 }
@@ -71,7 +71,9 @@ bool all_white(const Picture& p) {
     return !p.rgb.empty() && std::all_of(p.rgb.begin(), p.rgb.end(), [](uint8_t v) { return v == 255; });
 }
 
-void write_text(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void write_text(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
 
 std::vector<std::array<double, 3>> obj_vertices(const std::string& path) {
     std::vector<std::array<double, 3>> v;
@@ -139,12 +141,14 @@ TEST(Render, WireframeShowsTheModelWhereTheEditorsViewDoes) {
         for (const auto& v : vertices) {
             const auto [x, y] = project(v, centre, w, h);
             EXPECT_TRUE(black_near(p, x, y)) << "vertex at pixel " << x << "," << y;
-            left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+            left = std::min(left, x), right = std::max(right, x), top = std::min(top, y),
+            bottom = std::max(bottom, y);
         }
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 if (p.black(x, y)) {
-                    ASSERT_TRUE(x >= left - 2 && x <= right + 2 && y >= top - 2 && y <= bottom + 2) << x << "," << y;
+                    ASSERT_TRUE(x >= left - 2 && x <= right + 2 && y >= top - 2 && y <= bottom + 2)
+                        << x << "," << y;
                 }
             }
     }
@@ -175,6 +179,13 @@ TEST(Render, SolidIsLitAndFilled) {
     EXPECT_GT(bluish, ink * 9 / 10);
     EXPECT_GT(shaded, 0);
     EXPECT_TRUE(solid.white(0, 0) && solid.white(745, 287));
+
+    // The same picture down a pipe.
+    const std::string piped = "cd '" + dir.path().string() +
+                              "' && env -u DISPLAY '" DOZU_CLI
+                              "' run --text elbow.txt --png - --solid | cat > piped.png";
+    ASSERT_EQ(std::system(piped.c_str()), 0);
+    EXPECT_EQ(read_bytes(dir / "piped.png"), read_bytes(dir / "solid.png"));
 }
 
 TEST(Render, NothingToDrawGivesAWhitePicture) {
@@ -208,10 +219,10 @@ TEST(Render, SizeLimitsAndUsageErrors) {
     }
     for (const std::string args :
          {"--png p.png --size 0x10", "--png p.png --size 10x0", "--png p.png --size 4097x10",
-          "--png p.png --size 10x4097", "--png p.png --size 10", "--png p.png --size x10", "--png p.png --size 10x",
-          "--png p.png --size -5x10", "--png p.png --size 10x10x10", "--png p.png --size ' 10x10'",
-          "--png p.png --size 1e3x10", "--png p.png --size ''", "--png p.png --size", "--png", "--size 10x10",
-          "--solid"}) {
+          "--png p.png --size 10x4097", "--png p.png --size 10", "--png p.png --size x10",
+          "--png p.png --size 10x", "--png p.png --size -5x10", "--png p.png --size 10x10x10",
+          "--png p.png --size ' 10x10'", "--png p.png --size 1e3x10", "--png p.png --size ''",
+          "--png p.png --size", "--png", "--size 10x10", "--solid"}) {
         SCOPED_TRACE(args);
         const Result r = cli(dir, "run --text elbow.txt " + args);
         EXPECT_EQ(r.status, 2);
@@ -220,7 +231,7 @@ TEST(Render, SizeLimitsAndUsageErrors) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "p.png"));
 
-    const std::string help = "cd '" + dir.path().string() + "' && '" DOZU_CLI "' --help > help.txt";
+    const std::string help = "cd '" + dir.path().string() + "' && '" DOZU_CLI "' run --help > help.txt";
     ASSERT_EQ(std::system(help.c_str()), 0);
     for (const char* word : {"--png", "--size WxH", "--solid", "746x288", "4096"})
         EXPECT_NE(read_text(dir / "help.txt").find(word), std::string::npos) << word;
@@ -252,8 +263,8 @@ TEST(Render, FailuresLeaveTheOldFile) {
 TEST(Render, GalleryScriptDrawsEveryExampleAndPrintsTheReadmeTable) {
     TempDir dir;
     const std::string cmd = "DOZU_CLI='" DOZU_CLI "' DOZU_GALLERY='" + (dir / "gallery") +
-                            "' env -u DISPLAY '" DOZU_EXAMPLES "/render-gallery' > '" + (dir / "table.md") + "' 2>'" +
-                            (dir / "stderr") + "'";
+                            "' env -u DISPLAY '" DOZU_EXAMPLES "/render-gallery' > '" + (dir / "table.md") +
+                            "' 2>'" + (dir / "stderr") + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << read_text(dir / "stderr");
     EXPECT_EQ(read_text(dir / "stderr"), "");
     const std::string readme = read_text(DOZU_EXAMPLES "/../README.md");

@@ -1,8 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "editor/file_io.h"
@@ -72,7 +79,7 @@ TEST(ProgramFile, ShortFilesAndStrayStepBytes) {
     EXPECT_EQ(d.cells[2], "");
     EXPECT_TRUE(d.steps.empty());
     EXPECT_EQ(short_table_warning(d.cells_read),
-              "warning: file ends after 2 of 78 table cells; the rest are empty");
+              "file ends after 2 of 78 table cells; the rest are empty");
     EXPECT_EQ(parse_program_file({}).cells[0], "");
     EXPECT_EQ(parse_program_file({}).cells_read, 0u);
     bytes = default_table_bytes();
@@ -199,4 +206,84 @@ TEST(AtomicWrite, FailedSaveLeavesTheOldFile) {
     EXPECT_TRUE(failed);
     EXPECT_EQ(read_bytes(dir / "keep.tpg"), before);
     EXPECT_EQ(dir.entries(), 1u);
+}
+
+namespace {
+
+std::string drain(int fd) {
+    std::string got;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) got.append(buf, size_t(n));
+    return got;
+}
+
+}  // namespace
+
+TEST(AtomicWrite, DevicesFifosAndSocketsAreWrittenInPlace) {
+    TempDir dir;
+    // A FIFO, also through a link: written, not replaced.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir / "fifo", dir / "link");
+    std::string got;
+    std::thread reader([&] {
+        const int fd = ::open((dir / "fifo").c_str(), O_RDONLY);
+        got = drain(fd);
+        ::close(fd);
+    });
+    write_file_atomic(dir / "link", std::string(3 << 20, 'x'));  // larger than any buffer on the way
+    reader.join();
+    EXPECT_EQ(got, std::string(3 << 20, 'x'));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+
+    // A socket by its descriptor's name, as /dev/stdout names it.
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    write_file_atomic("/proc/self/fd/" + std::to_string(pair[0]), std::string("to the socket"));
+    ::close(pair[0]);
+    EXPECT_EQ(drain(pair[1]), "to the socket");
+    ::close(pair[1]);
+
+    // Character devices: a null and a full device of our own where we may
+    // make them, since as root a wrong write would replace the system's.
+    const bool made = ::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0 &&
+                      ::mknod((dir / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    const std::string null = made ? dir / "null" : "/dev/null", full = made ? dir / "full" : "/dev/full";
+    if (made || ::geteuid() != 0) {
+        write_file_atomic(null, std::string("gone"));
+        EXPECT_TRUE(std::filesystem::is_character_file(null));
+        EXPECT_THROW(write_file_atomic(full, std::string("x")), FileError);  // no space left: an error
+        EXPECT_TRUE(std::filesystem::is_character_file(full));
+    }
+
+    // A directory is refused and stays.
+    std::filesystem::create_directory(dir / "d");
+    try {
+        write_file_atomic(dir / "d", std::string("x"));
+        ADD_FAILURE() << "a directory was written";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("is a directory"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "d"));
+}
+
+TEST(AtomicWrite, NewFilesFollowTheUmaskAndFailedWritesLeaveNothing) {
+    TempDir dir;
+    const mode_t old = ::umask(077);
+    write_file_atomic(dir / "private", std::string("x"));
+    ::umask(022);
+    write_file_atomic(dir / "shared", std::string("x"));
+    ::umask(old);
+    EXPECT_EQ(std::filesystem::status(dir / "private").permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(std::filesystem::status(dir / "shared").permissions(), std::filesystem::perms(0644));
+
+    // A writer that fails half way leaves the old file and no temporary.
+    EXPECT_THROW(write_file(dir / "shared",
+                            [](ByteSink& sink) {
+                                sink.write(std::string(5 << 20, 'y'));
+                                throw std::runtime_error("writer failed");
+                            }),
+                 std::runtime_error);
+    EXPECT_EQ(read_text(dir / "shared"), "x");
+    EXPECT_EQ(dir.entries(), 2u);
 }
