@@ -239,7 +239,7 @@ LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
         }
     }
     ShowProgram();
-    file_name_ = path;
+    file_name_ = QFileInfo(path).absoluteFilePath();
     load_notes_.clear();
     if (const std::string warning = report.table_warning(); !warning.empty())
         load_notes_.push_back({"warning: " + warning, -1});
@@ -250,7 +250,7 @@ LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
 void TFrameProgram::SaveProgramTo(const QString& path, bool compiled) {
     program_.SaveProgram(path_bytes(path), compiled);
     if (compiled) return;
-    file_name_ = path;
+    file_name_ = QFileInfo(path).absoluteFilePath();
     UndoStack->setClean();
     // The file now holds the whole table.
     if (!load_notes_.empty()) {

@@ -59,7 +59,8 @@ public:
     void UnlockProgram() { program_.UnlockProgram(); }
     int RunCount() const { return program_.run_count(); }
 
-    // The program file last loaded or saved; empty for a new program.
+    // The program file last loaded or saved, as an absolute path; empty for
+    // a new program.
     const QString& FileName() const { return file_name_; }
 
     // Shows a file dialog modally and returns the chosen file, or nothing
