@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -113,6 +115,14 @@ int parse_count(const std::string& s) {
     return int(v);
 }
 
+double parse_scale(const std::string& s) {
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || !std::isfinite(float(v)))
+        throw UsageError{"--scale needs a number above 0, not \"" + s + "\""};
+    return v;
+}
+
 // WxH, each side a decimal count from 1 to the largest picture side.
 std::pair<int, int> parse_size(const std::string& s) {
     const auto side = [](const std::string& digits, int& value) {
@@ -150,6 +160,13 @@ const MeshOutput kMeshOutputs[] = {
      "Writes it as binary little-endian PLY (x y z nx ny nz floats per\n"
      "vertex, faces as lists of 4 indices)."},
     {"--stl", MeshFormat::stl, "Writes it as binary STL: each quad as two triangles, with facet normals."},
+    {"--glb", MeshFormat::glb,
+     "Writes it as binary glTF 2.0: one scene, node and mesh of triangles\n"
+     "with positions and normals, and one default material."},
+    {"--gltf", MeshFormat::gltf, "Writes it as glTF 2.0 JSON, the buffer inside it as a data URI."},
+    {"--3mf", MeshFormat::three_mf,
+     "Writes it as 3MF for slicers: one object of triangles, one model\n"
+     "unit to the millimetre (see --scale)."},
 };
 
 struct RunOptions {
@@ -160,6 +177,7 @@ struct RunOptions {
     bool input_mesh = false;
     Value compiled, png, size;
     bool solid = false;
+    Value scale;
 };
 
 CLI::App* add_run(CLI::App& app, RunOptions& o) {
@@ -180,6 +198,10 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
     run->add_flag("--input-mesh", o.input_mesh,
                   "Writes the turtle's own vertex and quad lists instead of the\n"
                   "output mesh to the mesh files.");
+    add_value(run, "--scale", o.scale,
+              "Multiplies every position in the mesh files by S, a number above 0\n"
+              "(default 1).",
+              "S");
     add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the program's steps.", "FILE");
     add_value(run, "--png", o.png,
               "Draws the output mesh as a PNG picture, as the editor's 3D view\n"
@@ -212,6 +234,9 @@ std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes) {
 
 int run(const RunOptions& o) {
     const int line_limit = o.lines ? parse_count(*o.lines) : -1;
+    ExportOptions export_options;
+    if (o.scale) export_options.scale = parse_scale(*o.scale);
+    if (o.program != kStdin) export_options.name = std::filesystem::path(o.program).stem().string();
     const std::pair<int, int> size = o.size ? parse_size(*o.size) : std::pair{0, 0};
     if (o.text && o.compiled) throw UsageError{"--compiled needs a .tpg program, not --text"};
     if (!o.png && (o.size || o.solid)) throw UsageError{"--size and --solid need --png"};
@@ -245,8 +270,9 @@ int run(const RunOptions& o) {
         const CompactMesh mesh = compact(view);
         for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
             if (o.meshes[i])
-                write_output(*o.meshes[i],
-                             [&](ByteSink& sink) { write_mesh(sink, mesh, kMeshOutputs[i].format); });
+                write_output(*o.meshes[i], [&](ByteSink& sink) {
+                    write_mesh(sink, mesh, kMeshOutputs[i].format, export_options);
+                });
     }
     if (o.compiled) {
         const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());

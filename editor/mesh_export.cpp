@@ -1,17 +1,63 @@
 #include "editor/mesh_export.h"
 
 #include <algorithm>
-#include <bit>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
+#include "editor/byte_sink.h"
 #include "editor/file_io.h"
 #include "mesh/quad_mesh.h"
 #include "turtle/turtle.h"
 
 namespace dozu {
+
+namespace {
+
+// Shorter display normals point nowhere reliable: rounding alone shifts
+// them by about 1e-6.
+constexpr double kTinyNormal = 1e-4;
+
+// Scales every normal to unit length; those too short to have a direction
+// take the area-weighted mean of the normals of the quads around them.
+void make_unit_normals(CompactMesh& mesh) {
+    const size_t count = mesh.positions.size() / 3;
+    std::vector<size_t> redo;
+    for (size_t v = 0; v < count; ++v) {
+        float* n = &mesh.normals[3 * v];
+        const double length = std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
+        if (!(length > kTinyNormal) || !std::isfinite(length)) {
+            redo.push_back(v);
+            continue;
+        }
+        for (int i = 0; i < 3; ++i) n[i] = float(n[i] / length);
+    }
+    if (redo.empty()) return;
+
+    // A counter-clockwise quad's diagonals span twice its area vector,
+    // which points outside.
+    std::vector<double> sums(3 * count, 0.0);
+    auto p = [&](uint32_t v, int i) { return double(mesh.positions[3 * size_t(v) + size_t(i)]); };
+    for (size_t q = 0; q + 4 <= mesh.quads.size(); q += 4) {
+        const uint32_t a = mesh.quads[q], b = mesh.quads[q + 1], c = mesh.quads[q + 2], d = mesh.quads[q + 3];
+        const double e[3] = {p(c, 0) - p(a, 0), p(c, 1) - p(a, 1), p(c, 2) - p(a, 2)};
+        const double f[3] = {p(d, 0) - p(b, 0), p(d, 1) - p(b, 1), p(d, 2) - p(b, 2)};
+        const double area[3] = {e[1] * f[2] - e[2] * f[1], e[2] * f[0] - e[0] * f[2], e[0] * f[1] - e[1] * f[0]};
+        for (const uint32_t v : {a, b, c, d})
+            for (int i = 0; i < 3; ++i) sums[3 * size_t(v) + size_t(i)] += area[i];
+    }
+    for (const size_t v : redo) {
+        const double* s = &sums[3 * v];
+        const double length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+        float* n = &mesh.normals[3 * v];
+        if (length > 0 && std::isfinite(length)) {
+            for (int i = 0; i < 3; ++i) n[i] = float(s[i] / length);
+        } else {  // only flat quads around it: any direction is as good
+            n[0] = 0, n[1] = 0, n[2] = 1;
+        }
+    }
+}
+
+}  // namespace
 
 MeshView output_mesh_view(QuadMesh& mesh) {
     mesh.to_display_form();
@@ -35,11 +81,8 @@ CompactMesh compact(const MeshView& view) {
     auto record = [&](uint32_t v) { return view.records + size_t(v) * size_t(view.stride); };
     std::vector<uint8_t> finite(view.vertex_count);
     for (uint32_t v = 0; v < view.vertex_count; ++v) {
-        const float* r = record(v);
-        bool ok = true;
-        for (int i = 0; i < 3; ++i)
-            ok = ok && std::isfinite(r[view.normal + i]) && std::isfinite(r[view.position + i]);
-        finite[v] = ok;
+        const float* r = record(v) + view.position;
+        finite[v] = std::isfinite(r[0]) && std::isfinite(r[1]) && std::isfinite(r[2]);
     }
 
     std::vector<uint32_t> number(view.vertex_count, kUnused);
@@ -64,94 +107,41 @@ CompactMesh compact(const MeshView& view) {
         out.positions.insert(out.positions.end(), r + view.position, r + view.position + 3);
         out.normals.insert(out.normals.end(), r + view.normal, r + view.normal + 3);
     }
+    // The turtle lays its quads clockwise seen from outside: taken
+    // backwards from the same first corner, they run counter-clockwise.
     out.quads.reserve(kept.size() * 4);
-    for (uint32_t i : kept)
-        for (int k = 0; k < 4; ++k) out.quads.push_back(number[view.indices[i + uint32_t(k)]]);
+    for (const uint32_t i : kept)
+        for (const uint32_t k : {0u, 3u, 2u, 1u}) out.quads.push_back(number[view.indices[i + k]]);
+    make_unit_normals(out);
     return out;
 }
 
-std::string encode_obj(const CompactMesh& mesh) {
-    std::string out;
-    char buf[128];
-    auto put3 = [&](const char* key, const float* p) {
-        const int n =
-            std::snprintf(buf, sizeof buf, "%s %.9g %.9g %.9g\n", key, double(p[0]), double(p[1]), double(p[2]));
-        out.append(buf, size_t(n));
+std::vector<uint32_t> triangles(const CompactMesh& mesh) {
+    std::vector<uint32_t> out;
+    out.reserve(mesh.quads.size() / 4 * 6);
+    auto add = [&](uint32_t a, uint32_t b, uint32_t c) {
+        if (a != b && b != c && c != a) out.insert(out.end(), {a, b, c});
     };
-    const size_t count = mesh.positions.size() / 3;
-    out.reserve(count * 90 + mesh.quads.size() * 12);
-    for (size_t v = 0; v < count; ++v) put3("v", &mesh.positions[3 * v]);
-    for (size_t v = 0; v < count; ++v) put3("vn", &mesh.normals[3 * v]);
-    for (size_t i = 0; i + 4 <= mesh.quads.size(); i += 4) {
-        const uint32_t a = mesh.quads[i] + 1, b = mesh.quads[i + 1] + 1, c = mesh.quads[i + 2] + 1,
-                       d = mesh.quads[i + 3] + 1;
-        const int n = std::snprintf(buf, sizeof buf, "f %u//%u %u//%u %u//%u %u//%u\n", a, a, b, b, c, c, d, d);
-        out.append(buf, size_t(n));
+    for (size_t q = 0; q + 4 <= mesh.quads.size(); q += 4) {
+        add(mesh.quads[q], mesh.quads[q + 1], mesh.quads[q + 2]);
+        add(mesh.quads[q], mesh.quads[q + 2], mesh.quads[q + 3]);
     }
     return out;
 }
 
-namespace {
-
-// Little-endian binary fields.
-void put_u32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(char((v >> (8 * i)) & 0xFF));
-}
-void put_u16(std::string& out, uint16_t v) {
-    out.push_back(char(v & 0xFF));
-    out.push_back(char(v >> 8));
-}
-void put_f32(std::string& out, float v) { put_u32(out, std::bit_cast<uint32_t>(v)); }
-
-}  // namespace
-
-std::string encode_ply(const CompactMesh& mesh) {
-    const size_t vertices = mesh.positions.size() / 3, faces = mesh.quads.size() / 4;
-    std::string out = "ply\nformat binary_little_endian 1.0\ncomment written by dozu\n";
-    out += "element vertex " + std::to_string(vertices) + "\n";
-    for (const char* p : {"x", "y", "z", "nx", "ny", "nz"}) out += std::string("property float ") + p + "\n";
-    out += "element face " + std::to_string(faces) + "\n";
-    out += "property list uchar uint vertex_indices\nend_header\n";
-    out.reserve(out.size() + vertices * 24 + faces * 17);
-    for (size_t v = 0; v < vertices; ++v) {
-        for (int i = 0; i < 3; ++i) put_f32(out, mesh.positions[3 * v + size_t(i)]);
-        for (int i = 0; i < 3; ++i) put_f32(out, mesh.normals[3 * v + size_t(i)]);
-    }
-    for (size_t f = 0; f < faces; ++f) {
-        out.push_back(char(4));
-        for (int k = 0; k < 4; ++k) put_u32(out, mesh.quads[4 * f + size_t(k)]);
-    }
-    return out;
-}
-
-std::string encode_stl(const CompactMesh& mesh) {
-    const size_t faces = mesh.quads.size() / 4;
-    std::string out(80, '\0');
-    const char title[] = "binary STL written by dozu";
-    std::memcpy(out.data(), title, sizeof title - 1);
-    put_u32(out, uint32_t(2 * faces));
-    out.reserve(out.size() + faces * 2 * 50);
-    auto corner = [&](uint32_t v) { return &mesh.positions[3 * size_t(v)]; };
-    auto triangle = [&](uint32_t a, uint32_t b, uint32_t c) {
-        const float *p = corner(a), *q = corner(b), *r = corner(c);
-        const double u[3] = {double(q[0]) - p[0], double(q[1]) - p[1], double(q[2]) - p[2]};
-        const double w[3] = {double(r[0]) - p[0], double(r[1]) - p[1], double(r[2]) - p[2]};
-        double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
-        const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        for (double& x : n) x = len > 0 && std::isfinite(len) ? x / len : 0.0;
-        for (double x : n) put_f32(out, float(x));
-        for (const float* v : {p, q, r})
-            for (int i = 0; i < 3; ++i) put_f32(out, v[i]);
-        put_u16(out, 0);
+const std::vector<MeshFormatInfo>& mesh_formats() {
+    static const std::vector<MeshFormatInfo> formats = {
+        {MeshFormat::obj, "obj", "Wavefront OBJ"},    {MeshFormat::ply, "ply", "PLY, binary"},
+        {MeshFormat::stl, "stl", "STL, binary"},      {MeshFormat::glb, "glb", "glTF 2.0, binary"},
+        {MeshFormat::gltf, "gltf", "glTF 2.0, JSON"}, {MeshFormat::three_mf, "3mf", "3D Manufacturing Format"},
     };
-    // The quads run clockwise seen from outside: the triangles take them
-    // backwards.
-    for (size_t f = 0; f < faces; ++f) {
-        const uint32_t* q = &mesh.quads[4 * f];
-        triangle(q[0], q[3], q[2]);
-        triangle(q[0], q[2], q[1]);
-    }
-    return out;
+    return formats;
+}
+
+const MeshFormatInfo& mesh_format_info(MeshFormat format) {
+    for (const MeshFormatInfo& info : mesh_formats())
+        if (info.format == format) return info;
+    return mesh_formats().front();
 }
 
 bool mesh_format_of(const std::string& path, MeshFormat& format) {
@@ -159,27 +149,28 @@ bool mesh_format_of(const std::string& path, MeshFormat& format) {
     if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
     std::string ext = path.substr(dot + 1);
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    if (ext == "obj")
-        format = MeshFormat::obj;
-    else if (ext == "ply")
-        format = MeshFormat::ply;
-    else if (ext == "stl")
-        format = MeshFormat::stl;
-    else
-        return false;
-    return true;
+    for (const MeshFormatInfo& info : mesh_formats()) {
+        if (ext != info.extension) continue;
+        format = info.format;
+        return true;
+    }
+    return false;
 }
 
-void write_mesh(ByteSink& sink, const CompactMesh& mesh, MeshFormat format) {
+void write_mesh(ByteSink& sink, const CompactMesh& mesh, MeshFormat format, const ExportOptions& options) {
     switch (format) {
-        case MeshFormat::obj: sink.write(encode_obj(mesh)); break;
-        case MeshFormat::ply: sink.write(encode_ply(mesh)); break;
-        case MeshFormat::stl: sink.write(encode_stl(mesh)); break;
+        case MeshFormat::obj: return write_obj(sink, mesh, options);
+        case MeshFormat::ply: return write_ply(sink, mesh, options);
+        case MeshFormat::stl: return write_stl(sink, mesh, options);
+        case MeshFormat::glb: return write_gltf(sink, mesh, options, true);
+        case MeshFormat::gltf: return write_gltf(sink, mesh, options, false);
+        case MeshFormat::three_mf: return write_3mf(sink, mesh, options);
     }
 }
 
-void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format) {
-    write_file(path, [&](ByteSink& sink) { write_mesh(sink, mesh, format); });
+void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format,
+                     const ExportOptions& options) {
+    write_file(path, [&](ByteSink& sink) { write_mesh(sink, mesh, format, options); });
 }
 
 }  // namespace dozu

@@ -409,7 +409,7 @@ void TFormMain::ExportMeshTo(const QString& path) {
     MeshFormat format;
     if (!mesh_format_of(file, format))
         throw FileError("cannot export \"" + file + "\": the name must end in .obj, .ply or .stl");
-    write_mesh_file(file, compact(output_mesh_view(interpreter_->output_mesh())), format);
+    write_mesh_file(file, compact(output_mesh_view(interpreter_->output_mesh())), format, ExportOptions());
 }
 
 void TFormMain::MIResetCamClick() { camera_.reset(); }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "editor/program_file.h"
-#include "stl_reader.h"
+#include "mesh_files.h"
 #include "temp_dir.h"
 
 using namespace dozu::testing;
@@ -56,24 +56,36 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
-// OBJ files equal: the same lines, numbers within 1e-4 (relative or absolute).
+// OBJ files equal as the samples' notes say: the same vertex order,
+// positions within 1e-4 (relative or absolute), the same faces as cycles of
+// corners (the expected ones in the turtle's clockwise winding, so taken
+// backwards), normals of unit length pointing the expected way within 1e-4
+// (any way where the expected one is about 0 0 0).
 void expect_same_obj(const std::string& got, const std::string& expected) {
-    const auto a = split_lines(got), b = split_lines(expected);
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] == b[i]) continue;
-        std::istringstream x(a[i]), y(b[i]);
-        std::string kx, ky;
-        x >> kx;
-        y >> ky;
-        ASSERT_EQ(kx, ky) << "line " << i + 1;
-        ASSERT_NE(kx, "f") << "line " << i + 1 << ": " << a[i] << " vs " << b[i];
-        for (int k = 0; k < 3; ++k) {
-            double p, q;
-            x >> p;
-            y >> q;
-            ASSERT_LE(std::fabs(p - q), 1e-4 * std::max(1.0, std::fabs(q))) << "line " << i + 1;
+    const ReadMesh a = read_obj(got), b = read_obj(expected);
+    ASSERT_EQ(a.positions.size(), b.positions.size());
+    ASSERT_EQ(a.normals.size(), b.normals.size());
+    ASSERT_EQ(a.faces.size(), b.faces.size());
+    for (size_t v = 0; v < a.positions.size(); ++v)
+        for (size_t i = 0; i < 3; ++i)
+            ASSERT_LE(std::fabs(a.positions[v][i] - b.positions[v][i]),
+                      1e-4 * std::max(1.0, std::fabs(b.positions[v][i])))
+                << "vertex " << v + 1;
+    for (size_t v = 0; v < a.normals.size(); ++v) {
+        ASSERT_NEAR(dot(a.normals[v], a.normals[v]), 1.0, 2e-5) << "normal " << v + 1;
+        const double length = std::sqrt(dot(b.normals[v], b.normals[v]));
+        if (length < 1e-4) continue;  // a cap's centre: 0, or rounding noise of 1e-9 pointing nowhere
+        for (size_t i = 0; i < 3; ++i)
+            ASSERT_NEAR(a.normals[v][i], b.normals[v][i] / length, 1e-4) << "normal " << v + 1;
+    }
+    for (size_t f = 0; f < a.faces.size(); ++f) {
+        std::vector<uint32_t> backwards(b.faces[f].rbegin(), b.faces[f].rend()), turned = a.faces[f];
+        bool same = false;
+        for (size_t k = 0; k < turned.size() && !same; ++k) {
+            same = turned == backwards;
+            std::rotate(turned.begin(), turned.begin() + 1, turned.end());
         }
+        ASSERT_TRUE(same) << "face " << f + 1;
     }
 }
 
@@ -111,11 +123,27 @@ INSTANTIATE_TEST_SUITE_P(Cli, Samples,
 
 TEST(Cli, UsageAndFileErrorsSayWhatIsWrong) {
     TempDir dir;
-    for (const std::string args :
-         {"", "frobnicate", "run", "run a.tpg b.tpg", "run a.tpg --lines", "run a.tpg --lines -1",
-          "run a.tpg --lines x", "run a.tpg --bogus", "compile a.tpg", "run --text a.txt --compiled c",
-          "run missing.tpg", "compile missing.tpg out", "run . --obj x.obj", "run a.tpg --obj ''",
-          "compile a.tpg ''"}) {
+    for (const std::string args : {"",
+                                   "frobnicate",
+                                   "run",
+                                   "run a.tpg b.tpg",
+                                   "run a.tpg --lines",
+                                   "run a.tpg --lines -1",
+                                   "run a.tpg --lines x",
+                                   "run a.tpg --bogus",
+                                   "compile a.tpg",
+                                   "run --text a.txt --compiled c",
+                                   "run missing.tpg",
+                                   "compile missing.tpg out",
+                                   "run . --obj x.obj",
+                                   "run a.tpg --obj ''",
+                                   "compile a.tpg ''",
+                                   "run a.tpg --scale 0",
+                                   "run a.tpg --scale=-2",
+                                   "run a.tpg --scale nan",
+                                   "run a.tpg --scale inf",
+                                   "run a.tpg --scale 1e39",
+                                   "run a.tpg --scale 2x"}) {
         SCOPED_TRACE(args);
         const Result r = cli(dir, args);
         EXPECT_EQ(r.status, 2);
@@ -236,26 +264,102 @@ TEST(Cli, StandardStreamsAndOptionForms) {
     EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
 }
 
+namespace {
+
+struct AssimpInfo {
+    long vertices = -1, faces = -1;
+    Vec low{}, high{};
+};
+
+// What the assimp tool, a reader nobody here wrote, finds in a mesh file,
+// raw or after its default post-processing (which joins identical vertices
+// and splits quads into triangles).
+AssimpInfo assimp_info(const TempDir& dir, const std::string& file, bool raw = true) {
+    const std::string cmd =
+        "assimp info '" + file + "'" + (raw ? " --raw" : "") + " > '" + (dir / "assimp.txt") + "' 2>&1";
+    AssimpInfo info;
+    if (std::system(cmd.c_str()) != 0) return info;
+    for (const auto& line : split_lines(read_text(dir / "assimp.txt"))) {
+        std::sscanf(line.c_str(), "Vertices: %ld", &info.vertices);
+        std::sscanf(line.c_str(), "Faces: %ld", &info.faces);
+        std::sscanf(line.c_str(), "Minimum point (%lf %lf %lf)", &info.low[0], &info.low[1], &info.low[2]);
+        std::sscanf(line.c_str(), "Maximum point (%lf %lf %lf)", &info.high[0], &info.high[1], &info.high[2]);
+    }
+    return info;
+}
+
+std::pair<long, long> assimp_counts(const TempDir& dir, const std::string& file, bool raw = true) {
+    const AssimpInfo info = assimp_info(dir, file, raw);
+    return {info.vertices, info.faces};
+}
+
+}  // namespace
+
+TEST(Cli, ScaleMultipliesEveryPosition) {
+    TempDir dir;
+    const std::string chain = "run '" DOZU_EXAMPLES "/chain.tpg'";
+    ASSERT_EQ(cli(dir, chain + " --obj a.obj --3mf a.3mf").status, 0);
+    ASSERT_EQ(cli(dir, chain + " --scale 2.5 --obj b.obj --3mf b.3mf").status, 0);
+    const ReadMesh a = read_obj(read_text(dir / "a.obj")), b = read_obj(read_text(dir / "b.obj"));
+    ASSERT_EQ(a.positions.size(), b.positions.size());
+    for (size_t v = 0; v < a.positions.size(); ++v)
+        for (size_t i = 0; i < 3; ++i) ASSERT_EQ(float(b.positions[v][i]), float(float(a.positions[v][i]) * 2.5));
+    EXPECT_EQ(a.normals, b.normals);
+    const AssimpInfo small = assimp_info(dir, dir / "a.3mf"), large = assimp_info(dir, dir / "b.3mf");
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_NEAR(large.high[i] - large.low[i], 2.5 * (small.high[i] - small.low[i]), 1e-5);
+}
+
 class Examples : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(Examples, RunCleanlyToClosedSurfaces) {
+// Every format of every example: read back, closed, facing outward, with
+// unit normals, and the same to assimp.
+TEST_P(Examples, ExportToEveryFormat) {
     TempDir dir;
-    const Result r = cli(dir, "run '" DOZU_EXAMPLES "/" + GetParam() + ".tpg' --obj out.obj");
+    const Result r =
+        cli(dir, "run '" DOZU_EXAMPLES "/" + GetParam() +
+                     ".tpg' --obj m.obj --ply m.ply --stl m.stl --glb m.glb --gltf m.gltf --3mf m.3mf");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    std::map<std::pair<int, int>, int> edges;
-    for (const auto& line : split_lines(read_text(dir / "out.obj"))) {
-        int v[4], n[4];
-        if (std::sscanf(line.c_str(), "f %d//%d %d//%d %d//%d %d//%d", &v[0], &n[0], &v[1], &n[1], &v[2], &n[2],
-                        &v[3], &n[3]) != 8)
-            continue;
-        for (int k = 0; k < 4; ++k) ++edges[{v[k], v[(k + 1) % 4]}];
+    const std::pair<std::string, ReadMesh> files[] = {
+        {"obj", read_obj(read_text(dir / "m.obj"))},      {"ply", read_ply(read_text(dir / "m.ply"))},
+        {"stl", read_stl_mesh(read_text(dir / "m.stl"))}, {"glb", read_gltf(dir / "m.glb", true)},
+        {"gltf", read_gltf(dir / "m.gltf", false)},       {"3mf", read_3mf(dir / "m.3mf")}};
+    const ReadMesh& glb = files[3].second;
+    ASSERT_EQ(glb.error, "");
+    const double volume = signed_volume(glb);
+    EXPECT_GT(volume, 0.0);
+    Vec low, high;
+    for (size_t i = 0; i < 3; ++i) {
+        low[i] = high[i] = glb.positions[0][i];
+        for (const Vec& p : glb.positions) low[i] = std::min(low[i], p[i]), high[i] = std::max(high[i], p[i]);
     }
-    ASSERT_FALSE(edges.empty());
-    for (const auto& [e, count] : edges) {
-        EXPECT_EQ(count, 1);
-        EXPECT_EQ(edges.count({e.second, e.first}), 1u);
+    for (const auto& [format, m] : files) {
+        SCOPED_TRACE(format);
+        ASSERT_EQ(m.error, "");
+        EXPECT_TRUE(closed(m));
+        EXPECT_NEAR(signed_volume(m), volume, 1e-5 * std::fabs(volume));
+        size_t not_unit = 0;
+        for (const Vec& n : m.normals) not_unit += std::fabs(std::sqrt(dot(n, n)) - 1) > 1e-5;
+        EXPECT_EQ(not_unit, 0u);
+        if (format != "3mf") {
+            const WindingCount w = winding_against_normals(m);
+            EXPECT_EQ(w.agree, w.judged);
+            EXPECT_GT(w.judged, m.faces.size() / 2);
+        }
+        const AssimpInfo a = assimp_info(dir, dir / ("m." + format), false);
+        EXPECT_EQ(size_t(a.faces), glb.faces.size());
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_NEAR(a.low[i], low[i], 2e-6 * std::max(1.0, std::fabs(low[i])));
+            EXPECT_NEAR(a.high[i], high[i], 2e-6 * std::max(1.0, std::fabs(high[i])));
+        }
     }
+    // 3MF numbers read back as the very floats of the binary glTF, so that
+    // distinct vertices stay distinct.
+    const ReadMesh& three_mf = files[5].second;
+    ASSERT_EQ(three_mf.positions.size(), glb.positions.size());
+    for (size_t v = 0; v < glb.positions.size(); ++v)
+        for (size_t i = 0; i < 3; ++i) ASSERT_EQ(float(three_mf.positions[v][i]), float(glb.positions[v][i]));
 }
 
 // Every program in examples/, so that a new one is checked too.
@@ -271,25 +375,6 @@ std::vector<std::string> example_names() {
 INSTANTIATE_TEST_SUITE_P(Cli, Examples, ::testing::ValuesIn(example_names()));
 
 TEST(Cli, ExamplesAreFound) { EXPECT_GE(example_names().size(), 14u); }
-
-namespace {
-
-// What the assimp tool, a reader nobody here wrote, finds in a mesh file:
-// (vertices, faces), raw or after its default post-processing (which joins
-// identical vertices and splits quads into triangles).
-std::pair<long, long> assimp_counts(const TempDir& dir, const std::string& file, bool raw = true) {
-    const std::string cmd =
-        "assimp info '" + file + "'" + (raw ? " --raw" : "") + " > '" + (dir / "assimp.txt") + "' 2>&1";
-    if (std::system(cmd.c_str()) != 0) return {-1, -1};
-    long vertices = -1, faces = -1;
-    for (const auto& line : split_lines(read_text(dir / "assimp.txt"))) {
-        std::sscanf(line.c_str(), "Vertices: %ld", &vertices);
-        std::sscanf(line.c_str(), "Faces: %ld", &faces);
-    }
-    return {vertices, faces};
-}
-
-}  // namespace
 
 TEST(Cli, ExportsReadBackWithAssimp) {
     TempDir dir;

@@ -7,6 +7,7 @@
 #include <map>
 #include <utility>
 
+#include "editor/byte_sink.h"
 #include "editor/mesh_export.h"
 #include "mesh/quad_mesh.h"
 #include "stl_reader.h"
@@ -15,6 +16,12 @@
 using namespace dozu;
 
 namespace {
+
+std::string obj_text(const CompactMesh& mesh) {
+    StringSink sink;
+    write_obj(sink, mesh, ExportOptions());
+    return sink.bytes;
+}
 
 void add(QuadMesh& m, float x, float y, float z) {
     const float n[3] = {0, 0, 1}, p[3] = {x, y, z};
@@ -32,7 +39,7 @@ TEST(MeshExport, CompactDropsUnusedVerticesAndRenumbers) {
     m.add_quad(1, 2, 5, 6);  // non-finite vertex
     const CompactMesh c = compact(output_mesh_view(m));
     EXPECT_EQ(c.positions, (std::vector<float>{1, 0, 0, 2, 0, 0, 4, 0, 0, 6, 0, 0}));
-    EXPECT_EQ(c.quads, (std::vector<uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(c.quads, (std::vector<uint32_t>{0, 3, 2, 1}));  // counter-clockwise
     EXPECT_EQ(c.normals.size(), 12u);
 }
 
@@ -45,7 +52,7 @@ TEST(MeshExport, ObjReadsBackAsTheSameFloats) {
     m.vertices[8 * 1 + 3] = 2;  // weight 2: divided in display form
     m.vertices[8 * 1 + 7] = 2;
     m.add_quad(0, 1, 2, 3);
-    const std::string obj = encode_obj(compact(output_mesh_view(m)));
+    const std::string obj = obj_text(compact(output_mesh_view(m)));
     EXPECT_TRUE(m.display_ready);
     float x, y, z;
     ASSERT_EQ(std::sscanf(obj.c_str(), "v %f %f %f", &x, &y, &z), 3);
@@ -53,9 +60,14 @@ TEST(MeshExport, ObjReadsBackAsTheSameFloats) {
     EXPECT_EQ(y, -1e-7f);
     EXPECT_EQ(z, 123456.789f);
     EXPECT_NE(obj.find("\nv 0.5 1 1.5\n"), std::string::npos);
-    EXPECT_NE(obj.find("\nvn 0 0 0.5\n"), std::string::npos);
-    EXPECT_NE(obj.find("\nf 1//1 2//2 3//3 4//4\n"), std::string::npos);
-    EXPECT_EQ(encode_obj(compact(output_mesh_view(m))), obj);  // the form changes once
+    EXPECT_NE(obj.find("\nvn 0 0 1\n"), std::string::npos);
+    EXPECT_NE(obj.find("\nf 1//1 4//4 3//3 2//2\n"), std::string::npos);
+    EXPECT_EQ(obj_text(compact(output_mesh_view(m))), obj);  // the form changes once
+    ExportOptions twice;
+    twice.scale = 2;
+    StringSink scaled;
+    write_obj(scaled, compact(output_mesh_view(m)), twice);
+    EXPECT_NE(scaled.bytes.find("\nv 1 2 3\n"), std::string::npos);
 }
 
 TEST(MeshExport, InputMeshView) {
@@ -70,12 +82,12 @@ TEST(MeshExport, InputMeshView) {
     EXPECT_EQ(c.positions.size(), 8u * 3);
     EXPECT_EQ(c.quads.size(), 24u);
     EXPECT_EQ(c.positions[2], 1.5f);
-    EXPECT_EQ(c.normals[0], 1.0f);
+    EXPECT_FLOAT_EQ(c.normals[0], std::sqrt(0.5f));  // made unit
 }
 
 namespace {
 
-// A closed cube: six quads, clockwise seen from outside like the turtle's.
+// A closed unit cube: six quads, counter-clockwise seen from outside.
 CompactMesh cube() {
     CompactMesh c;
     for (int i = 0; i < 8; ++i) {
@@ -83,9 +95,9 @@ CompactMesh cube() {
         c.positions.insert(c.positions.end(), p, p + 3);
         c.normals.insert(c.normals.end(), {0, 0, 1});
     }
-    // Counter-clockwise from outside, then reversed to the turtle's winding.
-    const uint32_t ccw[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (const auto& q : ccw) c.quads.insert(c.quads.end(), {q[3], q[2], q[1], q[0]});
+    const uint32_t ccw[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& q : ccw) c.quads.insert(c.quads.end(), q, q + 4);
     return c;
 }
 
@@ -105,7 +117,9 @@ float f32(const std::string& s, size_t at) {
 
 TEST(MeshExport, Ply) {
     const CompactMesh c = cube();
-    const std::string ply = encode_ply(c);
+    StringSink sink;
+    write_ply(sink, c, ExportOptions());
+    const std::string& ply = sink.bytes;
     const size_t body = ply.find("end_header\n") + 11;
     ASSERT_NE(body, std::string::npos + 11);
     const std::string header = ply.substr(0, body);
@@ -114,7 +128,7 @@ TEST(MeshExport, Ply) {
     EXPECT_NE(header.find("element face 6\n"), std::string::npos);
     EXPECT_NE(header.find("property list uchar uint vertex_indices\n"), std::string::npos);
     ASSERT_EQ(ply.size(), body + 8 * 24 + 6 * 17);
-    EXPECT_EQ(f32(ply, body + 24 * 7), 1.0f);   // x of vertex 7
+    EXPECT_EQ(f32(ply, body + 24 * 7), 1.0f);       // x of vertex 7
     EXPECT_EQ(f32(ply, body + 24 * 7 + 20), 1.0f);  // its nz
     const size_t faces = body + 8 * 24;
     EXPECT_EQ(ply[faces], 4);
@@ -123,7 +137,9 @@ TEST(MeshExport, Ply) {
 }
 
 TEST(MeshExport, StlIsWatertightAndFacesOutward) {
-    const std::string stl = encode_stl(cube());
+    StringSink sink;
+    write_stl(sink, cube(), ExportOptions());
+    const std::string& stl = sink.bytes;
     EXPECT_NE(stl.rfind("solid", 0), 0u);
     const std::vector<dozu::testing::StlFacet> facets = dozu::testing::read_stl(stl);
     ASSERT_EQ(facets.size(), 12u);
@@ -151,7 +167,30 @@ TEST(MeshExport, FormatByExtension) {
     EXPECT_EQ(f, MeshFormat::stl);
     EXPECT_TRUE(mesh_format_of("x.y.Obj", f));
     EXPECT_EQ(f, MeshFormat::obj);
+    EXPECT_TRUE(mesh_format_of("x.GLB", f));
+    EXPECT_EQ(f, MeshFormat::glb);
+    EXPECT_TRUE(mesh_format_of("x.gltf", f));
+    EXPECT_EQ(f, MeshFormat::gltf);
+    EXPECT_TRUE(mesh_format_of("x.3mf", f));
+    EXPECT_EQ(f, MeshFormat::three_mf);
     EXPECT_FALSE(mesh_format_of("x.tpg", f));
     EXPECT_FALSE(mesh_format_of("dir.obj/x", f));
     EXPECT_FALSE(mesh_format_of("noext", f));
+}
+
+TEST(MeshExport, NormalsOfAboutZeroTakeTheAreaWeightedMeanOfTheirQuads) {
+    // Two quads meet at vertex 0 whose normal is 0: one of area 2 facing +z,
+    // one of area 1 facing +x; vertex 4's is too short to have a direction.
+    const float records[6][6] = {{0, 0, 0, 0, 0, 0}, {0, 0, 2, 2, 0, 0},     {0, 0, 1, 2, 1, 0},
+                                 {0, 0, 1, 0, 1, 0}, {1e-6f, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 1, 1}};
+    const uint32_t quads[8] = {0, 3, 2, 1, 0, 4, 5, 3};  // the turtle's clockwise winding
+    const CompactMesh c = compact({&records[0][0], 6, 6, 0, 3, quads, 8});
+    ASSERT_EQ(c.normals.size(), 18u);
+    const float s5 = float(1 / std::sqrt(5.0));
+    EXPECT_NEAR(c.normals[0], s5, 1e-7);
+    EXPECT_NEAR(c.normals[1], 0, 1e-7);
+    EXPECT_NEAR(c.normals[2], 2 * s5, 1e-7);
+    EXPECT_EQ(std::vector<float>(c.normals.begin() + 3, c.normals.begin() + 6), (std::vector<float>{0, 0, 1}));
+    EXPECT_EQ(std::vector<float>(c.normals.begin() + 12, c.normals.begin() + 15), (std::vector<float>{1, 0, 0}));
+    EXPECT_EQ(triangles(c), (std::vector<uint32_t>{0, 1, 2, 0, 2, 3, 0, 3, 5, 0, 5, 4}));
 }
