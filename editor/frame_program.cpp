@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QUndoStack>
 
+#include "editor/file_io.h"
 #include "editor/program_commands.h"
 #include "editor/program_list_model.h"
 
@@ -218,7 +219,7 @@ bool TFrameProgram::SaveProgram(bool compiled) {
 namespace {
 
 // Tells the list's model that the program changes as a whole, also when
-// the change fails half way.
+// the change fails half way (out of memory).
 struct ModelReset {
     explicit ModelReset(ProgramListModel* model) : model(model) { model->begin_reset(); }
     ~ModelReset() { model->end_reset(); }
@@ -228,15 +229,12 @@ struct ModelReset {
 }  // namespace
 
 LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
+    // Read first: a file that cannot be read changes nothing.
+    const std::vector<uint8_t> bytes = read_file(path_bytes(path), kMaxProgramFileSize);
     LoadReport report;
     {
         ModelReset reset(code_model_);
-        try {
-            report = program_.LoadProgram(path_bytes(path));
-        } catch (...) {
-            ShowSelection();
-            throw;
-        }
+        report = program_.LoadProgramBytes(bytes);
     }
     ShowProgram();
     file_name_ = QFileInfo(path).absoluteFilePath();
