@@ -175,6 +175,11 @@ TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent), ExecFileDialog(
     Hack->start();
 }
 
+TFrameProgram::~TFrameProgram() {
+    // The list's selection changes while the widgets are destroyed.
+    LBCode->selectionModel()->disconnect(this);
+}
+
 void TFrameProgram::ShowMessages() {
     LBMessages->setUpdatesEnabled(false);
     LBMessages->clear();

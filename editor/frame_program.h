@@ -33,6 +33,7 @@ class TFrameProgram : public QWidget {
 
 public:
     explicit TFrameProgram(QWidget* parent = nullptr);
+    ~TFrameProgram() override;
 
     QFileDialog* ODProgram;
     QFileDialog* SDProgram;

@@ -184,6 +184,9 @@ TFormMain::TFormMain(QWidget* parent)
 
 TFormMain::~TFormMain() {
     RefreshGL->stop();
+    // The undo stack tells of its last clean change while the widgets are
+    // destroyed, when this window is no longer one.
+    FrameProgram->UndoStack->disconnect(this);
     interpreter_.reset();
 }
 
