@@ -16,6 +16,7 @@
 
 #include "editor/file_io.h"
 #include "editor/mesh_export.h"
+#include "editor/packed_program.h"
 #include "editor/program.h"
 #include "interpreter/interpreter.h"
 #include "turtle/turtle.h"
@@ -152,21 +153,26 @@ struct MeshOutput {
 
 const MeshOutput kMeshOutputs[] = {
     {"--obj", MeshFormat::obj,
-     "Writes the output mesh as Wavefront OBJ, also after a fatal error:\n"
-     "the file then holds what the editor's preview shows. Positions and\n"
-     "normals are divided by their weights; vertices that no quad names are\n"
+     "Writes the output mesh as Wavefront OBJ, also\n"
+     "after a fatal error (then what the editor's\n"
+     "preview shows). Vertices that no quad names are\n"
      "left out and the faces renumbered."},
     {"--ply", MeshFormat::ply,
-     "Writes it as binary little-endian PLY (x y z nx ny nz floats per\n"
-     "vertex, faces as lists of 4 indices)."},
-    {"--stl", MeshFormat::stl, "Writes it as binary STL: each quad as two triangles, with facet normals."},
+     "Writes it as binary little-endian PLY: float\n"
+     "positions and normals, faces of 4 indices."},
+    {"--stl", MeshFormat::stl,
+     "Writes it as binary STL: two triangles per quad,\n"
+     "with facet normals."},
     {"--glb", MeshFormat::glb,
-     "Writes it as binary glTF 2.0: one scene, node and mesh of triangles\n"
-     "with positions and normals, and one default material."},
-    {"--gltf", MeshFormat::gltf, "Writes it as glTF 2.0 JSON, the buffer inside it as a data URI."},
+     "Writes it as binary glTF 2.0: one scene, node\n"
+     "and mesh of triangles with positions and\n"
+     "normals, one default material."},
+    {"--gltf", MeshFormat::gltf,
+     "Writes it as glTF 2.0 JSON, its buffer inside\n"
+     "as a data URI."},
     {"--3mf", MeshFormat::three_mf,
-     "Writes it as 3MF for slicers: one object of triangles, one model\n"
-     "unit to the millimetre (see --scale)."},
+     "Writes it as 3MF for slicers: one object of\n"
+     "triangles, a model unit to the millimetre."},
 };
 
 struct RunOptions {
@@ -182,39 +188,44 @@ struct RunOptions {
 
 CLI::App* add_run(CLI::App& app, RunOptions& o) {
     CLI::App* run = app.add_subcommand("run",
-                                       "Loads a program file as the editor's Load does (its command table,\n"
-                                       "then its steps replayed as button clicks) and runs the interpreter\n"
-                                       "over all its lines.");
-    run->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
+                                       "Loads a program file as the editor's Load does (its command table, then\n"
+                                       "its steps replayed as button clicks), runs the interpreter over all its\n"
+                                       "lines and writes what it makes. Every mesh file winds its faces\n"
+                                       "counter-clockwise seen from outside and carries unit normals.");
+    run->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard\ninput.")
+        ->required()
+        ->type_name("");
     run->add_flag("--text", o.text,
-                  "The program is plain text instead: one program line per text\n"
-                  "line, each given the trailing blank that a button click adds.");
+                  "The program is plain text: one program line per\n"
+                  "text line, each given the blank that a button\n"
+                  "click adds.");
     add_value(run, "--lines", o.lines,
-              "Runs only the first N lines, as trace mode does with line N-1\n"
-              "selected (0 runs nothing and gives the start hints).",
+              "Runs only the first N lines, as trace mode does\n"
+              "with line N-1 selected (0 runs nothing and gives\n"
+              "the start hints).",
               "N");
     for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
         add_value(run, kMeshOutputs[i].option, o.meshes[i], kMeshOutputs[i].help, "FILE");
     run->add_flag("--input-mesh", o.input_mesh,
-                  "Writes the turtle's own vertex and quad lists instead of the\n"
-                  "output mesh to the mesh files.");
+                  "Writes the turtle's own vertex and quad lists\n"
+                  "to the mesh files instead of the output mesh.");
     add_value(run, "--scale", o.scale,
-              "Multiplies every position in the mesh files by S, a number above 0\n"
-              "(default 1).",
+              "Multiplies every position in the mesh files by\n"
+              "S, a number above 0 (default 1).",
               "S");
-    add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the program's steps.", "FILE");
+    add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the steps.", "FILE");
     add_value(run, "--png", o.png,
-              "Draws the output mesh as a PNG picture, as the editor's 3D view\n"
-              "shows it when it opens: a black wireframe on white, 55 degree\n"
-              "perspective, the camera at its reset orientation, the model\n"
-              "centred on its bounds. Drawn off-screen through EGL: no X server\n"
-              "is needed. Written also after a fatal error.",
+              "Draws the output mesh as a PNG picture as the\n"
+              "editor's 3D view first shows it (black wireframe\n"
+              "on white, 55 degree perspective, the model\n"
+              "centred), off-screen through EGL: no X server is\n"
+              "needed. Written also after a fatal error.",
               "FILE");
     add_value(run, "--size", o.size,
-              "The picture's size in pixels, each side 1 to 4096 (default\n"
-              "746x288, the editor's view).",
+              "The picture's size in pixels, each side 1 to\n"
+              "4096 (default 746x288, the editor's view).",
               "WxH");
-    run->add_flag("--solid", o.solid, "Draws the lit solid of \"Solid Graphics Output\" instead.");
+    run->add_flag("--solid", o.solid, "Draws the lit solid of \"Solid Graphics Output\"\ninstead.");
     return run;
 }
 
@@ -296,9 +307,11 @@ struct CompileOptions {
 
 CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
     CLI::App* compile = app.add_subcommand(
-        "compile", "Writes the compiled output: each step's compiled code followed by the byte 0xFF.");
-    compile->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
-    compile->add_option("OUT", o.out, "The file to write, or - for standard output.")->required();
+        "compile", "Writes the compiled output: each step's compiled code followed by\nthe byte 0xFF.");
+    compile->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard\ninput.")
+        ->required()
+        ->type_name("");
+    compile->add_option("OUT", o.out, "The file to write, or - for standard output.")->required()->type_name("");
     return compile;
 }
 
@@ -308,6 +321,55 @@ int compile(const CompileOptions& o) {
     warn_about(o.program, program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)));
     const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
     write_output(o.out, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
+    return kOk;
+}
+
+// ---- pack
+
+struct PackOptions {
+    std::string program;
+    bool text = false;
+    Value out, name;
+};
+
+CLI::App* add_pack(CLI::App& app, PackOptions& o) {
+    CLI::App* pack = app.add_subcommand("pack",
+                                        "Writes the program for the C runtime (runtime/dozu_runtime.h) as a C\n"
+                                        "header: its lines joined in the constant dozu_model_NAME and its\n"
+                                        "length in dozu_model_NAME_length. A line that does not end at its\n"
+                                        "only blank gets a warning: the runtime ends a line at every blank,\n"
+                                        "so it numbers the messages of that line and later ones otherwise.");
+    pack->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
+    pack->add_flag("--text", o.text, "The program is plain text, read as run --text reads it.");
+    add_value(pack, "--c", o.out, "The header file to write (default: standard output).", "FILE");
+    add_value(pack, "--name", o.name,
+              "NAME in the constant's name (default: the program file's name\n"
+              "without its extension, \"stdin\" for standard input); bytes that\n"
+              "cannot stand in a C name become \"_\".",
+              "NAME");
+    return pack;
+}
+
+int pack(const PackOptions& o) {
+    check_outputs({{"--c", &o.out}});
+    if (o.name && o.name->empty()) throw UsageError{"--name needs a name"};
+    std::vector<std::string> lines;
+    const std::vector<uint8_t> bytes = read_input(o.program, kMaxProgramFileSize);
+    if (o.text) {
+        lines = text_program_lines(bytes);
+    } else {
+        Program program;
+        warn_about(o.program, program.LoadProgramBytes(bytes));
+        lines = program.lines();
+    }
+    for (const int line : runtime_line_mismatches(lines))
+        std::fprintf(stderr,
+                     "%s:%d: warning: the line does not end at its only blank; the runtime numbers it and later "
+                     "lines otherwise\n",
+                     program_name(o.program).c_str(), line + 1);
+    const std::string name = packed_name(o.name ? *o.name : o.program == kStdin ? "stdin" : o.program);
+    const std::string header = encode_packed_program(name, lines);
+    write_output(o.out.value_or(kStdin), [&](ByteSink& sink) { sink.write(header.data(), header.size()); });
     return kOk;
 }
 
@@ -321,14 +383,17 @@ int fail(const std::string& text) {
 int main(int argc, char** argv) {
     CLI::App app(kAbout, "dozu-cli");
     app.set_version_flag("--version", "dozu-cli " DOZU_VERSION);
+    app.set_help_all_flag("--help-all", "Print the help of every command and exit");
     app.require_subcommand(1);
     app.footer(kFooter);
 
     RunOptions run_options;
     CompileOptions compile_options;
+    PackOptions pack_options;
     const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
         {add_run(app, run_options), [&] { return run(run_options); }},
         {add_compile(app, compile_options), [&] { return compile(compile_options); }},
+        {add_pack(app, pack_options), [&] { return pack(pack_options); }},
     };
 
     // The help that a usage error points to: the command's own, if any.

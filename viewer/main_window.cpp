@@ -24,6 +24,7 @@
 #include "geometry/random.h"
 #include "glpanel/scrgl.h"
 #include "viewer/debug_mesh.h"
+#include "viewer/export_dialog.h"
 #include "viewer/scene.h"
 
 namespace dozu {
@@ -122,14 +123,7 @@ TFormMain::TFormMain(QWidget* parent)
     MIQuit = file->addAction("&Quit", this, &QWidget::close);
     MIQuit->setShortcut(QKeySequence::Quit);
 
-    SDExportMesh = new QFileDialog(this);
-    SDExportMesh->setObjectName("SDExportMesh");
-    SDExportMesh->setAcceptMode(QFileDialog::AcceptSave);
-    SDExportMesh->setNameFilters({"Wavefront OBJ (*.obj)", "PLY, binary (*.ply)", "STL, binary (*.stl)"});
-    SDExportMesh->setDefaultSuffix("obj");
-    connect(SDExportMesh, &QFileDialog::filterSelected, SDExportMesh, [this](const QString& filter) {
-        SDExportMesh->setDefaultSuffix(filter.section("*.", 1).section(')', 0, 0));
-    });
+    SDExportMesh = new ExportMeshDialog(this);
 
     QMenu* edit = menuBar()->addMenu("&Edit");
     MIUndo = FrameProgram->UndoStack->createUndoAction(this);
@@ -402,8 +396,8 @@ void TFormMain::dropEvent(QDropEvent* event) {
 
 void TFormMain::MIExportMeshClick() {
     FileOperation([this] {
-        if (SDExportMesh->exec() == QDialog::Accepted && !SDExportMesh->selectedFiles().isEmpty())
-            ExportMeshTo(SDExportMesh->selectedFiles().front());
+        if (SDExportMesh->exec() == QDialog::Accepted)
+            ExportMeshTo(SDExportMesh->chosen_path(), SDExportMesh->chosen_format());
     });
 }
 
@@ -411,8 +405,15 @@ void TFormMain::ExportMeshTo(const QString& path) {
     const std::string file = QFile::encodeName(path).toStdString();
     MeshFormat format;
     if (!mesh_format_of(file, format))
-        throw FileError("cannot export \"" + file + "\": the name must end in .obj, .ply or .stl");
-    write_mesh_file(file, compact(output_mesh_view(interpreter_->output_mesh())), format, ExportOptions());
+        throw FileError("cannot export \"" + file + "\": its extension is not one of a mesh format");
+    ExportMeshTo(path, format);
+}
+
+void TFormMain::ExportMeshTo(const QString& path, MeshFormat format) {
+    ExportOptions options;
+    options.name = QFileInfo(path).completeBaseName().toStdString();
+    write_mesh_file(QFile::encodeName(path).toStdString(), compact(output_mesh_view(interpreter_->output_mesh())),
+                    format, options);
 }
 
 void TFormMain::MIResetCamClick() { camera_.reset(); }

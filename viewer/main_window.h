@@ -12,18 +12,19 @@
 #include <memory>
 
 #include "editor/frame_program.h"
+#include "editor/mesh_export.h"
 #include "interpreter/interpreter.h"
 #include "turtle/turtle.h"
 #include "viewer/camera.h"
 #include "viewer/recent_files.h"
 
 class QAction;
-class QFileDialog;
 class QLabel;
 class QTimer;
 
 namespace dozu {
 
+class ExportMeshDialog;
 class TFormDebugMesh;
 class TSglPanel;
 
@@ -103,8 +104,9 @@ public:
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl); throws FileError.
     void ExportMeshTo(const QString& path);
+    void ExportMeshTo(const QString& path, MeshFormat format);
 
-    QFileDialog* SDExportMesh;
+    ExportMeshDialog* SDExportMesh;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

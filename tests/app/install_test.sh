@@ -12,6 +12,14 @@ test -x "$prefix/bin/dozu"
 test -x "$prefix/bin/dozu-cli"
 "$prefix/bin/dozu-cli" compile --help | grep -q "Usage: dozu-cli compile \[OPTIONS\] PROGRAM OUT"
 
+# The manual pages, rendered by man, say what the help says.
+for page in dozu-cli dozu-cli-run dozu-cli-compile; do
+  test -f "$prefix/share/man/man1/$page.1"
+done
+MANWIDTH=200 man -l "$prefix/share/man/man1/dozu-cli-run.1" 2> /dev/null | grep -q -- "--3mf FILE"
+MANWIDTH=200 man -l "$prefix/share/man/man1/dozu-cli.1" 2> /dev/null | grep -q "Exit status: 0"
+bash -n "$prefix/share/bash-completion/completions/dozu-cli"
+
 desktop="$prefix/share/applications/dozu.desktop"
 desktop-file-validate "$desktop"
 grep -qx 'Exec=dozu %f' "$desktop"
