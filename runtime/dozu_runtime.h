@@ -451,8 +451,8 @@ static void* dzr_zeroed(const dozu_allocator* a, size_t bytes) {
    by their lower end, which a slot's walk finds quickly and near the last
    for the meshes a turtle makes; when a list grows past 64, the edges are
    listed again by a hash of both ends, which no vertex degree slows down. */
-static int dzr_number_edges(dzr* d, const uint32_t* idx, size_t slots, uint32_t V, uint32_t first,
-                            uint32_t* edge, uint32_t* next) {
+static int dzr_number_edges(dzr* d, const uint32_t* idx, size_t slots, uint32_t V, uint32_t first, uint32_t* edge,
+                            uint32_t* next) {
     /* node n (from 1): lo, hi, the next node of its list */
     uint32_t *head, *node = (uint32_t*)dzr_alloc(d->alloc, slots * 3 * sizeof(uint32_t)), n;
     size_t s, size = V, walked;
@@ -511,10 +511,10 @@ static int dzr_subdivide(dzr* d) {
     for (pass = 0; pass < 2; ++pass)
         for (q = 0; q < Q; ++q) {
             const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
-            const int differ = p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] &&
-                               p[2] != p[3];
+            const int differ =
+                p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] && p[2] != p[3];
             const float *u[4], *e[4], *f = face, *src[6], *around[12];
-            float *t[4];
+            float* t[4];
             for (k = 0; k < 4; ++k) {
                 u[k] = in + (size_t)c[k] * 8;
                 e[k] = t[k] = sums + (size_t)(p[k] - first) * 8;
