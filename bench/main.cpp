@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench_sizes.h"
+#include "runtime_bench.h"
 
 namespace {
 
@@ -132,6 +133,23 @@ void print_table(const CollectingReporter& rep, const char* title, std::initiali
                     static_cast<long long>(kRatioQuads), *o / *d, verdict(*o / *d >= 3));
 }
 
+// The C runtime's decode time over the interpreter's run, per program.
+void print_runtime_table(const CollectingReporter& rep) {
+    bool header = false;
+    double worst = 0;
+    for (const std::string& name : dozu::bench::runtime_bench_programs()) {
+        const auto core = rep.cpu_ms("BM_core_run:" + name, 0);
+        const auto rt = rep.cpu_ms("BM_runtime_decode:" + name, 0);
+        if (!core || !rt) continue;
+        if (!header) std::printf("\n%-16s %12s %12s %14s\n", "program", "core us", "runtime us", "runtime/core");
+        header = true;
+        std::printf("%-16s %12.1f %12.1f %14.2f\n", name.c_str(), *core * 1e3, *rt * 1e3, *rt / *core);
+        worst = std::max(worst, *rt / *core);
+    }
+    if (header) std::printf("runtime decode / core run, worst program: %.2f (target <= 1.5: %s)\n", worst,
+                            verdict(worst <= 1.5));
+}
+
 void print_summary(const CollectingReporter& rep) {
     using namespace dozu::bench;
     std::printf("\nSummary (medians over repetitions)\n");
@@ -177,6 +195,7 @@ void print_summary(const CollectingReporter& rep) {
             std::printf("whole run, chain of about %lld quads then D D: %.3f ms, %.0f output quads\n",
                         static_cast<long long>(n), *ms, *out);
     }
+    print_runtime_table(rep);
 }
 
 }  // namespace

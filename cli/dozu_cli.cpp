@@ -20,6 +20,7 @@
 
 #include "editor/file_io.h"
 #include "editor/mesh_export.h"
+#include "editor/packed_program.h"
 #include "editor/program.h"
 #include "interpreter/interpreter.h"
 #include "turtle/turtle.h"
@@ -46,7 +47,8 @@ standard output (one output at most).
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
 counts from 1), in the order of the run; a message without a line, such as
-a skipped step byte of a program file, as PROGRAM: warning: TEXT before them.
+a skipped step byte of a program file or a file that ends inside its
+command table, as PROGRAM: warning: TEXT before them.
 A regular file is replaced atomically: a failed write leaves an existing
 file as it was. A character device, a FIFO or a socket is written in place.
 
@@ -75,6 +77,14 @@ void write_output(const std::string& path, const FillSink& fill) {
 // A diagnostic without a line number.
 void warn(const std::string& program, const std::string& text) {
     std::fprintf(stderr, "%s: warning: %s\n", program_name(program).c_str(), text.c_str());
+}
+
+// What a load of a program file found wrong with it.
+void warn_about(const std::string& program, const LoadReport& report) {
+    if (const std::string text = report.table_warning(); !text.empty()) warn(program, text);
+    for (const SkippedStep& s : report.skipped)
+        warn(program,
+             "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
 }
 
 // An option's value; empty when the option is not given.
@@ -300,9 +310,7 @@ int run(const RunOptions& o) {
     if (o.text) {
         lines = text_program_lines(bytes);
     } else {
-        for (const SkippedStep& s : program.LoadProgramBytes(bytes))
-            warn(o.program,
-                 "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+        warn_about(o.program, program.LoadProgramBytes(bytes));
         lines = program.lines();
     }
     const int count = line_limit >= 0 ? std::min(line_limit, int(lines.size())) : int(lines.size());
@@ -362,11 +370,58 @@ CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
 int compile(const CompileOptions& o) {
     if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
     Program program;
-    for (const SkippedStep& s : program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)))
-        warn(o.program,
-             "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+    warn_about(o.program, program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)));
     const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
     write_output(o.out, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
+    return kOk;
+}
+
+// ---- pack
+
+struct PackOptions {
+    std::string program;
+    bool text = false;
+    Value out, name;
+};
+
+CLI::App* add_pack(CLI::App& app, PackOptions& o) {
+    CLI::App* pack = app.add_subcommand("pack",
+                                        "Writes the program for the C runtime (runtime/dozu_runtime.h) as a C\n"
+                                        "header: its lines joined in the constant dozu_model_NAME and its\n"
+                                        "length in dozu_model_NAME_length. A line that does not end at its\n"
+                                        "only blank gets a warning: the runtime ends a line at every blank,\n"
+                                        "so it numbers the messages of that line and later ones otherwise.");
+    pack->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
+    pack->add_flag("--text", o.text, "The program is plain text, read as run --text reads it.");
+    add_value(pack, "--c", o.out, "The header file to write (default: standard output).", "FILE");
+    add_value(pack, "--name", o.name,
+              "NAME in the constant's name (default: the program file's name\n"
+              "without its extension, \"stdin\" for standard input); bytes that\n"
+              "cannot stand in a C name become \"_\".",
+              "NAME");
+    return pack;
+}
+
+int pack(const PackOptions& o) {
+    check_outputs({{"--c", &o.out}});
+    if (o.name && o.name->empty()) throw UsageError{"--name needs a name"};
+    std::vector<std::string> lines;
+    const std::vector<uint8_t> bytes = read_input(o.program, kMaxProgramFileSize);
+    if (o.text) {
+        lines = text_program_lines(bytes);
+    } else {
+        Program program;
+        warn_about(o.program, program.LoadProgramBytes(bytes));
+        lines = program.lines();
+    }
+    for (const int line : runtime_line_mismatches(lines))
+        std::fprintf(stderr,
+                     "%s:%d: warning: the line does not end at its only blank; the runtime numbers it and later "
+                     "lines otherwise\n",
+                     program_name(o.program).c_str(), line + 1);
+    const std::string name = packed_name(o.name ? *o.name : o.program == kStdin ? "stdin" : o.program);
+    const std::string header = encode_packed_program(name, lines);
+    write_output(o.out.value_or(kStdin), [&](ByteSink& sink) { sink.write(header.data(), header.size()); });
     return kOk;
 }
 
@@ -386,9 +441,11 @@ int main(int argc, char** argv) {
 
     RunOptions run_options;
     CompileOptions compile_options;
+    PackOptions pack_options;
     const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
         {add_run(app, run_options), [&] { return run(run_options); }},
         {add_compile(app, compile_options), [&] { return compile(compile_options); }},
+        {add_pack(app, pack_options), [&] { return pack(pack_options); }},
     };
 
     // The help that a usage error points to: the command's own, if any.

@@ -1,0 +1,23 @@
+// A program packed for the C runtime: its lines joined into one C constant
+// in a header that compiles as C99 (with -pedantic) and as C++.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace dozu {
+
+// The constant's name for a program file: "dozu_model_" and the file's name
+// without folder and extension, every byte outside [A-Za-z0-9_] made "_".
+std::string packed_name(const std::string& path);
+
+// The header: the constant NAME (a string literal up to 4,095 bytes, which
+// is all ISO C requires a compiler to take; a brace-enclosed list of bytes
+// beyond) and NAME_length, the program's length in bytes.
+std::string encode_packed_program(const std::string& name, const std::vector<std::string>& lines);
+
+// The lines (from 0) that do not end at their only blank: the runtime ends a
+// line at every blank, so it would number these and later lines otherwise.
+std::vector<int> runtime_line_mismatches(const std::vector<std::string>& lines);
+
+}  // namespace dozu

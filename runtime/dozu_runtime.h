@@ -1,0 +1,763 @@
+/* dozu_runtime.h: rebuilds a dozu model from its program text, with the same
+   floats and the same indices as the editor's own interpreter.
+
+   C99 (and C++), no dependency beyond the C standard library and <math.h>.
+   Declarations only, unless one source file of the program says
+       #define DOZU_RUNTIME_IMPLEMENTATION
+       #include "dozu_runtime.h"
+   README.md beside this file shows how to pack a model and use the mesh. */
+#ifndef DOZU_RUNTIME_H
+#define DOZU_RUNTIME_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum {
+    DOZU_OK = 0,
+    /* The program stopped at a fatal error, which a message names; the mesh
+       holds what the program made before it, as the editor shows it. */
+    DOZU_ERROR_FATAL = 1,
+    /* An allocation failed outside a subdivision; the mesh is empty. */
+    DOZU_ERROR_MEMORY = 2,
+    /* out is NULL, program is NULL with a length above 0, or the length is
+       2^31 or more. */
+    DOZU_ERROR_ARGUMENT = 3
+};
+
+/* The output mesh: per vertex its normal (x y z, not of unit length) and its
+   position (x y z); per quad four vertex indices, clockwise seen from
+   outside. A vertex that no quad names may hold non-finite numbers. */
+typedef struct dozu_mesh {
+    float* vertices; /* 6 floats per vertex */
+    uint32_t vertex_count;
+    uint32_t* indices; /* 4 per quad */
+    uint32_t index_count;
+} dozu_mesh;
+
+/* Memory for the decoder and the mesh. allocate returns a block aligned for
+   any type, or NULL to refuse: a subdivision it refuses fails with "fatal
+   error: mesh too large to subdivide", any other refusal with
+   DOZU_ERROR_MEMORY. A NULL allocator means malloc and free. */
+typedef struct dozu_allocator {
+    void* (*allocate)(void* user, size_t bytes);
+    void (*release)(void* user, void* block);
+    void* user;
+} dozu_allocator;
+
+/* A message of the program: line counts from 0, text as the editor shows
+   it ("error: stack underflow, pop statement ignored"). */
+typedef void (*dozu_message_fn)(void* user, int line, const char* text);
+
+/* Decodes the program: its lines joined, each line its interpreter code and
+   a blank (a line ends at every blank), e.g. "* S4 R2 = B ^ T ". Fills out
+   (whose old contents are not released) and returns DOZU_OK or an error. */
+int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc);
+/* The same, giving every message to report (which may be NULL). */
+int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                              dozu_message_fn report, void* user);
+/* Releases the mesh's arrays through the allocator it was made with. */
+void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc);
+
+/* The process-wide random sequence that the extrusion draws from: it starts
+   at 0 with the process and goes on from decode to decode. */
+uint32_t dozu_random_state(void);
+void dozu_set_random_state(uint32_t state);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* DOZU_RUNTIME_H */
+
+#ifdef DOZU_RUNTIME_IMPLEMENTATION
+#ifndef DOZU_RUNTIME_IMPLEMENTED
+#define DOZU_RUNTIME_IMPLEMENTED
+
+#include <math.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* Every float operation is rounded on its own, as in the editor: a fused
+   multiply-add would change the last bits. */
+#if defined(__clang__)
+#pragma STDC FP_CONTRACT OFF
+#elif defined(__GNUC__)
+#pragma GCC push_options
+#pragma GCC optimize("fp-contract=off")
+#endif
+
+#ifndef DOZU_RUNTIME_INTERNAL
+#define DOZU_RUNTIME_INTERNAL static
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef char dzr_float_is_binary32[sizeof(float) == 4 ? 1 : -1];
+
+/* A growing array of bytes. */
+typedef struct dzr_buf {
+    unsigned char* p;
+    size_t n, cap;
+} dzr_buf;
+
+/* The turtle's state; branches save whole copies of it. */
+typedef struct dzr_frame {
+    float position[3], radius, size, angle, heading[3], up[3];
+    uint32_t base_ring[4], top_ring_start, next_vertex;
+    uint8_t wind, base_offset;
+    uint16_t face_flags; /* bits 0-3 side exits, 4 top exit, 5 set by a branch */
+} dzr_frame;
+
+typedef struct dzr {
+    const dozu_allocator* alloc;
+    dozu_message_fn report;
+    void* user;
+    int no_memory;
+    /* the turtle: its state, saved states, vertices (normal and position)
+       and quads */
+    dzr_frame s;
+    dzr_buf stack, tv, ti;
+    /* the output mesh: records (nx·w ny·w nz·w w x·w y·w z·w w) and quads */
+    dzr_buf ov, oi;
+    /* the parameter being read, and the extrusion's offset and scale */
+    int32_t acc;
+    int negative, pending, add;
+    float* target; /* the radius, size or angle it adds to, or the extrusion
+                      parameter it replaces */
+    float extrusion[2];
+    uint32_t vertices_copied, indices_copied, offset;
+    int line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
+} dzr;
+
+static uint32_t dzr_random;
+
+uint32_t dozu_random_state(void) { return dzr_random; }
+void dozu_set_random_state(uint32_t state) { dzr_random = state; }
+
+/* In [-1, 1): the low 23 bits of the next number as the mantissa of a float
+   in [2, 4), less 3. */
+static float dzr_random_symmetric(void) {
+    uint32_t bits;
+    float f;
+    dzr_random = dzr_random * 1664525u + 1u;
+    bits = (dzr_random & 0x7FFFFFu) | 0x40000000u;
+    memcpy(&f, &bits, sizeof f);
+    return f - 3.0f;
+}
+
+static void* dzr_alloc(const dozu_allocator* a, size_t bytes) {
+    if (bytes == 0) bytes = 1;
+    return a ? a->allocate(a->user, bytes) : malloc(bytes);
+}
+
+static void dzr_free(const dozu_allocator* a, void* p) {
+    if (!p) return;
+    if (a)
+        a->release(a->user, p);
+    else
+        free(p);
+}
+
+/* Appends bytes to b and returns where they go, or NULL after marking the
+   decoder out of memory. */
+static void* dzr_push(dzr* d, dzr_buf* b, size_t bytes) {
+    if (d->no_memory) return NULL;
+    if (b->cap - b->n < bytes) {
+        size_t cap = b->cap ? b->cap : 256;
+        unsigned char* p;
+        while (cap - b->n < bytes) {
+            if (cap > (size_t)-1 / 2) {
+                d->no_memory = 1;
+                return NULL;
+            }
+            cap *= 2;
+        }
+        p = (unsigned char*)dzr_alloc(d->alloc, cap);
+        if (!p) {
+            d->no_memory = 1;
+            return NULL;
+        }
+        if (b->n) memcpy(p, b->p, b->n);
+        dzr_free(d->alloc, b->p);
+        b->p = p;
+        b->cap = cap;
+    }
+    b->n += bytes;
+    return b->p + b->n - bytes;
+}
+
+static void dzr_release(dzr* d, dzr_buf* b) {
+    dzr_free(d->alloc, b->p);
+    b->p = NULL;
+    b->n = b->cap = 0;
+}
+
+static void dzr_message(dzr* d, int line, const char* text) {
+    if (d->report) d->report(d->user, line, text);
+}
+
+static void dzr_fail(dzr* d, int line, const char* text) {
+    dzr_message(d, line, text);
+    d->fatal = 1;
+}
+
+/* The interpreter forms v · (float)pi · (1/24) in x86's 64-bit-mantissa
+   precision and rounds it to a float. In double precision the rounding
+   errors stay too small to move that float: both give the same float for
+   every 32-bit v (checked for all of them), and double is everywhere. */
+DOZU_RUNTIME_INTERNAL float dzr_parameter_value(int32_t v) {
+    return (float)((double)v * (double)3.14159274f * (1.0 / 24.0));
+}
+
+/* ---- the turtle ---- */
+
+static void dzr_cross(float out[3], const float a[3], const float b[3]) {
+    const float x = a[1] * b[2] - a[2] * b[1];
+    const float y = a[2] * b[0] - a[0] * b[2];
+    const float z = a[0] * b[1] - a[1] * b[0];
+    out[0] = x;
+    out[1] = y;
+    out[2] = z;
+}
+
+/* The corners of face n of the current cell: 0-3 its sides, 4 its top. */
+static void dzr_face_corners(const dzr_frame* s, int n, uint32_t out[4]) {
+    const uint32_t t = s->top_ring_start;
+    const int k = s->base_offset, n1 = (n + 1) & 3;
+    int i;
+    if (n == 4) {
+        for (i = 0; i < 4; ++i) out[i] = t + (uint32_t)i;
+        return;
+    }
+    out[0] = s->base_ring[(n - k) & 3];
+    out[1] = s->base_ring[(n1 - k) & 3];
+    out[2] = t + (uint32_t)n1;
+    out[3] = t + (uint32_t)n;
+}
+
+static void dzr_close_cell(dzr* d) {
+    int n;
+    for (n = 4; n >= 0; --n) {
+        uint32_t* q;
+        if (d->s.face_flags & (1u << n)) continue;
+        q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+        if (q) dzr_face_corners(&d->s, n, q);
+    }
+    d->s.face_flags = 0;
+}
+
+/* Moves one cell ahead and lays its ring of four vertices. */
+static void dzr_step(dzr* d) {
+    dzr_frame* s = &d->s;
+    float dir[3], m[3], side[3], a[3], b[3], *v;
+    const float r = s->radius;
+    int i, j;
+    for (i = 0; i < 3; ++i) {
+        dir[i] = s->size * s->heading[i];
+        s->position[i] = s->position[i] + dir[i];
+    }
+    for (i = 0; i < 3; ++i) m[i] = s->position[i] + 0.5f * dir[i];
+    dzr_cross(side, s->heading, s->up);
+    for (i = 0; i < 3; ++i) {
+        a[i] = s->up[i] + side[i];
+        b[i] = s->up[i] - side[i];
+    }
+    v = (float*)dzr_push(d, &d->tv, 24 * sizeof(float));
+    if (!v) return;
+    /* normals a, b, -a, -b; positions m + r·a, m + r·b, m - r·a, m - r·b */
+    for (j = 0; j < 4; ++j, v += 6)
+        for (i = 0; i < 3; ++i) {
+            const float x = (j & 1 ? b : a)[i];
+            v[i] = j & 2 ? -x : x;
+            v[3 + i] = j & 2 ? m[i] - r * x : m[i] + r * x;
+        }
+    s->next_vertex += 4;
+}
+
+/* The Hamilton product a·b of quaternions (w, x, y, z). */
+static void dzr_product(float r[4], const float a[4], const float b[4]) {
+    r[0] = a[0] * b[0] - (a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
+    r[1] = (a[2] * b[3] - a[3] * b[2]) + a[0] * b[1] + b[0] * a[1];
+    r[2] = (a[3] * b[1] - a[1] * b[3]) + a[0] * b[2] + b[0] * a[2];
+    r[3] = (a[1] * b[2] - a[2] * b[1]) + a[0] * b[3] + b[0] * a[3];
+}
+
+/* v := the vector part of q · (0, v) · q_bar */
+static void dzr_rotate(float v[3], const float q[4], const float q_bar[4]) {
+    float p[4], r[4];
+    p[0] = 0.0f;
+    memcpy(p + 1, v, 3 * sizeof(float));
+    dzr_product(r, q, p);
+    dzr_product(p, r, q_bar);
+    memcpy(v, p + 1, 3 * sizeof(float));
+}
+
+/* Leaves the cell through the face that the pending turn and the wind
+   choose, turns and steps. */
+static void dzr_go(dzr* d) {
+    dzr_frame* s = &d->s;
+    unsigned k = s->wind;
+    float theta = s->angle, side[3], axis[3], len, h, c, sn, q[4], q_bar[4];
+    uint32_t exit_face[4];
+    int e, i;
+    s->angle = 0.0f;
+    if (!(theta >= 0.0f)) {
+        theta = -theta;
+        k += 2;
+    }
+    k &= 3;
+    e = 3.14159274f * 0.25f >= theta ? 4 : (int)k;
+    /* Bit 5 is only ever set with a saved state on the stack; without one
+       the cell is closed now. */
+    if ((s->face_flags & ~0x1Fu) == 0 || d->stack.n == 0) {
+        s->face_flags = (uint16_t)(s->face_flags | (1u << e));
+        dzr_close_cell(d);
+    } else {
+        dzr_frame* saved = (dzr_frame*)(d->stack.p + d->stack.n) - 1;
+        saved->face_flags = (uint16_t)(saved->face_flags | (1u << e));
+        s->face_flags = 0;
+    }
+    dzr_face_corners(s, e, exit_face);
+    memcpy(s->base_ring, exit_face, sizeof exit_face);
+    s->base_offset = (uint8_t)(e & 3);
+    s->top_ring_start = s->next_vertex;
+
+    dzr_cross(side, s->heading, s->up);
+    for (i = 0; i < 3; ++i) axis[i] = k == 0 ? -side[i] : k == 1 ? -s->up[i] : k == 2 ? side[i] : s->up[i];
+    len = sqrtf(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
+    if (len > 0)
+        for (i = 0; i < 3; ++i) axis[i] /= len;
+    h = theta * 0.5f;
+    c = (float)cos((double)h);
+    sn = (float)sin((double)h);
+    q[0] = q_bar[0] = -c;
+    for (i = 0; i < 3; ++i) {
+        q[1 + i] = sn * axis[i];
+        q_bar[1 + i] = -sn * axis[i];
+    }
+    dzr_rotate(s->heading, q, q_bar);
+    dzr_rotate(s->up, q, q_bar);
+    dzr_step(d);
+}
+
+static void dzr_push_state(dzr* d) {
+    dzr_frame* saved = (dzr_frame*)dzr_push(d, &d->stack, sizeof(dzr_frame));
+    if (!saved) return;
+    *saved = d->s;
+    d->s.face_flags |= 0x20;
+}
+
+static void dzr_pop_state(dzr* d) {
+    const uint32_t n = d->s.next_vertex;
+    if (d->stack.n == 0) return;
+    dzr_close_cell(d);
+    d->stack.n -= sizeof(dzr_frame);
+    memcpy(&d->s, d->stack.p + d->stack.n, sizeof(dzr_frame));
+    d->s.next_vertex = n;
+}
+
+/* Closes the current ring's underside. */
+static void dzr_bottom(dzr* d) {
+    const uint32_t t = d->s.top_ring_start;
+    uint32_t* q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+    if (!q) return;
+    q[0] = t - 1;
+    q[1] = t - 2;
+    q[2] = t - 3;
+    q[3] = t - 4;
+}
+
+/* ---- the output mesh ---- */
+
+#define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
+
+static const char dzr_face_dropped[] = "error: face with missing vertex dropped";
+static const char dzr_too_large[] = "fatal error: mesh too large to subdivide";
+
+/* Copies what the turtle made since the last flush into the output mesh;
+   a quad that names a vertex the output does not hold is left out. */
+static void dzr_flush(dzr* d) {
+    const uint32_t vc = DZR_COUNT(d->tv, 6 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
+    const float* tv = (const float*)d->tv.p;
+    const uint32_t* ti = (const uint32_t*)d->ti.p;
+    uint32_t i, limit;
+    int dropped = 0, k;
+    for (i = d->vertices_copied; i < vc; ++i) {
+        float* r = (float*)dzr_push(d, &d->ov, 8 * sizeof(float));
+        if (!r) return;
+        memcpy(r, tv + 6 * (size_t)i, 3 * sizeof(float));
+        memcpy(r + 4, tv + 6 * (size_t)i + 3, 3 * sizeof(float));
+        r[3] = r[7] = 1.0f;
+    }
+    if (vc > d->vertices_copied) d->vertices_copied = vc;
+    limit = DZR_COUNT(d->ov, 8 * sizeof(float));
+    for (i = d->indices_copied; i < ic; i += 4) {
+        uint32_t* q;
+        for (k = 0; k < 4; ++k)
+            if ((uint64_t)ti[i + k] + d->offset >= limit) break;
+        if (k < 4) {
+            dropped = 1;
+            continue;
+        }
+        q = (uint32_t*)dzr_push(d, &d->oi, 4 * sizeof(uint32_t));
+        if (!q) return;
+        for (k = 0; k < 4; ++k) q[k] = ti[i + k] + d->offset;
+    }
+    if (ic > d->indices_copied) d->indices_copied = ic;
+    if (dropped) dzr_message(d, d->line, dzr_face_dropped);
+}
+
+/* Moves every vertex along its own normal by (r + offset) · scale, r from
+   the random sequence. */
+static void dzr_extrude(dzr* d) {
+    float* r = (float*)d->ov.p;
+    uint32_t i, count = DZR_COUNT(d->ov, 8 * sizeof(float));
+    int k;
+    for (i = 0; i < count; ++i, r += 8) {
+        const float f = (dzr_random_symmetric() + d->extrusion[0]) * d->extrusion[1];
+        for (k = 0; k < 3; ++k) r[4 + k] = r[4 + k] + r[k] * f;
+    }
+}
+
+/* t += each of the n records in turn, held locally so that t is read and
+   written once */
+static void dzr_add(float* t, const float* const* source, int n) {
+    float r[8];
+    int i, j;
+    memcpy(r, t, sizeof r);
+    for (j = 0; j < n; ++j)
+        for (i = 0; i < 8; ++i) r[i] = r[i] + source[j][i];
+    memcpy(t, r, sizeof r);
+}
+
+static void* dzr_zeroed(const dozu_allocator* a, size_t bytes) {
+    void* p = dzr_alloc(a, bytes);
+    if (p) memset(p, 0, bytes);
+    return p;
+}
+
+/* The corner after slot s of its quad. */
+#define DZR_NEXT(s) (((s) & ~(size_t)3) | (((s) + 1) & 3))
+
+/* Numbers the edges of the slots (the edge from each corner to the next)
+   from first on, in the order the slots meet them, into edge[], and the
+   next free number into *next; 1 when memory is refused. Edges are listed
+   by their lower end, which a slot's walk finds quickly and near the last
+   for the meshes a turtle makes; when a list grows past 64, the edges are
+   listed again by a hash of both ends, which no vertex degree slows down. */
+static int dzr_number_edges(dzr* d, const uint32_t* idx, size_t slots, uint32_t V, uint32_t first, uint32_t* edge,
+                            uint32_t* next) {
+    /* node n (from 1): lo, hi, the next node of its list */
+    uint32_t *head, *node = (uint32_t*)dzr_alloc(d->alloc, slots * 3 * sizeof(uint32_t)), n;
+    size_t s, size = V, walked;
+    int bits = 0; /* 0: lists by the lower end; else the hash's width */
+    if (!node) return 1;
+restart:
+    head = (uint32_t*)dzr_zeroed(d->alloc, size * sizeof(uint32_t));
+    for (*next = first, s = 0; head && s < slots; ++s) {
+        const uint32_t a = idx[s], b = idx[DZR_NEXT(s)], lo = a < b ? a : b, hi = a < b ? b : a;
+        const size_t h = bits ? (uint32_t)((lo * 0x9E3779B1u + hi) * 0x85EBCA77u) >> (32 - bits) : lo;
+        for (walked = 0, n = head[h]; n && (node[3 * n - 3] != lo || node[3 * n - 2] != hi); n = node[3 * n - 1])
+            if (++walked > 64 && !bits) {
+                dzr_free(d->alloc, head);
+                for (size = 2, bits = 1; size < slots; size *= 2) ++bits;
+                goto restart;
+            }
+        if (!n) {
+            n = *next - first + 1;
+            node[3 * n - 3] = lo;
+            node[3 * n - 2] = hi;
+            node[3 * n - 1] = head[h];
+            head[h] = n;
+            ++*next;
+        }
+        edge[s] = first + n - 1;
+    }
+    dzr_free(d->alloc, node);
+    dzr_free(d->alloc, head);
+    return !head;
+}
+
+/* One level of subdivision: quad q of V vertices splits into four around
+   face point V + q; every distinct edge gets one edge point, numbered from
+   V + Q in the order the quads meet the edges; every point becomes a sum of
+   whole records, weights included, added in a fixed order. 0, or 1 when
+   the result would not fit or its memory is refused; the mesh then stays. */
+static int dzr_subdivide(dzr* d) {
+    const uint32_t V = DZR_COUNT(d->ov, 8 * sizeof(float)), Q = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
+    const uint32_t* idx = (const uint32_t*)d->oi.p;
+    const float* in = (const float*)d->ov.p;
+    const size_t slots = 4 * (size_t)Q;
+    uint32_t *edge, *out_idx, first = V + Q, next, q;
+    float *sums = NULL, *out = NULL, face[8];
+    int k, pass;
+    if ((uint64_t)V + 5 * (uint64_t)Q > 0xFFFFFFFFu) return 1;
+    edge = (uint32_t*)dzr_alloc(d->alloc, slots * sizeof(uint32_t));
+    out_idx = (uint32_t*)dzr_alloc(d->alloc, 4 * slots * sizeof(uint32_t));
+    if (!edge || !out_idx || dzr_number_edges(d, idx, slots, V, first, edge, &next)) goto refused;
+    sums = (float*)dzr_zeroed(d->alloc, (size_t)(next - first) * 8 * sizeof(float));
+    out = (float*)dzr_zeroed(d->alloc, (size_t)next * 8 * sizeof(float));
+    if (!sums || !out) goto refused;
+
+    /* Two passes over the quads. Within one, each record takes its
+       additions in a fixed order; where a quad's four edges differ, those
+       that go to one record are gathered into one read and write of it. */
+    for (pass = 0; pass < 2; ++pass)
+        for (q = 0; q < Q; ++q) {
+            const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
+            const int differ =
+                p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] && p[2] != p[3];
+            const float *u[4], *e[4], *f = face, *src[6], *around[12];
+            float* t[4];
+            for (k = 0; k < 4; ++k) {
+                u[k] = in + (size_t)c[k] * 8;
+                e[k] = t[k] = sums + (size_t)(p[k] - first) * 8;
+            }
+            if (pass == 0) {
+                /* Edge sums: corner k goes to edge k, then to edge k-1. */
+                for (k = 0; k < 4; ++k)
+                    if (differ) {
+                        src[0] = u[k < 3 ? k : 0];
+                        src[1] = u[k < 3 ? k + 1 : 3];
+                        dzr_add(t[k], src, 2);
+                    } else {
+                        dzr_add(t[k], u + k, 1);
+                        dzr_add(t[(k + 3) & 3], u + k, 1);
+                    }
+                continue;
+            }
+            memset(face, 0, sizeof face);
+            dzr_add(face, u, 4);
+            for (k = 0; k < 4; ++k) {
+                const int km = (k + 3) & 3;
+                uint32_t* o = out_idx + 16 * (size_t)q + 4 * (size_t)k;
+                src[0] = e[km];
+                src[1] = u[k];
+                src[2] = f;
+                dzr_add(out + (size_t)c[k] * 8, src, 3);
+                around[3 * k] = e[k];
+                around[3 * k + 1] = f;
+                around[3 * k + 2] = u[k];
+                /* quad 4q + k: (u_k, E(u_k, u_k+1), F_q, E(u_k-1, u_k)) */
+                o[0] = c[k];
+                o[1] = p[k];
+                o[2] = V + q;
+                o[3] = p[km];
+            }
+            dzr_add(out + ((size_t)V + q) * 8, around, 12);
+            /* Edge points: E(k, k+1) takes u_k, e_k, e_k-1 as corner 1 of
+               quad 4q+k, then f, e_k, e_k+1 as corner 3 of quad 4q+k+1 (for
+               k = 3 that is quad 4q, which comes first). */
+            for (k = 0; k < 4; ++k) {
+                const int km = (k + 3) & 3, kp = (k + 1) & 3, first_half = differ && k == 3 ? 3 : 0;
+                src[first_half] = u[k];
+                src[first_half + 1] = e[k];
+                src[first_half + 2] = e[km];
+                src[3 - first_half] = f;
+                src[4 - first_half] = e[k];
+                src[5 - first_half] = e[kp];
+                if (differ) {
+                    dzr_add(out + (size_t)p[k] * 8, src, 6);
+                } else {
+                    dzr_add(out + (size_t)p[k] * 8, src, 3);
+                    src[0] = f;
+                    src[1] = e[km];
+                    src[2] = e[k];
+                    dzr_add(out + (size_t)p[km] * 8, src, 3);
+                }
+            }
+        }
+    dzr_free(d->alloc, edge);
+    dzr_free(d->alloc, sums);
+    dzr_release(d, &d->ov);
+    dzr_release(d, &d->oi);
+    d->ov.p = (unsigned char*)out;
+    d->ov.n = d->ov.cap = (size_t)next * 8 * sizeof(float);
+    d->oi.p = (unsigned char*)out_idx;
+    d->oi.n = d->oi.cap = 4 * slots * sizeof(uint32_t);
+    return 0;
+refused:
+    dzr_free(d->alloc, edge);
+    dzr_free(d->alloc, out_idx);
+    dzr_free(d->alloc, sums);
+    dzr_free(d->alloc, out);
+    return 1;
+}
+
+/* ---- the interpreter ---- */
+
+static void dzr_parameter_char(dzr* d, char c) {
+    if (c == ' ') {
+        const int32_t v = d->negative ? (int32_t)(0u - (uint32_t)d->acc) : d->acc;
+        const float value = dzr_parameter_value(v);
+        *d->target = d->add ? *d->target + value : value;
+        d->pending = 0;
+    } else if (c == '-') {
+        d->negative = 1;
+    } else {
+        const int code = (unsigned char)c;
+        const int digit = code - (code >= 'A' ? 55 : 48);
+        d->acc = (int32_t)(((uint32_t)d->acc << 4) | (uint32_t)digit);
+    }
+}
+
+static void dzr_start_parameter(dzr* d, float* target, int add) {
+    d->pending = 1;
+    d->target = target;
+    d->add = add;
+    d->acc = 0;
+    d->negative = 0;
+}
+
+/* "V" (mark) and every character not listed do nothing. */
+static const char dzr_statements[] = "*=^[]pqBTDXO+RSY";
+
+static void dzr_statement(dzr* d, char c) {
+    const char* known = (const char*)memchr(dzr_statements, c, sizeof dzr_statements - 1);
+    const int n = known ? (int)(known - dzr_statements) : -1;
+    if (c == ' ') return;
+    d->current_subdiv = 0;
+    switch (n) {
+        case 0: /* * */
+            d->vertices_copied = d->indices_copied = 0;
+            d->tv.n = d->ti.n = d->stack.n = 0;
+            memset(&d->s, 0, sizeof d->s);
+            d->s.heading[2] = d->s.up[0] = 1.0f;
+            d->s.base_ring[1] = 1;
+            d->s.base_ring[2] = 2;
+            d->s.base_ring[3] = 3;
+            d->s.top_ring_start = 4;
+            d->init_seen = 1;
+            d->offset = DZR_COUNT(d->ov, 8 * sizeof(float));
+            break;
+        case 1: /* = */
+            dzr_step(d);
+            dzr_step(d);
+            d->first_seen = 1;
+            break;
+        case 2: /* ^ */
+            dzr_go(d);
+            if (!d->first_seen) dzr_fail(d, d->line, "fatal error: no 'first' statement before first step");
+            break;
+        case 3: /* [ */
+            dzr_push_state(d);
+            ++d->depth;
+            break;
+        case 4: /* ] */
+            dzr_pop_state(d);
+            if (--d->depth < 0) dzr_message(d, d->line, "error: stack underflow, pop statement ignored");
+            break;
+        case 5: /* p */
+        case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
+        case 7: /* B */ dzr_bottom(d); break;
+        case 8: /* T */ dzr_close_cell(d); break;
+        case 9: /* D */
+            dzr_flush(d);
+            if (d->no_memory) return;
+            if (4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t)) > 16777216u || dzr_subdivide(d))
+                dzr_fail(d, d->line, dzr_too_large);
+            d->subdiv_seen = d->current_subdiv = 1;
+            break;
+        case 10: /* X */
+            dzr_flush(d);
+            dzr_extrude(d);
+            break;
+        case 11: /* O */
+        case 12: /* + */ dzr_start_parameter(d, d->extrusion + (n - 11), 0); break;
+        case 13: /* R, S, Y */
+        case 14:
+        case 15: dzr_start_parameter(d, n == 13 ? &d->s.radius : n == 14 ? &d->s.size : &d->s.angle, 1); break;
+        default: break;
+    }
+    if (d->subdiv_seen && !d->current_subdiv)
+        dzr_fail(d, d->line, "fatal error: statement not allowed after 'subdiv', ignored");
+}
+
+int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                              dozu_message_fn report, void* user) {
+    dzr d;
+    size_t i;
+    uint32_t v, count;
+    if (!out || (!program && length) || length > 0x7FFFFFFF) return DOZU_ERROR_ARGUMENT;
+    memset(out, 0, sizeof *out);
+    memset(&d, 0, sizeof d);
+    d.alloc = alloc;
+    d.report = report;
+    d.user = user;
+    d.extrusion[0] = 0.25f;
+    d.extrusion[1] = 0.5f;
+
+    for (i = 0; i < length && !d.no_memory; ++i) {
+        const char c = program[i];
+        if (d.pending)
+            dzr_parameter_char(&d, c);
+        else
+            dzr_statement(&d, c);
+        if (c == ' ' || i + 1 == length) {
+            if (d.line == 0 && !d.init_seen) dzr_fail(&d, 0, "fatal error: no initialization at program start");
+            ++d.line;
+            if (d.fatal) break;
+        }
+    }
+    if (!d.fatal && !d.no_memory) {
+        --d.line; /* the last line */
+        dzr_flush(&d);
+        if (d.depth > 0) dzr_message(&d, d.line, "error: non-empty stack at end of program");
+        if (length == 0) {
+            dzr_message(&d, 0, "hint: initialize, grow radius and size and make a first step");
+            dzr_message(&d, 0, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+        }
+    }
+    dzr_release(&d, &d.tv);
+    dzr_release(&d, &d.ti);
+    dzr_release(&d, &d.stack);
+    if (d.no_memory) {
+        dzr_release(&d, &d.ov);
+        dzr_release(&d, &d.oi);
+        return DOZU_ERROR_MEMORY;
+    }
+
+    /* Display form, 6 floats a vertex: every record divided by its weight. */
+    count = DZR_COUNT(d.ov, 8 * sizeof(float));
+    for (v = 0; v < count; ++v) {
+        /* in place: every value is read before a store can reach it */
+        const float* r = (const float*)d.ov.p + 8 * (size_t)v;
+        float* o = (float*)d.ov.p + 6 * (size_t)v;
+        const float inv = 1.0f / r[3];
+        int i;
+        for (i = 0; i < 6; ++i) o[i] = r[i + i / 3] * inv;
+    }
+    out->vertices = (float*)d.ov.p;
+    out->vertex_count = count;
+    out->indices = (uint32_t*)d.oi.p;
+    out->index_count = DZR_COUNT(d.oi, sizeof(uint32_t));
+    return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
+}
+
+int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc) {
+    return dozu_decode_with_messages(program, length, out, alloc, NULL, NULL);
+}
+
+void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc) {
+    if (!mesh) return;
+    dzr_free(alloc, mesh->vertices);
+    dzr_free(alloc, mesh->indices);
+    memset(mesh, 0, sizeof *mesh);
+}
+
+#ifdef __cplusplus
+}
+#endif
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC pop_options
+#endif
+
+#endif /* DOZU_RUNTIME_IMPLEMENTED */
+#endif /* DOZU_RUNTIME_IMPLEMENTATION */

@@ -1,0 +1,69 @@
+/* Decodes the packed rock example and writes it as a Wavefront OBJ file, as
+   dozu-cli run examples/rock.tpg --obj does.
+       dozu-cli pack examples/rock.tpg --c rock.h
+       cc -std=c99 -I. -Iruntime runtime/example.c -lm -o example
+       ./example rock.obj */
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#define DOZU_RUNTIME_IMPLEMENTATION
+#include "dozu_runtime.h"
+#include "rock.h"
+
+static void print_message(void* user, int line, const char* text) {
+    fprintf(stderr, "%s:%d: %s\n", (const char*)user, line + 1, text);
+}
+
+/* Whether the positions of the quad's corners are finite. */
+static int finite_quad(const dozu_mesh* mesh, uint32_t i) {
+    int k, c;
+    for (k = 0; k < 4; ++k)
+        for (c = 3; c < 6; ++c)
+            if (!isfinite(mesh->vertices[6 * (size_t)mesh->indices[i + k] + c])) return 0;
+    return 1;
+}
+
+int main(int argc, char** argv) {
+    dozu_mesh mesh;
+    FILE* out;
+    uint32_t *number, i, next = 0;
+    int k, status = dozu_decode_with_messages(dozu_model_rock, dozu_model_rock_length, &mesh, NULL, print_message,
+                                              (void*)"rock");
+    if (status == DOZU_ERROR_MEMORY || argc != 2 || !(out = fopen(argv[1], "w"))) return 2;
+
+    /* A quad is written when all its corners are finite, a vertex when a
+       written quad names it: number[v] is its OBJ number, from 1. */
+    number = (uint32_t*)calloc(mesh.vertex_count + 1, sizeof *number);
+    if (!number) return 2;
+    for (i = 0; i < mesh.index_count; i += 4)
+        if (finite_quad(&mesh, i))
+            for (k = 0; k < 4; ++k) number[mesh.indices[i + k]] = 1;
+    for (i = 0; i < mesh.vertex_count; ++i)
+        if (number[i]) {
+            const float* v = mesh.vertices + 6 * (size_t)i;
+            number[i] = ++next;
+            fprintf(out, "v %.9g %.9g %.9g\n", v[3], v[4], v[5]);
+        }
+    for (i = 0; i < mesh.vertex_count; ++i)
+        if (number[i]) {
+            /* The decoder's normals are not of unit length (nor of any
+               length at a cap's centre, which dozu-cli mends further). */
+            const float* n = mesh.vertices + 6 * (size_t)i;
+            const double length = sqrt((double)n[0] * n[0] + (double)n[1] * n[1] + (double)n[2] * n[2]);
+            const double s = length > 0 ? 1 / length : 0;
+            fprintf(out, "vn %.9g %.9g %.9g\n", n[0] * s, n[1] * s, n[2] * s);
+        }
+    /* The quads run clockwise seen from outside; OBJ wants them the other
+       way round, from the same first corner. */
+    for (i = 0; i < mesh.index_count; i += 4) {
+        const uint32_t* q = mesh.indices + i;
+        if (finite_quad(&mesh, i))
+            fprintf(out, "f %u//%u %u//%u %u//%u %u//%u\n", (unsigned)number[q[0]], (unsigned)number[q[0]],
+                    (unsigned)number[q[3]], (unsigned)number[q[3]], (unsigned)number[q[2]], (unsigned)number[q[2]],
+                    (unsigned)number[q[1]], (unsigned)number[q[1]]);
+    }
+    free(number);
+    dozu_mesh_release(&mesh, NULL);
+    return fclose(out) == 0 && status == DOZU_OK ? 0 : 1;
+}
