@@ -15,7 +15,13 @@ bool Program::ButtonClick(int tag) {
     return true;
 }
 
+std::unique_lock<std::recursive_mutex> Program::edit_lock() {
+    if (interrupt_) interrupt_();
+    return std::unique_lock<std::recursive_mutex>(lock_);
+}
+
 void Program::insert_line(int at, uint8_t tag, std::string text) {
+    const auto guard = edit_lock();
     at = std::clamp(at, 0, int(lines_.size()));
     lines_.insert(lines_.begin() + at, std::move(text));
     steps_.insert(steps_.begin() + at, tag);
@@ -24,6 +30,7 @@ void Program::insert_line(int at, uint8_t tag, std::string text) {
 }
 
 void Program::remove_line(int at) {
+    const auto guard = edit_lock();
     if (at < 0 || size_t(at) >= lines_.size()) return;
     lines_.erase(lines_.begin() + at);
     steps_.erase(steps_.begin() + at);
@@ -32,7 +39,7 @@ void Program::remove_line(int at) {
 }
 
 void Program::New() {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    const auto guard = edit_lock();
     table.fill_defaults();
     lines_.clear();
     steps_.clear();
@@ -82,7 +89,7 @@ LoadReport Program::LoadProgram(const std::string& path) {
 
 LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) {
     const ProgramFileData data = parse_program_file(bytes);
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    const auto guard = edit_lock();
     apply_table_cells(table, data);
     lines_.clear();
     steps_.clear();
@@ -93,12 +100,9 @@ LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) {
 }
 
 void Program::SaveProgram(const std::string& path, bool compiled) {
-    std::vector<uint8_t> bytes;
-    {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
-        bytes = compiled ? encode_compiled(table, steps_) : encode_program_file(table, steps_);
-    }
-    write_file_atomic(path, bytes);
+    // The steps and the table are not a run's to read: no lock, so a save
+    // neither waits for a run nor stops it.
+    write_file_atomic(path, compiled ? encode_compiled(table, steps_) : encode_program_file(table, steps_));
 }
 
 }  // namespace dozu
