@@ -21,7 +21,8 @@ namespace dozu::bench {
 
 namespace {
 
-size_t mesh_bytes(const std::vector<float>& vertices, const std::vector<uint32_t>& indices) {
+template <typename Floats>
+size_t mesh_bytes(const Floats& vertices, const std::vector<uint32_t>& indices) {
     return vertices.size() * sizeof(float) + indices.size() * sizeof(uint32_t);
 }
 

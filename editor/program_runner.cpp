@@ -1,11 +1,23 @@
 #include "editor/program_runner.h"
 
+#include <time.h>
+
 #include <exception>
 #include <new>
 
 #include "geometry/random.h"
 
 namespace dozu {
+
+namespace {
+
+double thread_cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+}  // namespace
 
 ProgramRunner::ProgramRunner(Program& program, interpreter& interp, std::function<void()> notify)
     : program_(program), interp_(interp), notify_(std::move(notify)), thread_([this] { work(); }) {}
@@ -62,9 +74,8 @@ void ProgramRunner::work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         // A finished run stays staged in the interpreter until collected.
-        wake_.wait(lock, [this] {
-            return quit_ || (pending_ && !(ended_ && ended_->outcome == Outcome::finished));
-        });
+        wake_.wait(lock,
+                   [this] { return quit_ || (pending_ && !(ended_ && ended_->outcome == Outcome::finished)); });
         if (quit_) return;
         const Job job = *pending_;
         pending_.reset();
@@ -72,7 +83,9 @@ void ProgramRunner::work() {
         running_ = true;
         started_ = Clock::now();
         lock.unlock();
+        const double cpu = thread_cpu_seconds();
         Report report = run(job);
+        report.cpu_seconds = thread_cpu_seconds() - cpu;
         lock.lock();
         running_ = false;
         report.seconds = std::chrono::duration<double>(Clock::now() - started_).count();
@@ -86,7 +99,7 @@ void ProgramRunner::work() {
 
 ProgramRunner::Report ProgramRunner::run(const Job& job) {
     const uint32_t random_before = random_state();
-    Report report{Outcome::finished, 0, {}};
+    Report report{Outcome::finished, 0, 0, {}};
     const std::vector<std::string>& lines = program_.LockProgram();
     try {
         // The batch tool starts the random sequence at 0; the editor runs
@@ -97,9 +110,9 @@ ProgramRunner::Report ProgramRunner::run(const Job& job) {
         else
             report.outcome = Outcome::cancelled;
     } catch (const std::bad_alloc&) {
-        report = {Outcome::failed, 0, "fatal error: out of memory"};
+        report = {Outcome::failed, 0, 0, "fatal error: out of memory"};
     } catch (const std::exception& e) {
-        report = {Outcome::failed, 0, std::string("fatal error: ") + e.what()};
+        report = {Outcome::failed, 0, 0, std::string("fatal error: ") + e.what()};
     }
     program_.UnlockProgram();
     if (report.outcome != Outcome::finished) set_random_state(random_before);

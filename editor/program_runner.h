@@ -28,8 +28,9 @@ public:
     enum class Outcome { finished, cancelled, failed };
     struct Report {
         Outcome outcome;
-        double seconds = 0;   // from the start until the run ended
-        std::string failure;  // why a failed run failed, as a message
+        double seconds = 0;      // from the start until the run ended
+        double cpu_seconds = 0;  // the processor time the run's thread took
+        std::string failure;     // why a failed run failed, as a message
     };
 
     // notify is called on the run's thread whenever a run has ended; it

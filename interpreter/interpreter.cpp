@@ -18,7 +18,7 @@ constexpr uint32_t kFlushChunk = 1 << 16;
 // model that shrank should not hold the memory of its largest version.
 void trim(QuadMesh& m, size_t floats, size_t indices) {
     constexpr size_t kKeep = size_t(1) << 18;
-    if (m.vertices.capacity() / 4 > floats + kKeep) std::vector<float>().swap(m.vertices);
+    if (m.vertices.capacity() / 4 > floats + kKeep) FloatArray().swap(m.vertices);
     if (m.indices.capacity() / 4 > indices + kKeep) std::vector<uint32_t>().swap(m.indices);
 }
 

@@ -25,12 +25,12 @@ struct Entry {
 };
 
 // Empties v and makes room for n elements; new storage is mapped in at once.
-template <typename T>
-void reserve_prefaulted(std::vector<T>& v, size_t n) {
+template <typename Vector>
+void reserve_prefaulted(Vector& v, size_t n) {
     v.clear();
     if (v.capacity() >= n) return;
     v.reserve(n);
-    prefault(v.data(), v.capacity() * sizeof(T));
+    prefault(v.data(), v.capacity() * sizeof(v[0]));
 }
 
 }  // namespace
@@ -42,6 +42,7 @@ struct SubdivisionScratch::Arrays {
     ScratchArray<uint32_t> per_vertex2;  // first slots
     ScratchArray<Entry> entries;         // list nodes or bucketed slots
     ScratchArray<float> edge_sums;
+    ScratchArray<uint64_t> sums_written, records_written;
 };
 
 namespace {
@@ -61,15 +62,37 @@ inline Record load(const float* p) {
 
 inline void store(float* p, const Record& r) { std::memcpy(p, r.f, sizeof r.f); }
 
+// Records start at zero: the first addition into one starts from a zero in
+// registers, so that its memory need not be cleared beforehand. A bit per
+// record tells which have been written.
+class Written {
+public:
+    Written(ScratchArray<uint64_t>& bits, size_t count) : bits_(bits.take((count + 63) / 64)) {
+        std::fill_n(bits_, (count + 63) / 64, uint64_t(0));
+    }
+    // The record at p (number i) as it stands, and marks it written.
+    Record start(const float* p, size_t i) {
+        uint64_t& word = bits_[i >> 6];
+        const uint64_t bit = uint64_t(1) << (i & 63);
+        const bool fresh = !(word & bit);
+        word |= bit;
+        return fresh ? Record{} : load(p);
+    }
+    bool written(size_t i) const { return bits_[i >> 6] >> (i & 63) & 1; }
+
+private:
+    uint64_t* bits_;
+};
+
 inline void add(Record& r, const float* s) {
     for (int i = 0; i < R; ++i) r.f[i] += s[i];
 }
 
 inline void add(Record& r, const Record& s) { add(r, s.f); }
 
-// Adds the records a, b, c to the record at t, in this order.
-inline void add3(float* t, const float* a, const float* b, const float* c) {
-    Record r = load(t);
+// Adds the records a, b, c to the record at t (number i), in this order.
+inline void add3(Written& w, float* t, size_t i, const float* a, const float* b, const float* c) {
+    Record r = w.start(t, i);
     add(r, a);
     add(r, b);
     add(r, c);
@@ -77,9 +100,9 @@ inline void add3(float* t, const float* a, const float* b, const float* c) {
 }
 
 // Two rounds of add3 on one target, held in registers between them.
-inline void add6(float* t, const float* a, const float* b, const float* c, const float* d, const float* e,
-                 const float* f) {
-    Record r = load(t);
+inline void add6(Written& w, float* t, size_t i, const float* a, const float* b, const float* c, const float* d,
+                 const float* e, const float* f) {
+    Record r = w.start(t, i);
     add(r, a);
     add(r, b);
     add(r, c);
@@ -207,7 +230,7 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
     const float* in = input.vertices.data();
     const size_t edge_floats = size_t(N - first_edge) * R;
     float* edge_sums = s.edge_sums.take(edge_floats);
-    std::fill_n(edge_sums, edge_floats, 0.0f);
+    Written sums_written(s.sums_written, N - first_edge);
     auto edge_sum = [&](uint32_t point) { return edge_sums + size_t(point - first_edge) * R; };
     // Within a quad whose four edges differ, each edge point's additions
     // from that quad can be gathered into one read and write of its record;
@@ -241,23 +264,24 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
         if (edges_differ(p)) {
             // E(u3,u0) gets u0 from quad 4q+0 before u3 from quad 4q+3.
             for (int k = 0; k < 3; ++k) {
-                Record r = load(e[k]);
+                Record r = sums_written.start(e[k], p[k] - first_edge);
                 add(r, u[k]);
                 add(r, u[k + 1]);
                 store(e[k], r);
             }
-            Record r = load(e[3]);
+            Record r = sums_written.start(e[3], p[3] - first_edge);
             add(r, u[0]);
             add(r, u[3]);
             store(e[3], r);
         } else {
             for (int k = 0; k < 4; ++k) {
-                Record r = load(e[k]);
+                const int km = (k + 3) & 3;
+                Record r = sums_written.start(e[k], p[k] - first_edge);
                 add(r, u[k]);
                 store(e[k], r);
-                r = load(e[(k + 3) & 3]);
+                r = sums_written.start(e[km], p[km] - first_edge);
                 add(r, u[k]);
-                store(e[(k + 3) & 3], r);
+                store(e[km], r);
             }
         }
     }
@@ -267,8 +291,9 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
     // in order and corners in order, into records that start at zero. Only
     // the order of the additions into each one record matters.
     reserve_prefaulted(out->vertices, size_t(N) * R);
-    out->vertices.assign(size_t(N) * R, 0.0f);
+    out->vertices.resize(size_t(N) * R);
     float* t = out->vertices.data();
+    Written written(s.records_written, N);
     for (uint64_t q = 0; q < Q; ++q) {
         if ((q & kPollMask) == 0) check_stop(stop);
         const uint32_t* c = idx + 4 * q;
@@ -285,7 +310,7 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
         Record face_out{};
         for (int k = 0; k < 4; ++k) {
             const int km = (k + 3) & 3;
-            add3(t + size_t(c[k]) * R, e[km], u[k], f);
+            add3(written, t + size_t(c[k]) * R, c[k], e[km], u[k], f);
             add(face_out, e[k]);
             add(face_out, face);
             add(face_out, u[k]);
@@ -294,16 +319,20 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
         if (edges_differ(p)) {
             // E(u_k,u_k+1) is corner 1 of quad 4q+k and corner 3 of quad
             // 4q+k+1; for k = 3 the latter is quad 4q+0, which comes first.
-            for (int k = 0; k < 3; ++k) add6(t + size_t(p[k]) * R, u[k], e[k], e[(k + 3) & 3], f, e[k], e[k + 1]);
-            add6(t + size_t(p[3]) * R, f, e[3], e[0], u[3], e[3], e[2]);
+            for (int k = 0; k < 3; ++k)
+                add6(written, t + size_t(p[k]) * R, p[k], u[k], e[k], e[(k + 3) & 3], f, e[k], e[k + 1]);
+            add6(written, t + size_t(p[3]) * R, p[3], f, e[3], e[0], u[3], e[3], e[2]);
         } else {
             for (int k = 0; k < 4; ++k) {
                 const int km = (k + 3) & 3;
-                add3(t + size_t(p[k]) * R, u[k], e[k], e[km]);
-                add3(t + size_t(p[km]) * R, f, e[km], e[k]);
+                add3(written, t + size_t(p[k]) * R, p[k], u[k], e[k], e[km]);
+                add3(written, t + size_t(p[km]) * R, p[km], f, e[km], e[k]);
             }
         }
     }
+    // A vertex that no quad names keeps the weight 0 of an empty sum.
+    for (uint32_t v = 0; v < V; ++v)
+        if (!written.written(v)) std::fill_n(t + size_t(v) * R, R, 0.0f);
 }
 
 }  // namespace dozu

@@ -235,7 +235,7 @@ void TFormMain::RunEnded() {
     // A failed run changed nothing but the messages, which say why.
     if (report->outcome == ProgramRunner::Outcome::failed) FrameProgram->messages = {{report->failure, 0}};
     FrameProgram->ShowMessages();
-    last_run_seconds_ = report->seconds;
+    last_run_ = *report;
     ShowRunStatus(report->seconds * 1000);
     ++runs_;
     PictureChanged();
@@ -253,6 +253,8 @@ void TFormMain::ShowRunning() {
 void TFormMain::MICancelRunClick() {
     runner_->cancel();
     ShowRunning();
+    // The rest of the status bar still tells of the last finished run.
+    StatusTime->setText("run cancelled");
 }
 
 bool TFormMain::WaitForRun() {

@@ -87,8 +87,10 @@ public:
     bool running() const { return runner_ && runner_->busy(); }
     // How many times the view has been painted.
     int paints() const { return paints_; }
-    // How long the last run that was shown took, from its start.
-    double last_run_seconds() const { return last_run_seconds_; }
+    // The last run that was shown: how long it took from its start, and
+    // the processor time of its thread.
+    double last_run_seconds() const { return last_run_.seconds; }
+    double last_run_cpu_seconds() const { return last_run_.cpu_seconds; }
 
     void SglPanelGLInit();
     void SglPanelGLPaint();
@@ -161,8 +163,8 @@ private:
     RecentFiles recent_;
     int runs_ = 0;
     int paints_ = 0;
-    double last_run_seconds_ = 0;
-    bool frozen_ = false;           // a file operation is on: paints only redraw
+    ProgramRunner::Report last_run_{ProgramRunner::Outcome::finished, 0, 0, {}};
+    bool frozen_ = false;          // a file operation is on: paints only redraw
     bool picture_changed_ = true;  // the next tick repaints
 };
 

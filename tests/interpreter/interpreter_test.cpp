@@ -230,7 +230,7 @@ TEST_F(Interpreter, ACancelledRunLeavesNoTrace) {
 
     set_random_state(0);
     run(rock);
-    const std::vector<float> rock_vertices = interp.output_mesh().vertices;
+    const FloatArray rock_vertices = interp.output_mesh().vertices;
     StopFlag stop;
     std::thread canceller([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
