@@ -55,14 +55,26 @@ public:
     // finite is the area-weighted mean of the normals of its quads.
     std::array<float, 3> normal(uint32_t v) const;
 
-    // Calls f(v) with the view's index of every vertex that stays, in order.
+    // Calls f(v) with the view's index of every vertex that stays, in order;
+    // or of those among the view's vertices first to last - 1.
     template <typename F>
-    void for_each_vertex(F&& f) const;
+    void for_each_vertex(F&& f) const {
+        for_each_vertex(0, view_.vertex_count, f);
+    }
+    template <typename F>
+    void for_each_vertex(uint32_t first, uint32_t last, F&& f) const;
     // Calls f(number, v) for every quad that stays, in order: its corners
     // counter-clockwise seen from outside, numbered in the file and in the
-    // view (four of each).
+    // view (four of each); or for those among the view's quads first to
+    // last - 1.
     template <typename F>
-    void for_each_quad(F&& f) const;
+    void for_each_quad(F&& f) const {
+        for_each_quad(0, view_.index_count / 4, f);
+    }
+    template <typename F>
+    void for_each_quad(uint32_t first, uint32_t last, F&& f) const;
+    uint32_t view_vertices() const { return view_.vertex_count; }
+    uint32_t view_quads() const { return view_.index_count / 4; }
     // The same for the two triangles of each quad (three of each).
     template <typename F>
     void for_each_triangle(F&& f) const;
@@ -91,19 +103,14 @@ private:
 CompactMesh compact(const MeshView& view);
 
 template <typename F>
-void CompactMesh::for_each_vertex(F&& f) const {
-    if (all_vertices_) {
-        for (uint32_t v = 0; v < view_.vertex_count; ++v) f(v);
-        return;
-    }
-    for (size_t w = 0; w < used_.size(); ++w)
-        for (uint64_t bits = used_[w]; bits; bits &= bits - 1) f(uint32_t(w * 64 + size_t(__builtin_ctzll(bits))));
+void CompactMesh::for_each_vertex(uint32_t first, uint32_t last, F&& f) const {
+    for (uint32_t v = first; v < last; ++v)
+        if (all_vertices_ || bit(used_, v)) f(v);
 }
 
 template <typename F>
-void CompactMesh::for_each_quad(F&& f) const {
-    const uint64_t quads = view_.index_count / 4;
-    for (uint64_t q = 0; q < quads; ++q) {
+void CompactMesh::for_each_quad(uint32_t first, uint32_t last, F&& f) const {
+    for (uint64_t q = first; q < last; ++q) {
         if (!quads_kept_.empty() && !bit(quads_kept_, q)) continue;
         // The turtle lays its quads clockwise seen from outside: taken
         // backwards from the same first corner, they run counter-clockwise.
