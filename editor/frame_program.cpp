@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -61,7 +62,10 @@ QString exec_file_dialog(QFileDialog* dialog) {
 
 }  // namespace
 
-TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent), ExecFileDialog(exec_file_dialog) {
+TFrameProgram::TFrameProgram(QWidget* parent)
+    : QWidget(parent),
+      ExecFileDialog(exec_file_dialog),
+      Refuse([this](const QString& text) { QMessageBox::warning(this, window()->windowTitle(), text); }) {
     setMinimumHeight(kMinHeight);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
@@ -221,26 +225,13 @@ bool TFrameProgram::SaveProgram(bool compiled) {
     return true;
 }
 
-namespace {
-
-// Tells the list's model that the program changes as a whole, also when
-// the change fails half way (out of memory).
-struct ModelReset {
-    explicit ModelReset(ProgramListModel* model) : model(model) { model->begin_reset(); }
-    ~ModelReset() { model->end_reset(); }
-    ProgramListModel* model;
-};
-
-}  // namespace
-
 LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
-    // Read first: a file that cannot be read changes nothing.
-    const std::vector<uint8_t> bytes = read_file(path_bytes(path), kMaxProgramFileSize);
-    LoadReport report;
-    {
-        ModelReset reset(code_model_);
-        report = program_.LoadProgramBytes(bytes);
-    }
+    // The new program is built aside first: a load that fails changes
+    // nothing.
+    LoadedProgram loaded = Program::Prepare(read_file(path_bytes(path), kMaxProgramFileSize));
+    code_model_->begin_reset();
+    const LoadReport report = program_.Replace(std::move(loaded));
+    code_model_->end_reset();
     ShowProgram();
     file_name_ = QFileInfo(path).absoluteFilePath();
     load_notes_.clear();
@@ -263,10 +254,9 @@ void TFrameProgram::SaveProgramTo(const QString& path, bool compiled) {
 }
 
 void TFrameProgram::NewProgram() {
-    {
-        ModelReset reset(code_model_);
-        program_.New();
-    }
+    code_model_->begin_reset();
+    program_.New();
+    code_model_->end_reset();
     ShowProgram();
     file_name_.clear();
     load_notes_.clear();
@@ -288,6 +278,10 @@ void TFrameProgram::ShowCommandTable(bool show) {
 void TFrameProgram::ButtonClick(int tag) {
     const std::string& code = program_.table.interpreter_code(tag);
     if (code.empty()) return;
+    if (const uint64_t after = program_.lines().text_size() + code.size() + 1; after > kMaxLineText) {
+        Refuse(QString::fromLatin1(ProgramTooLarge(after).what()));
+        return;
+    }
     UndoStack->push(new InsertLineCommand(*this, program_.selected() + 1, uint8_t(tag), code + " "));
 }
 

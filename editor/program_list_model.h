@@ -19,7 +19,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid() || size_t(index.row()) >= program_.lines().size())
             return {};
-        const std::string& line = program_.lines()[size_t(index.row())];
+        const std::string_view line = program_.lines()[size_t(index.row())];
         return QString::fromLatin1(line.data(), qsizetype(line.size()));
     }
 

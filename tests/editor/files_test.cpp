@@ -50,7 +50,7 @@ TEST(ProgramFile, DefaultTableRoundTrip) {
     q.table.set_cell(0, 1, "changed");
     EXPECT_TRUE(q.LoadProgram(dir / "two.tpg").skipped.empty());
     EXPECT_EQ(q.table, CommandTable());
-    EXPECT_EQ(q.lines(), (std::vector<std::string>{"* ", "= "}));
+    EXPECT_EQ(q.lines().strings(), (std::vector<std::string>{"* ", "= "}));
     EXPECT_EQ(q.steps(), (Bytes{1, 2}));
     EXPECT_EQ(q.selected(), 1);
     EXPECT_TRUE(q.TakeChanged());
@@ -65,7 +65,7 @@ TEST(ProgramFile, LoadUsesTheLoadedTable) {
     write_bytes(dir / "p.tpg", encode_program_file(t, {1, 4, 2}));
     Program p;
     p.LoadProgram(dir / "p.tpg");
-    EXPECT_EQ(p.lines(), (std::vector<std::string>{"*S4 ", "= "}));
+    EXPECT_EQ(p.lines().strings(), (std::vector<std::string>{"*S4 ", "= "}));
     EXPECT_EQ(p.steps(), (Bytes{1, 2}));
     EXPECT_EQ(p.table.title(3), "\xAF");
 }
@@ -132,7 +132,7 @@ TEST(ProgramFile, UnreadableFilesChangeNothing) {
     p.table.set_cell(0, 1, "mine");
     p.TakeChanged();
     auto unchanged = [&] {
-        EXPECT_EQ(p.lines(), (std::vector<std::string>{"* "}));
+        EXPECT_EQ(p.lines().strings(), (std::vector<std::string>{"* "}));
         EXPECT_EQ(p.table.title(1), "mine");
         EXPECT_FALSE(p.TakeChanged());
     };
@@ -161,7 +161,7 @@ TEST(ProgramFile, UnreadableFilesChangeNothing) {
     big[423] = 1;
     write_bytes(dir / "big.tpg", big);
     EXPECT_TRUE(p.LoadProgram(dir / "big.tpg").skipped.empty());
-    EXPECT_EQ(p.lines(), (std::vector<std::string>{"* "}));
+    EXPECT_EQ(p.lines().strings(), (std::vector<std::string>{"* "}));
     EXPECT_EQ(p.table.title(1), "init");
 }
 
