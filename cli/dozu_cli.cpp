@@ -314,10 +314,11 @@ int run(const RunOptions& o) {
     try {
         write_run_outputs(o, program, t, interp, export_options, size);
     } catch (const std::bad_alloc&) {
-        // What was being written stays as it was; the run's last line is
-        // the one whose model did not fit.
-        std::fprintf(stderr, "%s:%d: fatal error: out of memory\n", program_name(o.program).c_str(),
-                     std::max(count, 1));
+        // What was being written stays as it was. The model that did not
+        // fit is that of the run's last line: the last one, or the one its
+        // fatal error stopped at.
+        const int last = ok || messages.empty() ? std::max(count, 1) : messages.back().tag + 1;
+        std::fprintf(stderr, "%s:%d: fatal error: out of memory\n", program_name(o.program).c_str(), last);
         return kFatal;
     }
     return ok ? kOk : kFatal;

@@ -127,7 +127,14 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 class RegisteredTemporary {
 public:
-    explicit RegisteredTemporary(const std::string& name) {
+    RegisteredTemporary() = default;
+    ~RegisteredTemporary() {
+        if (owner_) temporary_state.store(kSlotFree);
+    }
+    RegisteredTemporary(const RegisteredTemporary&) = delete;
+    RegisteredTemporary& operator=(const RegisteredTemporary&) = delete;
+
+    void set(const std::string& name) {
         int free = kSlotFree;
         if (name.size() >= sizeof temporary_name || !temporary_state.compare_exchange_strong(free, kSlotFilling))
             return;
@@ -135,14 +142,27 @@ public:
         temporary_state.store(kSlotSet);
         owner_ = true;
     }
-    ~RegisteredTemporary() {
-        if (owner_) temporary_state.store(kSlotFree);
-    }
-    RegisteredTemporary(const RegisteredTemporary&) = delete;
-    RegisteredTemporary& operator=(const RegisteredTemporary&) = delete;
 
 private:
     bool owner_ = false;
+};
+
+// Holds back the signals that remove the temporary file while it is created
+// and registered, so that none comes between the two.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld() {
+        sigset_t stop;
+        sigemptyset(&stop);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop, signal);
+        ::pthread_sigmask(SIG_BLOCK, &stop, &old_);
+    }
+    ~StopSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    sigset_t old_;
 };
 
 // Only async-signal-safe calls: unlink, then the default action, which the
@@ -179,9 +199,16 @@ void replace_atomically(const std::string& path, const std::string& target, cons
     if (name.empty()) throw FileError("cannot write " + quoted(path) + ": no file name");
 
     std::string temp;
-    Fd fd(create_temporary(dir, name, existing ? existing->st_mode & 0777 : 0666, temp));
-    if (fd.get() < 0) fail("cannot write", path, errno);
-    const RegisteredTemporary registered(temp);
+    RegisteredTemporary registered;
+    int created, create_error;
+    {
+        const StopSignalsHeld held;
+        created = create_temporary(dir, name, existing ? existing->st_mode & 0777 : 0666, temp);
+        create_error = errno;
+        if (created >= 0) registered.set(temp);
+    }
+    Fd fd(created);
+    if (fd.get() < 0) fail("cannot write", path, create_error);
     int err = 0;
     try {
         DescriptorSink sink(fd.get(), path);

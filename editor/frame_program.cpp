@@ -361,15 +361,16 @@ void TFrameProgram::RefreshCaptions() {
     const CommandTable& table = program_.table;
     for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
         QPushButton* b = Buttons[size_t(tag - 1)];
-        b->setText(latin1(table.title(tag)));
+        b->setText(shown_text(table.title(tag)));
         // A button without a code inserts nothing: it reads as empty.
         const bool empty = table.interpreter_code(tag).empty();
         b->setEnabled(!empty);
-        const QString title = latin1(table.title(tag)).trimmed();
+        const QString title = shown_text(table.title(tag)).trimmed();
         b->setToolTip(empty ? QString("Button %1 is empty: it has no interpreter code").arg(tag)
                             : QString("%1\nInterpreter code: %2\nCompiled code: %3")
                                   .arg(title.isEmpty() ? QString("Button %1").arg(tag) : title,
-                                       latin1(table.interpreter_code(tag)), latin1(table.compiled_code(tag))));
+                                       shown_text(table.interpreter_code(tag)),
+                                       shown_text(table.compiled_code(tag))));
     }
 }
 

@@ -46,6 +46,26 @@ TEST(Program, EmptyCodesAndBadTagsDoNothing) {
     EXPECT_FALSE(p.TakeChanged());
 }
 
+TEST(Program, ClicksStopAtTheLineTextLimit) {
+    Program p;
+    // Lines of 1 MiB: 64 of them reach the limit, the 65th would pass it.
+    p.table.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((1 << 20) - 1, 'V'));
+    for (int i = 0; i < 64; ++i) ASSERT_TRUE(p.ButtonClick(20));
+    p.select(10);
+    p.TakeChanged();
+    try {
+        p.ButtonClick(1);
+        FAIL() << "no error";
+    } catch (const ProgramTooLarge& e) {
+        EXPECT_STREQ(e.what(), "program too large: its lines would hold 67108866 bytes, the limit is 64 MiB");
+    }
+    EXPECT_EQ(p.lines().size(), 64u);
+    EXPECT_EQ(p.lines().text_size(), 64u << 20);
+    EXPECT_EQ(p.steps().size(), 64u);
+    EXPECT_EQ(p.selected(), 10);
+    EXPECT_FALSE(p.TakeChanged());
+}
+
 TEST(Program, Delete) {
     Program p;
     p.ButtonClick(1);
