@@ -33,6 +33,8 @@ constexpr int kColumnStep = 50, kRowStep = 16, kTopMargin = 2;
 constexpr int kCodeWidth = 113, kPanelWidth = 98, kMinHeight = 227;
 constexpr int kItemHeight = 13, kGridRowHeight = 15;
 constexpr int kCaptionDelayMs = 400;
+// A program can make a message per line; the list shows the first ones.
+constexpr size_t kMaxShownMessages = 1000;
 constexpr int kCodeMinWidth = 60, kMessagesMinWidth = 120;
 const QStringList kProgramFilters = {"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"};
 const QStringList kCompiledFilters = {"Compiled [*.bin] (*.bin)", "All files [*.*] (*)"};
@@ -191,12 +193,17 @@ void TFrameProgram::ShowMessages() {
         auto* item = new QListWidgetItem(latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
-    for (const Message& m : messages) {
+    const size_t shown = std::min(messages.size(), kMaxShownMessages);
+    for (size_t i = 0; i < shown; ++i) {
+        const Message& m = messages[i];
         // Numbered from 1, as the batch tool numbers them.
         const QString line = m.tag >= 0 ? QString("%1: ").arg(m.tag + 1) : QString();
         auto* item = new QListWidgetItem(line + latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
+    if (shown < messages.size())
+        new QListWidgetItem(QString("... and %1 more messages").arg(qulonglong(messages.size() - shown)),
+                            LBMessages);
     LBMessages->setUpdatesEnabled(true);
 }
 
@@ -296,7 +303,7 @@ void TFrameProgram::LBCodeClick() { program_.LBCodeClick(program_.selected()); }
 
 void TFrameProgram::LBMessagesClick() {
     const int row = LBMessages->currentRow() - int(load_notes_.size());
-    if (row < 0) return;
+    if (row < 0 || size_t(row) >= kMaxShownMessages) return;
     program_.LBMessagesClick(messages, row);
     ShowSelection();
 }

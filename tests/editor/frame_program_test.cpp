@@ -255,6 +255,14 @@ TEST_F(Frame, TooLargeProgramsChangeNothing) {
     EXPECT_EQ(frame.UndoStack->count(), 3);
 }
 
+TEST_F(Frame, TheMessageListShowsTheFirstThousandMessages) {
+    frame.messages.assign(1500, Message{"error: stack underflow, pop statement ignored", 7});
+    frame.ShowMessages();
+    ASSERT_EQ(frame.LBMessages->count(), 1001);
+    EXPECT_EQ(frame.LBMessages->item(999)->text(), "8: error: stack underflow, pop statement ignored");
+    EXPECT_EQ(frame.LBMessages->item(1000)->text(), "... and 500 more messages");
+}
+
 TEST_F(Frame, DialogFilters) {
     EXPECT_EQ(frame.ODProgram->nameFilters(), QStringList{"Program (*.tpg)"});
     EXPECT_EQ(frame.SDProgram->nameFilters(), (QStringList{"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"}));
