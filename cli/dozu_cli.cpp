@@ -43,10 +43,14 @@ standard output (one output at most).
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
 counts from 1), in the order of the run; a message without a line, such as
-a skipped step byte of a program file or a file that ends inside its
-command table, as PROGRAM: warning: TEXT before them.
+a skipped step byte of a program file (the first 100 of them, then how many
+more) or a file that ends inside its command table, as PROGRAM: warning:
+TEXT before them. Running out of memory in a run or while writing what it
+made is the fatal error "out of memory" at the line being run.
+A program whose lines would hold more than 64 MiB is refused.
 A regular file is replaced atomically: a failed write leaves an existing
-file as it was. A character device, a FIFO or a socket is written in place.
+file as it was, and so does SIGINT, SIGTERM or SIGHUP during the write. A
+character device, a FIFO or a socket is written in place.
 
 Exit status: 0 when the run had no fatal error, 1 when it had one, 2 for a
 usage or file error or a picture that could not be drawn, which prints one
