@@ -100,7 +100,7 @@ void ProgramRunner::work() {
 ProgramRunner::Report ProgramRunner::run(const Job& job) {
     const uint32_t random_before = random_state();
     Report report{Outcome::finished, 0, 0, {}};
-    const std::vector<std::string>& lines = program_.LockProgram();
+    const LineView lines = program_.LockProgram();
     try {
         // The batch tool starts the random sequence at 0; the editor runs
         // it on unless asked to do the same.

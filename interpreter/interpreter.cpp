@@ -56,21 +56,20 @@ interpreter::interpreter(turtle& t)
       staged_(std::make_unique<QuadMesh>()),
       spare_(std::make_unique<QuadMesh>()) {}
 
-bool interpreter::run(const std::vector<std::string>& lines, MessageList& messages, int count,
-                      const StopFlag* stop) {
+bool interpreter::run(LineView lines, MessageList& messages, int count, const StopFlag* stop) {
     if (!stage(lines, count, stop)) return false;
     commit(messages);
     return staged_ok_;
 }
 
-bool interpreter::starts_with_init(const std::vector<std::string>& lines, int count) const {
+bool interpreter::starts_with_init(LineView lines, int count) const {
     if (count <= 0 || kept_.pending) return false;
-    const std::string& first = lines.front();
+    const std::string_view first = lines.front();
     const size_t at = first.find_first_not_of(' ');
     return at != std::string::npos && first[at] == '*';
 }
 
-bool interpreter::stage(const std::vector<std::string>& lines, int count, const StopFlag* stop) {
+bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
     count = std::clamp(count, 0, int(std::min<size_t>(lines.size(), size_t(INT32_MAX))));
     const uint32_t random_before = random_state();
     stop_ = stop;
@@ -100,26 +99,30 @@ bool interpreter::stage(const std::vector<std::string>& lines, int count, const 
             }
             if (rs.line == 0 && !rs.init_seen) rs.fail("fatal error: no initialization at program start", 0);
         }
+        if (!rs.fatal) {
+            rs.line = count - 1;
+            flush(rs);
+            if (rs.depth > 0) {
+                if (size_t(count) == lines.size())
+                    rs.add("error: non-empty stack at end of program", count - 1);
+                else
+                    rs.add("hint: stack depth is " + std::to_string(rs.depth), count - 1);
+            }
+            if (count == 0) {
+                rs.add("hint: initialize, grow radius and size and make a first step", 0);
+                rs.add("hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)", 0);
+            }
+        }
     } catch (const Stopped& s) {
         if (s.reason == StopReason::cancel) {
             set_random_state(random_before);
             return false;
         }
-        rs.fail("fatal error: time limit reached", rs.line);
-    }
-    if (!rs.fatal) {
-        rs.line = count - 1;
-        flush(rs);
-        if (rs.depth > 0) {
-            if (size_t(count) == lines.size())
-                rs.add("error: non-empty stack at end of program", count - 1);
-            else
-                rs.add("hint: stack depth is " + std::to_string(rs.depth), count - 1);
-        }
-        if (count == 0) {
-            rs.add("hint: initialize, grow radius and size and make a first step", 0);
-            rs.add("hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)", 0);
-        }
+        rs.fail("fatal error: time limit reached", std::max(rs.line, 0));
+    } catch (const std::bad_alloc&) {
+        // Every container the run grows either grew or stayed as it was, so
+        // the turtle and the output mesh are whole, only short.
+        rs.fail("fatal error: out of memory", std::max(rs.line, 0));
     }
     staged_ok_ = !rs.fatal;
     return true;
@@ -278,10 +281,9 @@ void interpreter::subdivide_output(RunState& rs) {
         return;
     }
     try {
+        // Into the spare mesh: a subdivision that fails loses nothing.
         subdivide(*staged_, *spare_, scratch_, stop_);
         std::swap(staged_, spare_);
-    } catch (const std::bad_alloc&) {
-        rs.fail("fatal error: mesh too large to subdivide", rs.line);
     } catch (const std::length_error&) {
         rs.fail("fatal error: mesh too large to subdivide", rs.line);
     }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "geometry/stop_flag.h"
+#include "interpreter/program_lines.h"
 #include "mesh/quad_mesh.h"
 #include "mesh/subdivision.h"
 #include "turtle/extrusion.h"
@@ -38,10 +39,11 @@ public:
 
     // Runs the first count lines (clamped to the number of lines); replaces
     // messages with this run's messages; true when no fatal error occurred.
-    // A stop for a time limit ends the run with "fatal error: time limit
-    // reached"; a cancelled run changes nothing and returns false.
-    bool run(const std::vector<std::string>& lines, MessageList& messages, int count,
-             const StopFlag* stop = nullptr);
+    // Running out of memory is a fatal error of the line being run, after
+    // which the output mesh holds what the run had made until then; so is a
+    // stop for a time limit ("fatal error: time limit reached"). A cancelled
+    // run changes nothing and returns false.
+    bool run(LineView lines, MessageList& messages, int count, const StopFlag* stop = nullptr);
 
     // The same in two steps. stage runs without changing anything that the
     // accessors or the turtle show, and may run on another thread while the
@@ -49,7 +51,7 @@ public:
     // random sequence back where the run found it. commit, after a stage
     // that was not cancelled, makes its results current: the turtle, the
     // output mesh and the messages, in constant time.
-    bool stage(const std::vector<std::string>& lines, int count, const StopFlag* stop = nullptr);
+    bool stage(LineView lines, int count, const StopFlag* stop = nullptr);
     // What the staged run returns; its messages are given by commit.
     bool staged_ok() const { return staged_ok_; }
     QuadMesh& staged_mesh() { return *staged_; }
@@ -79,7 +81,7 @@ private:
     void start_parameter(turtle_value_op op, int slot);
     void flush(RunState& rs);
     void subdivide_output(RunState& rs);
-    bool starts_with_init(const std::vector<std::string>& lines, int count) const;
+    bool starts_with_init(LineView lines, int count) const;
 
     turtle& turtle_;      // the last finished run's
     turtle work_turtle_;  // the run's

@@ -319,6 +319,10 @@ void TFormMain::FileOperation(Operation operation) {
         operation();
     } catch (const FileError& e) {
         QMessageBox::critical(this, kCaption, QString::fromLocal8Bit(e.what()));
+    } catch (const ProgramTooLarge& e) {
+        QMessageBox::critical(this, kCaption, QString::fromLatin1(e.what()));
+    } catch (const std::bad_alloc&) {
+        QMessageBox::critical(this, kCaption, "Out of memory: nothing was changed.");
     } catch (const std::exception& e) {
         QMessageBox::critical(this, kCaption, QString("The operation failed: %1").arg(e.what()));
     }
