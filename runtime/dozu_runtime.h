@@ -94,6 +94,12 @@ void dozu_set_random_state(uint32_t state);
 #define DOZU_RUNTIME_INTERNAL static
 #endif
 
+#if defined(__GNUC__)
+#define DZR_APART __attribute__((noinline))
+#else
+#define DZR_APART
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -217,13 +223,13 @@ DOZU_RUNTIME_INTERNAL float dzr_parameter_value(int32_t v) {
 
 /* ---- the turtle ---- */
 
+/* out = a × b; out is neither a nor b */
 static void dzr_cross(float out[3], const float a[3], const float b[3]) {
-    const float x = a[1] * b[2] - a[2] * b[1];
-    const float y = a[2] * b[0] - a[0] * b[2];
-    const float z = a[0] * b[1] - a[1] * b[0];
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
+    int i;
+    for (i = 0; i < 3; ++i) {
+        const int j = i == 2 ? 0 : i + 1, k = 3 - i - j;
+        out[i] = a[j] * b[k] - a[k] * b[j];
+    }
 }
 
 /* The corners of face n of the current cell: 0-3 its sides, 4 its top. */
@@ -280,12 +286,13 @@ static void dzr_step(dzr* d) {
     s->next_vertex += 4;
 }
 
-/* The Hamilton product a·b of quaternions (w, x, y, z). */
+/* The Hamilton product r = a·b of quaternions (w, x, y, z), r neither a
+   nor b. */
 static void dzr_product(float r[4], const float a[4], const float b[4]) {
+    int i;
+    dzr_cross(r + 1, a + 1, b + 1);
+    for (i = 1; i < 4; ++i) r[i] = r[i] + a[0] * b[i] + b[0] * a[i];
     r[0] = a[0] * b[0] - (a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
-    r[1] = (a[2] * b[3] - a[3] * b[2]) + a[0] * b[1] + b[0] * a[1];
-    r[2] = (a[3] * b[1] - a[1] * b[3]) + a[0] * b[2] + b[0] * a[2];
-    r[3] = (a[1] * b[2] - a[2] * b[1]) + a[0] * b[3] + b[0] * a[3];
 }
 
 /* v := the vector part of q · (0, v) · q_bar */
@@ -377,8 +384,6 @@ static void dzr_bottom(dzr* d) {
 
 #define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
 
-static const char dzr_face_dropped[] = "error: face with missing vertex dropped";
-static const char dzr_too_large[] = "fatal error: mesh too large to subdivide";
 
 /* Copies what the turtle made since the last flush into the output mesh;
    a quad that names a vertex the output does not hold is left out. */
@@ -410,7 +415,7 @@ static void dzr_flush(dzr* d) {
         for (k = 0; k < 4; ++k) q[k] = ti[i + k] + d->offset;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
-    if (dropped) dzr_message(d, d->line, dzr_face_dropped);
+    if (dropped) dzr_message(d, d->line, "error: face with missing vertex dropped");
 }
 
 /* Moves every vertex along its own normal by (r + offset) · scale, r from
@@ -423,17 +428,6 @@ static void dzr_extrude(dzr* d) {
         const float f = (dzr_random_symmetric() + d->extrusion[0]) * d->extrusion[1];
         for (k = 0; k < 3; ++k) r[4 + k] = r[4 + k] + r[k] * f;
     }
-}
-
-/* t += each of the n records in turn, held locally so that t is read and
-   written once */
-static void dzr_add(float* t, const float* const* source, int n) {
-    float r[8];
-    int i, j;
-    memcpy(r, t, sizeof r);
-    for (j = 0; j < n; ++j)
-        for (i = 0; i < 8; ++i) r[i] = r[i] + source[j][i];
-    memcpy(t, r, sizeof r);
 }
 
 static void* dzr_zeroed(const dozu_allocator* a, size_t bytes) {
@@ -484,6 +478,71 @@ restart:
     return !head;
 }
 
+/* The additions of one quad as lists: DZR_TO(r) starts the additions to
+   record r, which is read once, takes the records that follow in turn and
+   is written back before the next DZR_TO; DZR_END ends the list. Records: the
+   corners u_k, the first pass's edge sums e_k, the face's own sum f, the
+   corners' new points V_k, the edge points E_k (of u_k and u_k+1) and the
+   face point F. */
+#define DZR_U(k) (1 + (k))
+#define DZR_S(k) (5 + (k))
+#define DZR_F 9
+#define DZR_V(k) (10 + (k))
+#define DZR_E(k) (14 + (k))
+#define DZR_FP 18
+#define DZR_TO(r) (32 | (r))
+#define DZR_END DZR_TO(0)
+/* clang-format off */
+static const struct dzr_lists {
+    unsigned char edge_sums[17], edge_sums_apart[13], points[35], edge_points[33], edge_points_apart[29];
+} dzr_lists = {
+    /* first pass, whatever the edges: e_k takes u_k, then e_k-1 takes u_k */
+    {DZR_TO(DZR_S(0)), DZR_U(0), DZR_TO(DZR_S(3)), DZR_U(0),
+     DZR_TO(DZR_S(1)), DZR_U(1), DZR_TO(DZR_S(0)), DZR_U(1),
+     DZR_TO(DZR_S(2)), DZR_U(2), DZR_TO(DZR_S(1)), DZR_U(2),
+     DZR_TO(DZR_S(3)), DZR_U(3), DZR_TO(DZR_S(2)), DZR_U(3), DZR_END},
+    /* the same for four different edges, gathered by record */
+    {DZR_TO(DZR_S(0)), DZR_U(0), DZR_U(1), DZR_TO(DZR_S(1)), DZR_U(1), DZR_U(2),
+     DZR_TO(DZR_S(2)), DZR_U(2), DZR_U(3), DZR_TO(DZR_S(3)), DZR_U(0), DZR_U(3), DZR_END},
+    /* second pass: f, then each corner's point (quad 4q+k adds e_k-1, u_k,
+       f to u_k's), then the face point */
+    {DZR_TO(DZR_F), DZR_U(0), DZR_U(1), DZR_U(2), DZR_U(3),
+     DZR_TO(DZR_V(0)), DZR_S(3), DZR_U(0), DZR_F,
+     DZR_TO(DZR_V(1)), DZR_S(0), DZR_U(1), DZR_F,
+     DZR_TO(DZR_V(2)), DZR_S(1), DZR_U(2), DZR_F,
+     DZR_TO(DZR_V(3)), DZR_S(2), DZR_U(3), DZR_F,
+     DZR_TO(DZR_FP), DZR_S(0), DZR_F, DZR_U(0), DZR_S(1), DZR_F, DZR_U(1),
+                     DZR_S(2), DZR_F, DZR_U(2), DZR_S(3), DZR_F, DZR_U(3), DZR_END},
+    /* then, whatever the edges: E_k takes u_k, e_k, e_k-1 as corner 1 of
+       quad 4q+k, then E_k-1 takes f, e_k-1, e_k as that quad's corner 3 */
+    {DZR_TO(DZR_E(0)), DZR_U(0), DZR_S(0), DZR_S(3), DZR_TO(DZR_E(3)), DZR_F, DZR_S(3), DZR_S(0),
+     DZR_TO(DZR_E(1)), DZR_U(1), DZR_S(1), DZR_S(0), DZR_TO(DZR_E(0)), DZR_F, DZR_S(0), DZR_S(1),
+     DZR_TO(DZR_E(2)), DZR_U(2), DZR_S(2), DZR_S(1), DZR_TO(DZR_E(1)), DZR_F, DZR_S(1), DZR_S(2),
+     DZR_TO(DZR_E(3)), DZR_U(3), DZR_S(3), DZR_S(2), DZR_TO(DZR_E(2)), DZR_F, DZR_S(2), DZR_S(3), DZR_END},
+    /* the same for four different edges, gathered by record (E_3 takes its
+       half from quad 4q+0 first) */
+    {DZR_TO(DZR_E(0)), DZR_U(0), DZR_S(0), DZR_S(3), DZR_F, DZR_S(0), DZR_S(1),
+     DZR_TO(DZR_E(1)), DZR_U(1), DZR_S(1), DZR_S(0), DZR_F, DZR_S(1), DZR_S(2),
+     DZR_TO(DZR_E(2)), DZR_U(2), DZR_S(2), DZR_S(1), DZR_F, DZR_S(2), DZR_S(3),
+     DZR_TO(DZR_E(3)), DZR_F, DZR_S(3), DZR_S(0), DZR_U(3), DZR_S(3), DZR_S(2), DZR_END}};
+/* clang-format on */
+
+/* Runs a list. A target's sources are gathered first: a counted loop over
+   them keeps the target in registers and vectorises. */
+static void dzr_apply(float* const* record, const unsigned char* op) {
+    const float* source[12];
+    float r[8], *t;
+    int n, i, j;
+    while (*op != DZR_END) {
+        t = record[*op++ & 31];
+        for (n = 0; *op < 32; ++op) source[n++] = record[*op];
+        memcpy(r, t, sizeof r);
+        for (j = 0; j < n; ++j)
+            for (i = 0; i < 8; ++i) r[i] = r[i] + source[j][i];
+        memcpy(t, r, sizeof r);
+    }
+}
+
 /* One level of subdivision: quad q of V vertices splits into four around
    face point V + q; every distinct edge gets one edge point, numbered from
    V + Q in the order the quads meet the edges; every point becomes a sum of
@@ -492,10 +551,10 @@ restart:
 static int dzr_subdivide(dzr* d) {
     const uint32_t V = DZR_COUNT(d->ov, 8 * sizeof(float)), Q = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
     const uint32_t* idx = (const uint32_t*)d->oi.p;
-    const float* in = (const float*)d->ov.p;
+    float* in = (float*)d->ov.p;
     const size_t slots = 4 * (size_t)Q;
     uint32_t *edge, *out_idx, first = V + Q, next, q;
-    float *sums = NULL, *out = NULL, face[8];
+    float *sums = NULL, *out = NULL, face[8], *record[19];
     int k, pass;
     if ((uint64_t)V + 5 * (uint64_t)Q > 0xFFFFFFFFu) return 1;
     edge = (uint32_t*)dzr_alloc(d->alloc, slots * sizeof(uint32_t));
@@ -505,72 +564,31 @@ static int dzr_subdivide(dzr* d) {
     out = (float*)dzr_zeroed(d->alloc, (size_t)next * 8 * sizeof(float));
     if (!sums || !out) goto refused;
 
-    /* Two passes over the quads. Within one, each record takes its
-       additions in a fixed order; where a quad's four edges differ, those
-       that go to one record are gathered into one read and write of it. */
+    record[DZR_F] = face;
     for (pass = 0; pass < 2; ++pass)
         for (q = 0; q < Q; ++q) {
             const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
             const int differ =
                 p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] && p[2] != p[3];
-            const float *u[4], *e[4], *f = face, *src[6], *around[12];
-            float* t[4];
             for (k = 0; k < 4; ++k) {
-                u[k] = in + (size_t)c[k] * 8;
-                e[k] = t[k] = sums + (size_t)(p[k] - first) * 8;
-            }
-            if (pass == 0) {
-                /* Edge sums: corner k goes to edge k, then to edge k-1. */
-                for (k = 0; k < 4; ++k)
-                    if (differ) {
-                        src[0] = u[k < 3 ? k : 0];
-                        src[1] = u[k < 3 ? k + 1 : 3];
-                        dzr_add(t[k], src, 2);
-                    } else {
-                        dzr_add(t[k], u + k, 1);
-                        dzr_add(t[(k + 3) & 3], u + k, 1);
-                    }
-                continue;
-            }
-            memset(face, 0, sizeof face);
-            dzr_add(face, u, 4);
-            for (k = 0; k < 4; ++k) {
-                const int km = (k + 3) & 3;
-                uint32_t* o = out_idx + 16 * (size_t)q + 4 * (size_t)k;
-                src[0] = e[km];
-                src[1] = u[k];
-                src[2] = f;
-                dzr_add(out + (size_t)c[k] * 8, src, 3);
-                around[3 * k] = e[k];
-                around[3 * k + 1] = f;
-                around[3 * k + 2] = u[k];
                 /* quad 4q + k: (u_k, E(u_k, u_k+1), F_q, E(u_k-1, u_k)) */
+                uint32_t* o = out_idx + 16 * (size_t)q + 4 * (size_t)k;
                 o[0] = c[k];
                 o[1] = p[k];
                 o[2] = V + q;
-                o[3] = p[km];
+                o[3] = p[(k + 3) & 3];
+                record[DZR_U(k)] = in + (size_t)c[k] * 8;
+                record[DZR_S(k)] = sums + (size_t)(p[k] - first) * 8;
+                record[DZR_V(k)] = out + (size_t)c[k] * 8;
+                record[DZR_E(k)] = out + (size_t)p[k] * 8;
             }
-            dzr_add(out + ((size_t)V + q) * 8, around, 12);
-            /* Edge points: E(k, k+1) takes u_k, e_k, e_k-1 as corner 1 of
-               quad 4q+k, then f, e_k, e_k+1 as corner 3 of quad 4q+k+1 (for
-               k = 3 that is quad 4q, which comes first). */
-            for (k = 0; k < 4; ++k) {
-                const int km = (k + 3) & 3, kp = (k + 1) & 3, first_half = differ && k == 3 ? 3 : 0;
-                src[first_half] = u[k];
-                src[first_half + 1] = e[k];
-                src[first_half + 2] = e[km];
-                src[3 - first_half] = f;
-                src[4 - first_half] = e[k];
-                src[5 - first_half] = e[kp];
-                if (differ) {
-                    dzr_add(out + (size_t)p[k] * 8, src, 6);
-                } else {
-                    dzr_add(out + (size_t)p[k] * 8, src, 3);
-                    src[0] = f;
-                    src[1] = e[km];
-                    src[2] = e[k];
-                    dzr_add(out + (size_t)p[km] * 8, src, 3);
-                }
+            record[DZR_FP] = out + ((size_t)V + q) * 8;
+            if (pass == 0) {
+                dzr_apply(record, differ ? dzr_lists.edge_sums_apart : dzr_lists.edge_sums);
+            } else {
+                memset(face, 0, sizeof face);
+                dzr_apply(record, dzr_lists.points);
+                dzr_apply(record, differ ? dzr_lists.edge_points_apart : dzr_lists.edge_points);
             }
         }
     dzr_free(d->alloc, edge);
@@ -618,7 +636,7 @@ static void dzr_start_parameter(dzr* d, float* target, int add) {
 /* "V" (mark) and every character not listed do nothing. */
 static const char dzr_statements[] = "*=^[]pqBTDXO+RSY";
 
-static void dzr_statement(dzr* d, char c) {
+DZR_APART static void dzr_statement(dzr* d, char c) {
     const char* known = (const char*)memchr(dzr_statements, c, sizeof dzr_statements - 1);
     const int n = known ? (int)(known - dzr_statements) : -1;
     if (c == ' ') return;
@@ -661,7 +679,7 @@ static void dzr_statement(dzr* d, char c) {
             dzr_flush(d);
             if (d->no_memory) return;
             if (4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t)) > 16777216u || dzr_subdivide(d))
-                dzr_fail(d, d->line, dzr_too_large);
+                dzr_fail(d, d->line, "fatal error: mesh too large to subdivide");
             d->subdiv_seen = d->current_subdiv = 1;
             break;
         case 10: /* X */
