@@ -261,27 +261,23 @@ static void dzr_close_cell(dzr* d) {
 /* Moves one cell ahead and lays its ring of four vertices. */
 static void dzr_step(dzr* d) {
     dzr_frame* s = &d->s;
-    float dir[3], m[3], side[3], a[3], b[3], *v;
-    const float r = s->radius;
+    float dir, m[3], side[3], *v;
     int i, j;
     for (i = 0; i < 3; ++i) {
-        dir[i] = s->size * s->heading[i];
-        s->position[i] = s->position[i] + dir[i];
+        dir = s->size * s->heading[i];
+        s->position[i] = s->position[i] + dir;
+        m[i] = s->position[i] + 0.5f * dir;
     }
-    for (i = 0; i < 3; ++i) m[i] = s->position[i] + 0.5f * dir[i];
     dzr_cross(side, s->heading, s->up);
-    for (i = 0; i < 3; ++i) {
-        a[i] = s->up[i] + side[i];
-        b[i] = s->up[i] - side[i];
-    }
     v = (float*)dzr_push(d, &d->tv, 24 * sizeof(float));
     if (!v) return;
-    /* normals a, b, -a, -b; positions m + r·a, m + r·b, m - r·a, m - r·b */
+    /* normals a = up + side, b = up - side, -a, -b; positions m + r·normal
+       (m + r·-a is m - r·a, bit for bit) */
     for (j = 0; j < 4; ++j, v += 6)
         for (i = 0; i < 3; ++i) {
-            const float x = (j & 1 ? b : a)[i];
+            const float x = j & 1 ? s->up[i] - side[i] : s->up[i] + side[i];
             v[i] = j & 2 ? -x : x;
-            v[3 + i] = j & 2 ? m[i] - r * x : m[i] + r * x;
+            v[3 + i] = m[i] + s->radius * v[i];
         }
     s->next_vertex += 4;
 }
@@ -311,6 +307,7 @@ static void dzr_go(dzr* d) {
     dzr_frame* s = &d->s;
     unsigned k = s->wind;
     float theta = s->angle, side[3], axis[3], len, h, c, sn, q[4], q_bar[4];
+    const float* from;
     uint32_t exit_face[4];
     int e, i;
     s->angle = 0.0f;
@@ -336,7 +333,9 @@ static void dzr_go(dzr* d) {
     s->top_ring_start = s->next_vertex;
 
     dzr_cross(side, s->heading, s->up);
-    for (i = 0; i < 3; ++i) axis[i] = k == 0 ? -side[i] : k == 1 ? -s->up[i] : k == 2 ? side[i] : s->up[i];
+    /* turning about -side, -up, side or up */
+    from = k & 1 ? s->up : side;
+    for (i = 0; i < 3; ++i) axis[i] = k < 2 ? -from[i] : from[i];
     len = sqrtf(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
     if (len > 0)
         for (i = 0; i < 3; ++i) axis[i] /= len;
@@ -346,7 +345,7 @@ static void dzr_go(dzr* d) {
     q[0] = q_bar[0] = -c;
     for (i = 0; i < 3; ++i) {
         q[1 + i] = sn * axis[i];
-        q_bar[1 + i] = -sn * axis[i];
+        q_bar[1 + i] = -q[1 + i];
     }
     dzr_rotate(s->heading, q, q_bar);
     dzr_rotate(s->up, q, q_bar);
