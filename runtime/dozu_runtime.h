@@ -124,13 +124,7 @@ typedef struct dzr {
     const dozu_allocator* alloc;
     dozu_message_fn report;
     void* user;
-    int no_memory;
-    /* the turtle: its state, saved states, vertices (normal and position)
-       and quads */
-    dzr_frame s;
-    dzr_buf stack, tv, ti;
-    /* the output mesh: records (nx·w ny·w nz·w w x·w y·w z·w w) and quads */
-    dzr_buf ov, oi;
+    int no_memory, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
     int negative, pending, add;
@@ -138,7 +132,12 @@ typedef struct dzr {
                       parameter it replaces */
     float extrusion[2];
     uint32_t vertices_copied, indices_copied, offset;
-    int line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
+    /* the turtle: its state, saved states, vertices (normal and position)
+       and quads */
+    dzr_frame s;
+    dzr_buf stack, tv, ti;
+    /* the output mesh: records (nx·w ny·w nz·w w x·w y·w z·w w) and quads */
+    dzr_buf ov, oi;
 } dzr;
 
 static uint32_t dzr_random;
@@ -204,12 +203,13 @@ static void dzr_release(dzr* d, dzr_buf* b) {
     b->n = b->cap = 0;
 }
 
-static void dzr_message(dzr* d, int line, const char* text) {
-    if (d->report) d->report(d->user, line, text);
+/* A message on the current line. */
+static void dzr_message(dzr* d, const char* text) {
+    if (d->report) d->report(d->user, d->line, text);
 }
 
-static void dzr_fail(dzr* d, int line, const char* text) {
-    dzr_message(d, line, text);
+static void dzr_fail(dzr* d, const char* text) {
+    dzr_message(d, text);
     d->fatal = 1;
 }
 
@@ -225,11 +225,9 @@ DOZU_RUNTIME_INTERNAL float dzr_parameter_value(int32_t v) {
 
 /* out = a × b; out is neither a nor b */
 static void dzr_cross(float out[3], const float a[3], const float b[3]) {
-    int i;
-    for (i = 0; i < 3; ++i) {
-        const int j = i == 2 ? 0 : i + 1, k = 3 - i - j;
-        out[i] = a[j] * b[k] - a[k] * b[j];
-    }
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
 }
 
 /* The corners of face n of the current cell: 0-3 its sides, 4 its top. */
@@ -285,9 +283,10 @@ static void dzr_step(dzr* d) {
 /* The Hamilton product r = a·b of quaternions (w, x, y, z), r neither a
    nor b. */
 static void dzr_product(float r[4], const float a[4], const float b[4]) {
-    int i;
     dzr_cross(r + 1, a + 1, b + 1);
-    for (i = 1; i < 4; ++i) r[i] = r[i] + a[0] * b[i] + b[0] * a[i];
+    r[1] = r[1] + a[0] * b[1] + b[0] * a[1];
+    r[2] = r[2] + a[0] * b[2] + b[0] * a[2];
+    r[3] = r[3] + a[0] * b[3] + b[0] * a[3];
     r[0] = a[0] * b[0] - (a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
 }
 
@@ -383,7 +382,6 @@ static void dzr_bottom(dzr* d) {
 
 #define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
 
-
 /* Copies what the turtle made since the last flush into the output mesh;
    a quad that names a vertex the output does not hold is left out. */
 static void dzr_flush(dzr* d) {
@@ -414,7 +412,7 @@ static void dzr_flush(dzr* d) {
         for (k = 0; k < 4; ++k) q[k] = ti[i + k] + d->offset;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
-    if (dropped) dzr_message(d, d->line, "error: face with missing vertex dropped");
+    if (dropped) dzr_message(d, "error: face with missing vertex dropped");
 }
 
 /* Moves every vertex along its own normal by (r + offset) · scale, r from
@@ -477,69 +475,13 @@ restart:
     return !head;
 }
 
-/* The additions of one quad as lists: DZR_TO(r) starts the additions to
-   record r, which is read once, takes the records that follow in turn and
-   is written back before the next DZR_TO; DZR_END ends the list. Records: the
-   corners u_k, the first pass's edge sums e_k, the face's own sum f, the
-   corners' new points V_k, the edge points E_k (of u_k and u_k+1) and the
-   face point F. */
-#define DZR_U(k) (1 + (k))
-#define DZR_S(k) (5 + (k))
-#define DZR_F 9
-#define DZR_V(k) (10 + (k))
-#define DZR_E(k) (14 + (k))
-#define DZR_FP 18
-#define DZR_TO(r) (32 | (r))
-#define DZR_END DZR_TO(0)
-/* clang-format off */
-static const struct dzr_lists {
-    unsigned char edge_sums[17], edge_sums_apart[13], points[35], edge_points[33], edge_points_apart[29];
-} dzr_lists = {
-    /* first pass, whatever the edges: e_k takes u_k, then e_k-1 takes u_k */
-    {DZR_TO(DZR_S(0)), DZR_U(0), DZR_TO(DZR_S(3)), DZR_U(0),
-     DZR_TO(DZR_S(1)), DZR_U(1), DZR_TO(DZR_S(0)), DZR_U(1),
-     DZR_TO(DZR_S(2)), DZR_U(2), DZR_TO(DZR_S(1)), DZR_U(2),
-     DZR_TO(DZR_S(3)), DZR_U(3), DZR_TO(DZR_S(2)), DZR_U(3), DZR_END},
-    /* the same for four different edges, gathered by record */
-    {DZR_TO(DZR_S(0)), DZR_U(0), DZR_U(1), DZR_TO(DZR_S(1)), DZR_U(1), DZR_U(2),
-     DZR_TO(DZR_S(2)), DZR_U(2), DZR_U(3), DZR_TO(DZR_S(3)), DZR_U(0), DZR_U(3), DZR_END},
-    /* second pass: f, then each corner's point (quad 4q+k adds e_k-1, u_k,
-       f to u_k's), then the face point */
-    {DZR_TO(DZR_F), DZR_U(0), DZR_U(1), DZR_U(2), DZR_U(3),
-     DZR_TO(DZR_V(0)), DZR_S(3), DZR_U(0), DZR_F,
-     DZR_TO(DZR_V(1)), DZR_S(0), DZR_U(1), DZR_F,
-     DZR_TO(DZR_V(2)), DZR_S(1), DZR_U(2), DZR_F,
-     DZR_TO(DZR_V(3)), DZR_S(2), DZR_U(3), DZR_F,
-     DZR_TO(DZR_FP), DZR_S(0), DZR_F, DZR_U(0), DZR_S(1), DZR_F, DZR_U(1),
-                     DZR_S(2), DZR_F, DZR_U(2), DZR_S(3), DZR_F, DZR_U(3), DZR_END},
-    /* then, whatever the edges: E_k takes u_k, e_k, e_k-1 as corner 1 of
-       quad 4q+k, then E_k-1 takes f, e_k-1, e_k as that quad's corner 3 */
-    {DZR_TO(DZR_E(0)), DZR_U(0), DZR_S(0), DZR_S(3), DZR_TO(DZR_E(3)), DZR_F, DZR_S(3), DZR_S(0),
-     DZR_TO(DZR_E(1)), DZR_U(1), DZR_S(1), DZR_S(0), DZR_TO(DZR_E(0)), DZR_F, DZR_S(0), DZR_S(1),
-     DZR_TO(DZR_E(2)), DZR_U(2), DZR_S(2), DZR_S(1), DZR_TO(DZR_E(1)), DZR_F, DZR_S(1), DZR_S(2),
-     DZR_TO(DZR_E(3)), DZR_U(3), DZR_S(3), DZR_S(2), DZR_TO(DZR_E(2)), DZR_F, DZR_S(2), DZR_S(3), DZR_END},
-    /* the same for four different edges, gathered by record (E_3 takes its
-       half from quad 4q+0 first) */
-    {DZR_TO(DZR_E(0)), DZR_U(0), DZR_S(0), DZR_S(3), DZR_F, DZR_S(0), DZR_S(1),
-     DZR_TO(DZR_E(1)), DZR_U(1), DZR_S(1), DZR_S(0), DZR_F, DZR_S(1), DZR_S(2),
-     DZR_TO(DZR_E(2)), DZR_U(2), DZR_S(2), DZR_S(1), DZR_F, DZR_S(2), DZR_S(3),
-     DZR_TO(DZR_E(3)), DZR_F, DZR_S(3), DZR_S(0), DZR_U(3), DZR_S(3), DZR_S(2), DZR_END}};
-/* clang-format on */
-
-/* Runs a list. A target's sources are gathered first: a counted loop over
-   them keeps the target in registers and vectorises. */
-static void dzr_apply(float* const* record, const unsigned char* op) {
-    const float* source[12];
-    float r[8], *t;
-    int n, i, j;
-    while (*op != DZR_END) {
-        t = record[*op++ & 31];
-        for (n = 0; *op < 32; ++op) source[n++] = record[*op];
-        memcpy(r, t, sizeof r);
-        for (j = 0; j < n; ++j)
-            for (i = 0; i < 8; ++i) r[i] = r[i] + source[j][i];
-        memcpy(t, r, sizeof r);
-    }
+/* t += s */
+static void dzr_add(float* t, const float* s) {
+    float r[8];
+    int i;
+    memcpy(r, t, sizeof r);
+    for (i = 0; i < 8; ++i) r[i] = r[i] + s[i];
+    memcpy(t, r, sizeof r);
 }
 
 /* One level of subdivision: quad q of V vertices splits into four around
@@ -547,14 +489,14 @@ static void dzr_apply(float* const* record, const unsigned char* op) {
    V + Q in the order the quads meet the edges; every point becomes a sum of
    whole records, weights included, added in a fixed order. 0, or 1 when
    the result would not fit or its memory is refused; the mesh then stays. */
-static int dzr_subdivide(dzr* d) {
+DZR_APART static int dzr_subdivide(dzr* d) {
     const uint32_t V = DZR_COUNT(d->ov, 8 * sizeof(float)), Q = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
     const uint32_t* idx = (const uint32_t*)d->oi.p;
-    float* in = (float*)d->ov.p;
+    float* in = (float*)d->ov.p; /* read only */
     const size_t slots = 4 * (size_t)Q;
     uint32_t *edge, *out_idx, first = V + Q, next, q;
-    float *sums = NULL, *out = NULL, face[8], *record[19];
-    int k, pass;
+    float *sums = NULL, *out = NULL, face[8];
+    int i, k, n, pass;
     if ((uint64_t)V + 5 * (uint64_t)Q > 0xFFFFFFFFu) return 1;
     edge = (uint32_t*)dzr_alloc(d->alloc, slots * sizeof(uint32_t));
     out_idx = (uint32_t*)dzr_alloc(d->alloc, 4 * slots * sizeof(uint32_t));
@@ -563,31 +505,44 @@ static int dzr_subdivide(dzr* d) {
     out = (float*)dzr_zeroed(d->alloc, (size_t)next * 8 * sizeof(float));
     if (!sums || !out) goto refused;
 
-    record[DZR_F] = face;
+    /* Two passes over the quads; every record takes its additions in the
+       order of the quads, and within a quad as below. Quad 4q+k of the
+       result is (u_k, E(u_k, u_k+1), face point, E(u_k-1, u_k)); for its
+       corners stand u_k, the first pass's edge sums e_k and e_k-1, and the
+       face's own sum f. The first pass adds u_k to e_k, then to e_k-1; the
+       second adds to each new point its quad's corner before it, itself
+       and its opposite corner. */
     for (pass = 0; pass < 2; ++pass)
         for (q = 0; q < Q; ++q) {
             const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
-            const int differ =
-                p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] && p[2] != p[3];
+            if (pass) {
+                memset(face, 0, sizeof face);
+                for (k = 0; k < 4; ++k) dzr_add(face, in + (size_t)c[k] * 8);
+            }
             for (k = 0; k < 4; ++k) {
-                /* quad 4q + k: (u_k, E(u_k, u_k+1), F_q, E(u_k-1, u_k)) */
                 uint32_t* o = out_idx + 16 * (size_t)q + 4 * (size_t)k;
+                float* corner[4];
                 o[0] = c[k];
                 o[1] = p[k];
                 o[2] = V + q;
                 o[3] = p[(k + 3) & 3];
-                record[DZR_U(k)] = in + (size_t)c[k] * 8;
-                record[DZR_S(k)] = sums + (size_t)(p[k] - first) * 8;
-                record[DZR_V(k)] = out + (size_t)c[k] * 8;
-                record[DZR_E(k)] = out + (size_t)p[k] * 8;
-            }
-            record[DZR_FP] = out + ((size_t)V + q) * 8;
-            if (pass == 0) {
-                dzr_apply(record, differ ? dzr_lists.edge_sums_apart : dzr_lists.edge_sums);
-            } else {
-                memset(face, 0, sizeof face);
-                dzr_apply(record, dzr_lists.points);
-                dzr_apply(record, differ ? dzr_lists.edge_points_apart : dzr_lists.edge_points);
+                corner[0] = in + (size_t)c[k] * 8;
+                corner[1] = sums + (size_t)(o[1] - first) * 8;
+                corner[2] = face;
+                corner[3] = sums + (size_t)(o[3] - first) * 8;
+                if (!pass) {
+                    dzr_add(corner[1], corner[0]);
+                    dzr_add(corner[3], corner[0]);
+                    continue;
+                }
+                for (n = 0; n < 4; ++n) {
+                    float* t = out + (size_t)o[n] * 8;
+                    const float *a = corner[(n + 3) & 3], *b = corner[n], *e = corner[(n + 2) & 3];
+                    float r[8];
+                    memcpy(r, t, sizeof r);
+                    for (i = 0; i < 8; ++i) r[i] = r[i] + a[i] + b[i] + e[i];
+                    memcpy(t, r, sizeof r);
+                }
             }
         }
     dzr_free(d->alloc, edge);
@@ -660,7 +615,7 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             break;
         case 2: /* ^ */
             dzr_go(d);
-            if (!d->first_seen) dzr_fail(d, d->line, "fatal error: no 'first' statement before first step");
+            if (!d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
             break;
         case 3: /* [ */
             dzr_push_state(d);
@@ -668,7 +623,7 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             break;
         case 4: /* ] */
             dzr_pop_state(d);
-            if (--d->depth < 0) dzr_message(d, d->line, "error: stack underflow, pop statement ignored");
+            if (--d->depth < 0) dzr_message(d, "error: stack underflow, pop statement ignored");
             break;
         case 5: /* p */
         case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
@@ -678,7 +633,7 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             dzr_flush(d);
             if (d->no_memory) return;
             if (4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t)) > 16777216u || dzr_subdivide(d))
-                dzr_fail(d, d->line, "fatal error: mesh too large to subdivide");
+                dzr_fail(d, "fatal error: mesh too large to subdivide");
             d->subdiv_seen = d->current_subdiv = 1;
             break;
         case 10: /* X */
@@ -693,7 +648,7 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         default: break;
     }
     if (d->subdiv_seen && !d->current_subdiv)
-        dzr_fail(d, d->line, "fatal error: statement not allowed after 'subdiv', ignored");
+        dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
 int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
@@ -717,7 +672,7 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
         else
             dzr_statement(&d, c);
         if (c == ' ' || i + 1 == length) {
-            if (d.line == 0 && !d.init_seen) dzr_fail(&d, 0, "fatal error: no initialization at program start");
+            if (d.line == 0 && !d.init_seen) dzr_fail(&d, "fatal error: no initialization at program start");
             ++d.line;
             if (d.fatal) break;
         }
@@ -725,10 +680,11 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
     if (!d.fatal && !d.no_memory) {
         --d.line; /* the last line */
         dzr_flush(&d);
-        if (d.depth > 0) dzr_message(&d, d.line, "error: non-empty stack at end of program");
+        if (d.depth > 0) dzr_message(&d, "error: non-empty stack at end of program");
         if (length == 0) {
-            dzr_message(&d, 0, "hint: initialize, grow radius and size and make a first step");
-            dzr_message(&d, 0, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+            d.line = 0;
+            dzr_message(&d, "hint: initialize, grow radius and size and make a first step");
+            dzr_message(&d, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
         }
     }
     dzr_release(&d, &d.tv);
