@@ -14,10 +14,12 @@ ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
     }
     for (; pos < bytes.size(); ++pos) {
         const uint8_t b = bytes[pos];
-        if (CommandTable::valid_tag(b))
+        if (CommandTable::valid_tag(b)) {
             data.steps.push_back(b);
-        else
-            data.skipped.push_back({b, pos});
+        } else {
+            if (data.skipped.size() < kSkippedListed) data.skipped.push_back({b, pos});
+            ++data.skipped_count;
+        }
     }
     return data;
 }
@@ -42,13 +44,17 @@ std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::v
 }
 
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps) {
-    std::vector<uint8_t> out;
+    StringSink sink;
+    write_compiled(sink, table, steps);
+    return {sink.bytes.begin(), sink.bytes.end()};
+}
+
+void write_compiled(ByteSink& sink, const CommandTable& table, const std::vector<uint8_t>& steps) {
+    static const char end = char(kCellEnd);
     for (uint8_t tag : steps) {
-        const std::string& code = table.compiled_code(tag);
-        out.insert(out.end(), code.begin(), code.end());
-        out.push_back(kCellEnd);
+        sink.write(table.compiled_code(tag));
+        sink.write(&end, 1);
     }
-    return out;
 }
 
 void apply_table_cells(CommandTable& table, const ProgramFileData& data) {
