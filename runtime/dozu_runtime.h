@@ -479,9 +479,8 @@ restart:
 static void dzr_add(float* t, const float* s) {
     float r[8];
     int i;
-    memcpy(r, t, sizeof r);
-    for (i = 0; i < 8; ++i) r[i] = r[i] + s[i];
-    memcpy(t, r, sizeof r);
+    for (i = 0; i < 8; ++i) r[i] = t[i] + s[i];
+    for (i = 0; i < 8; ++i) t[i] = r[i];
 }
 
 /* One level of subdivision: quad q of V vertices splits into four around
@@ -539,9 +538,8 @@ DZR_APART static int dzr_subdivide(dzr* d) {
                     float* t = out + (size_t)o[n] * 8;
                     const float *a = corner[(n + 3) & 3], *b = corner[n], *e = corner[(n + 2) & 3];
                     float r[8];
-                    memcpy(r, t, sizeof r);
-                    for (i = 0; i < 8; ++i) r[i] = r[i] + a[i] + b[i] + e[i];
-                    memcpy(t, r, sizeof r);
+                    for (i = 0; i < 8; ++i) r[i] = t[i] + a[i] + b[i] + e[i];
+                    for (i = 0; i < 8; ++i) t[i] = r[i];
                 }
             }
         }
