@@ -702,7 +702,7 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
         float* o = (float*)d.ov.p + 6 * (size_t)v;
         const float inv = 1.0f / r[3];
         int i;
-        for (i = 0; i < 6; ++i) o[i] = r[i + i / 3] * inv;
+        for (i = 0; i < 6; ++i) o[i] = r[i + (i > 2)] * inv;
     }
     out->vertices = (float*)d.ov.p;
     out->vertex_count = count;
