@@ -1,10 +1,16 @@
 // glTF 2.0: the triangles with unit normals in one buffer, binary (.glb) or
-// as a data URI inside the JSON (.gltf). The JSON is small and written
-// here; the buffer is streamed after it, so no part of the file is held.
+// as a data URI inside the JSON (.gltf). tinygltf makes the JSON document;
+// the buffer, the bulk of the file, is streamed into its place, so that no
+// copy of the mesh is held.
+#include <tiny_gltf.h>
+
+#include <cctype>
 #include <cmath>
 #include <limits>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "editor/byte_sink.h"
 #include "editor/mesh_export.h"
@@ -49,13 +55,55 @@ private:
     int held_count_ = 0;
 };
 
-std::string number(uint64_t v) { return std::to_string(v); }
+int add_view(tinygltf::Model& model, uint64_t offset, uint64_t length, int target) {
+    tinygltf::BufferView view;
+    view.buffer = 0;
+    view.byteOffset = size_t(offset);
+    view.byteLength = size_t(length);
+    view.target = target;
+    model.bufferViews.push_back(view);
+    return int(model.bufferViews.size() - 1);
+}
 
-// The shortest text of a float that reads back as the same double: the
-// accessor bounds must equal the values in the buffer exactly.
-std::string bound(float v) {
-    char text[32];
-    return std::string(text, size_t(std::to_chars(text, text + sizeof text, double(v)).ptr - text));
+int add_accessor(tinygltf::Model& model, int view, int component, int type, uint64_t count) {
+    tinygltf::Accessor accessor;
+    accessor.bufferView = view;
+    accessor.componentType = component;
+    accessor.type = type;
+    accessor.count = size_t(count);
+    model.accessors.push_back(accessor);
+    return int(model.accessors.size() - 1);
+}
+
+// The document that tinygltf makes of a model whose one buffer is declared
+// empty, split where the buffer's entry stands, so that the real length and
+// the streamed data can take its place: in a .gltf the data goes between
+// head and tail, a .glb declares the length alone.
+struct Document {
+    std::string head, tail;
+};
+
+Document gltf_document(const tinygltf::Model& model, uint64_t buffer_bytes, bool binary) {
+    std::ostringstream text;
+    tinygltf::TinyGLTF gltf;
+    if (!gltf.WriteGltfSceneToStream(&model, text, false, false))
+        throw std::runtime_error("the glTF writer failed");
+    std::string json = text.str();
+    while (!json.empty() && std::isspace(static_cast<unsigned char>(json.back()))) json.pop_back();
+    if (model.buffers.empty()) return {json, {}};
+    // A string in the document has its quotes escaped, so this text can
+    // stand nowhere else than as the key of the buffers and its entry.
+    const std::string empty_entry =
+        R"("buffers":[{"byteLength":0,"uri":"data:application/octet-stream;base64,"}])";
+    const size_t at = json.find(empty_entry);
+    if (at == std::string::npos || json.find(empty_entry, at + 1) != std::string::npos)
+        throw std::logic_error("the glTF document has no single buffer entry");
+    const std::string length = R"("buffers":[{"byteLength":)" + std::to_string(buffer_bytes);
+    Document d;
+    d.head = json.substr(0, at) + length + (binary ? "" : R"(,"uri":"data:application/octet-stream;base64,)");
+    d.tail = (binary ? "}]" : "\"}]") + json.substr(at + empty_entry.size());
+    if (binary) d.head += d.tail, d.tail.clear();
+    return d;
 }
 
 }  // namespace
@@ -64,42 +112,51 @@ void write_gltf(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& op
     const uint64_t vertices = mesh.vertex_count(), indices = 3 * mesh.triangle_count();
     const uint64_t vector_bytes = 12 * vertices, index_bytes = 4 * indices;
     const uint64_t buffer_bytes = 2 * vector_bytes + index_bytes;
-    const std::string name = json_string(options.name);
+    const std::string name = valid_utf8(options.name);
 
-    std::string json = R"({"asset":{"version":"2.0","generator":"dozu"},"scene":0,"scenes":[{"nodes":[0]}],)";
+    tinygltf::Model model;
+    model.asset.version = "2.0";
+    model.asset.generator = "dozu";
+    tinygltf::Node node;
+    node.name = name;
     // An empty model is a scene with a node and nothing else: an accessor
     // may not be empty.
-    if (indices == 0) {
-        json += R"("nodes":[{"name":)" + name + "}]}";
-    } else {
-        float low[3], high[3];
-        for (int i = 0; i < 3; ++i) low[i] = std::numeric_limits<float>::infinity(), high[i] = -low[i];
+    if (indices != 0) {
+        std::vector<double> low(3, std::numeric_limits<double>::infinity()), high(3, -low[0]);
         mesh.for_each_vertex([&](uint32_t v) {
             const std::array<float, 3> p = position(mesh, v, options);
-            for (size_t i = 0; i < 3; ++i) low[i] = std::min(low[i], p[i]), high[i] = std::max(high[i], p[i]);
+            for (size_t i = 0; i < 3; ++i)
+                low[i] = std::min(low[i], double(p[i])), high[i] = std::max(high[i], double(p[i]));
         });
-        auto vec3 = [](const float* v) {
-            std::string text(1, '[');
-            for (int i = 0; i < 3; ++i) (text += bound(v[i])) += i < 2 ? ',' : ']';
-            return text;
-        };
-        json += R"("nodes":[{"name":)" + name + R"(,"mesh":0}],)";
-        json += R"("meshes":[{"name":)" + name +
-                R"(,"primitives":[{"attributes":{"POSITION":0,"NORMAL":1},"indices":2,"mode":4,"material":0}]}],)";
-        json += R"("materials":[{"name":"default"}],)";
-        json += R"("accessors":[{"bufferView":0,"componentType":5126,"count":)" + number(vertices) +
-                R"(,"type":"VEC3","min":)" + vec3(low) + R"(,"max":)" + vec3(high) + "},";
-        json += R"({"bufferView":1,"componentType":5126,"count":)" + number(vertices) + R"(,"type":"VEC3"},)";
-        json += R"({"bufferView":2,"componentType":5125,"count":)" + number(indices) + R"(,"type":"SCALAR"}],)";
-        json += R"("bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":)" + number(vector_bytes) +
-                R"(,"target":34962},)";
-        json += R"({"buffer":0,"byteOffset":)" + number(vector_bytes) + R"(,"byteLength":)" +
-                number(vector_bytes) + R"(,"target":34962},)";
-        json += R"({"buffer":0,"byteOffset":)" + number(2 * vector_bytes) + R"(,"byteLength":)" +
-                number(index_bytes) + R"(,"target":34963}],)";
-        json += R"("buffers":[{"byteLength":)" + number(buffer_bytes);
-        json += binary ? "}]}" : R"(,"uri":"data:application/octet-stream;base64,)";
+        model.buffers.emplace_back();
+        const int vec3 = TINYGLTF_TYPE_VEC3, f32 = TINYGLTF_COMPONENT_TYPE_FLOAT;
+        tinygltf::Primitive primitive;
+        primitive.mode = TINYGLTF_MODE_TRIANGLES;
+        primitive.attributes["POSITION"] = add_accessor(
+            model, add_view(model, 0, vector_bytes, TINYGLTF_TARGET_ARRAY_BUFFER), f32, vec3, vertices);
+        model.accessors.back().minValues = low;
+        model.accessors.back().maxValues = high;
+        primitive.attributes["NORMAL"] = add_accessor(
+            model, add_view(model, vector_bytes, vector_bytes, TINYGLTF_TARGET_ARRAY_BUFFER), f32, vec3, vertices);
+        primitive.indices = add_accessor(
+            model, add_view(model, 2 * vector_bytes, index_bytes, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER),
+            TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, indices);
+        tinygltf::Material material;
+        material.name = "default";
+        model.materials.push_back(material);
+        primitive.material = 0;
+        tinygltf::Mesh gltf_mesh;
+        gltf_mesh.name = name;
+        gltf_mesh.primitives.push_back(primitive);
+        model.meshes.push_back(gltf_mesh);
+        node.mesh = 0;
     }
+    model.nodes.push_back(node);
+    tinygltf::Scene scene;
+    scene.nodes.push_back(0);
+    model.scenes.push_back(scene);
+    model.defaultScene = 0;
+    Document document = gltf_document(model, buffer_bytes, binary);
 
     OutBuffer out(sink);
     // The buffer: positions, normals, then the triangles' corners.
@@ -117,12 +174,12 @@ void write_gltf(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& op
         data.flush();
     };
     if (!binary) {
-        out.put(json);
+        out.put(document.head);
         if (indices != 0) {
             Base64Sink base64(out);
             put_buffer(base64);
             base64.finish();
-            out.put("\"}]}");
+            out.put(document.tail);
         }
         out.put('\n');
         out.flush();
@@ -131,6 +188,7 @@ void write_gltf(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& op
 
     // GLB: a header, the JSON chunk padded with blanks, the binary chunk
     // (whole floats and indices: no padding).
+    std::string& json = document.head;
     while (json.size() % 4) json += ' ';
     const uint64_t total = 12 + 8 + json.size() + (indices ? 8 + buffer_bytes : 0);
     if (total > kMaxGlb) throw std::length_error("the mesh is too large for a binary glTF file (4 GiB)");

@@ -1,7 +1,6 @@
 #include "editor/text_escape.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace dozu {
 
@@ -48,27 +47,6 @@ std::string valid_utf8(const std::string& text) {
         }
     }
     return out;
-}
-
-std::string json_string(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : valid_utf8(text)) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (uint8_t(c) < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(uint8_t(c)));
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
 }
 
 std::string xml_attribute(const std::string& text) {
