@@ -472,7 +472,9 @@ void TFormMain::MIExportMeshClick() {
     FileOperation([this] {
         // The file gets the program as it is now: a change not yet shown is
         // run first.
-        if (SDExportMesh->exec() == QDialog::Accepted && WaitForRun())
+        // Through the frame's file dialog runner, which also clears the
+        // name completer's popup away.
+        if (!FrameProgram->ExecFileDialog(SDExportMesh).isEmpty() && WaitForRun())
             ExportMeshTo(SDExportMesh->chosen_path(), SDExportMesh->chosen_format());
     });
 }
