@@ -42,7 +42,7 @@ struct SubdivisionScratch::Arrays {
     ScratchArray<uint32_t> per_vertex2;  // first slots
     ScratchArray<Entry> entries;         // list nodes or bucketed slots
     ScratchArray<float> edge_sums;
-    ScratchArray<uint64_t> sums_written, records_written;
+    ScratchArray<uint64_t> records_written;
 };
 
 namespace {
@@ -84,15 +84,45 @@ private:
     uint64_t* bits_;
 };
 
+// Which edge points a quad meets first, without a bit per point: points are
+// numbered in the order their edges are first met, quad by quad, and every
+// pass meets all four edges of each quad in quad order. So a point numbered
+// past those of all earlier quads is new in this quad; within a quad with a
+// repeated edge, only at its first touch there.
+class NewEdges {
+public:
+    explicit NewEdges(uint32_t first) : next_(first) {}
+    void begin_quad(const uint32_t* p) {
+        from_ = next_;
+        touched_ = 0;
+        for (int k = 0; k < 4; ++k) next_ = std::max(next_, p[k] + 1);
+    }
+    // In a quad whose four edges differ.
+    bool fresh_distinct(uint32_t point) const { return point >= from_; }
+    bool fresh(uint32_t point) {
+        if (point < from_) return false;
+        for (int i = 0; i < touched_; ++i)
+            if (seen_[i] == point) return false;
+        seen_[touched_++] = point;
+        return true;
+    }
+    static Record start(const float* p, bool fresh) { return fresh ? Record{} : load(p); }
+
+private:
+    uint32_t next_, from_ = 0;
+    uint32_t seen_[8] = {};
+    int touched_ = 0;
+};
+
 inline void add(Record& r, const float* s) {
     for (int i = 0; i < R; ++i) r.f[i] += s[i];
 }
 
 inline void add(Record& r, const Record& s) { add(r, s.f); }
 
-// Adds the records a, b, c to the record at t (number i), in this order.
-inline void add3(Written& w, float* t, size_t i, const float* a, const float* b, const float* c) {
-    Record r = w.start(t, i);
+// Adds the records a, b, c to the record r that goes back to t, in this
+// order.
+inline void add3(float* t, Record r, const float* a, const float* b, const float* c) {
     add(r, a);
     add(r, b);
     add(r, c);
@@ -100,9 +130,8 @@ inline void add3(Written& w, float* t, size_t i, const float* a, const float* b,
 }
 
 // Two rounds of add3 on one target, held in registers between them.
-inline void add6(Written& w, float* t, size_t i, const float* a, const float* b, const float* c, const float* d,
+inline void add6(float* t, Record r, const float* a, const float* b, const float* c, const float* d,
                  const float* e, const float* f) {
-    Record r = w.start(t, i);
     add(r, a);
     add(r, b);
     add(r, c);
@@ -230,7 +259,7 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
     const float* in = input.vertices.data();
     const size_t edge_floats = size_t(N - first_edge) * R;
     float* edge_sums = s.edge_sums.take(edge_floats);
-    Written sums_written(s.sums_written, N - first_edge);
+    NewEdges new_sums(first_edge);
     auto edge_sum = [&](uint32_t point) { return edge_sums + size_t(point - first_edge) * R; };
     // Within a quad whose four edges differ, each edge point's additions
     // from that quad can be gathered into one read and write of its record;
@@ -261,25 +290,26 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
             u[k] = in + size_t(c[k]) * R;
             e[k] = edge_sum(p[k]);
         }
+        new_sums.begin_quad(p);
         if (edges_differ(p)) {
             // E(u3,u0) gets u0 from quad 4q+0 before u3 from quad 4q+3.
             for (int k = 0; k < 3; ++k) {
-                Record r = sums_written.start(e[k], p[k] - first_edge);
+                Record r = NewEdges::start(e[k], new_sums.fresh_distinct(p[k]));
                 add(r, u[k]);
                 add(r, u[k + 1]);
                 store(e[k], r);
             }
-            Record r = sums_written.start(e[3], p[3] - first_edge);
+            Record r = NewEdges::start(e[3], new_sums.fresh_distinct(p[3]));
             add(r, u[0]);
             add(r, u[3]);
             store(e[3], r);
         } else {
             for (int k = 0; k < 4; ++k) {
                 const int km = (k + 3) & 3;
-                Record r = sums_written.start(e[k], p[k] - first_edge);
+                Record r = NewEdges::start(e[k], new_sums.fresh(p[k]));
                 add(r, u[k]);
                 store(e[k], r);
-                r = sums_written.start(e[km], p[km] - first_edge);
+                r = NewEdges::start(e[km], new_sums.fresh(p[km]));
                 add(r, u[k]);
                 store(e[km], r);
             }
@@ -293,7 +323,8 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
     reserve_prefaulted(out->vertices, size_t(N) * R);
     out->vertices.resize(size_t(N) * R);
     float* t = out->vertices.data();
-    Written written(s.records_written, N);
+    Written written(s.records_written, V);
+    NewEdges new_points(first_edge);
     for (uint64_t q = 0; q < Q; ++q) {
         if ((q & kPollMask) == 0) check_stop(stop);
         const uint32_t* c = idx + 4 * q;
@@ -310,23 +341,29 @@ void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scra
         Record face_out{};
         for (int k = 0; k < 4; ++k) {
             const int km = (k + 3) & 3;
-            add3(written, t + size_t(c[k]) * R, c[k], e[km], u[k], f);
+            float* target = t + size_t(c[k]) * R;
+            add3(target, written.start(target, c[k]), e[km], u[k], f);
             add(face_out, e[k]);
             add(face_out, face);
             add(face_out, u[k]);
         }
         store(t + size_t(V + q) * R, face_out);
+        new_points.begin_quad(p);
+        float* point[4];
+        for (int k = 0; k < 4; ++k) point[k] = t + size_t(p[k]) * R;
         if (edges_differ(p)) {
             // E(u_k,u_k+1) is corner 1 of quad 4q+k and corner 3 of quad
             // 4q+k+1; for k = 3 the latter is quad 4q+0, which comes first.
             for (int k = 0; k < 3; ++k)
-                add6(written, t + size_t(p[k]) * R, p[k], u[k], e[k], e[(k + 3) & 3], f, e[k], e[k + 1]);
-            add6(written, t + size_t(p[3]) * R, p[3], f, e[3], e[0], u[3], e[3], e[2]);
+                add6(point[k], NewEdges::start(point[k], new_points.fresh_distinct(p[k])), u[k], e[k],
+                     e[(k + 3) & 3], f, e[k], e[k + 1]);
+            add6(point[3], NewEdges::start(point[3], new_points.fresh_distinct(p[3])), f, e[3], e[0], u[3], e[3],
+                 e[2]);
         } else {
             for (int k = 0; k < 4; ++k) {
                 const int km = (k + 3) & 3;
-                add3(written, t + size_t(p[k]) * R, p[k], u[k], e[k], e[km]);
-                add3(written, t + size_t(p[km]) * R, p[km], f, e[km], e[k]);
+                add3(point[k], NewEdges::start(point[k], new_points.fresh(p[k])), u[k], e[k], e[km]);
+                add3(point[km], NewEdges::start(point[km], new_points.fresh(p[km])), f, e[km], e[k]);
             }
         }
     }
