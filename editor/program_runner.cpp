@@ -105,11 +105,18 @@ ProgramRunner::Report ProgramRunner::run(const Job& job) {
         // The batch tool starts the random sequence at 0; the editor runs
         // it on unless asked to do the same.
         if (job.repeatable) set_random_state(0);
-        if (interp_.stage(lines, job.count, &stop_))
-            interp_.staged_mesh().to_display_form();
-        else
+        if (!interp_.stage(lines, job.count, &stop_)) {
             report.outcome = Outcome::cancelled;
+        } else if (const int line = interp_.staged_out_of_memory_line(); line >= 0) {
+            // What the run made until then is not shown: the last finished
+            // model stays, and the memory goes back.
+            interp_.discard_staged();
+            report = {Outcome::failed, 0, 0, "fatal error: out of memory", line};
+        } else {
+            interp_.staged_mesh().to_display_form();
+        }
     } catch (const std::bad_alloc&) {
+        interp_.discard_staged();
         report = {Outcome::failed, 0, 0, "fatal error: out of memory"};
     } catch (const std::exception& e) {
         report = {Outcome::failed, 0, 0, std::string("fatal error: ") + e.what()};

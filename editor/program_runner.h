@@ -31,6 +31,7 @@ public:
         double seconds = 0;      // from the start until the run ended
         double cpu_seconds = 0;  // the processor time the run's thread took
         std::string failure;     // why a failed run failed, as a message
+        int failure_line = 0;    // the line the message is tagged with
     };
 
     // notify is called on the run's thread whenever a run has ended; it
@@ -53,7 +54,8 @@ public:
     // On the editor's thread: the latest run that ended, once. A finished
     // run becomes current here: the interpreter's turtle and output mesh
     // (in display form) and the messages are its results. A failed run
-    // changes nothing but says why in the report.
+    // (one that ran out of memory, say) changes nothing but says why in the
+    // report.
     std::optional<Report> collect(MessageList& messages);
 
 private:

@@ -85,6 +85,7 @@ bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
     work_.vertices_copied = turtle_.vertex_count();
     work_.indices_copied = turtle_.index_count();
     staged_messages_.clear();
+    staged_out_of_memory_line_ = -1;
 
     RunState rs{staged_messages_};
     try {
@@ -122,7 +123,8 @@ bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
     } catch (const std::bad_alloc&) {
         // Every container the run grows either grew or stayed as it was, so
         // the turtle and the output mesh are whole, only short.
-        rs.fail("fatal error: out of memory", std::max(rs.line, 0));
+        staged_out_of_memory_line_ = std::max(rs.line, 0);
+        rs.fail("fatal error: out of memory", staged_out_of_memory_line_);
     }
     staged_ok_ = !rs.fatal;
     return true;
@@ -135,6 +137,13 @@ void interpreter::commit(MessageList& messages) {
     messages.swap(staged_messages_);
     trim(*staged_, output_->vertices.size(), output_->indices.size());
     trim(*spare_, output_->vertices.size(), output_->indices.size());
+}
+
+void interpreter::discard_staged() {
+    work_turtle_ = turtle();
+    staged_ = std::make_unique<QuadMesh>();
+    spare_ = std::make_unique<QuadMesh>();
+    MessageList().swap(staged_messages_);
 }
 
 void interpreter::parameter_char(char c) {

@@ -54,6 +54,11 @@ public:
     bool stage(LineView lines, int count, const StopFlag* stop = nullptr);
     // What the staged run returns; its messages are given by commit.
     bool staged_ok() const { return staged_ok_; }
+    // The line the staged run ran out of memory at, or -1.
+    int staged_out_of_memory_line() const { return staged_out_of_memory_line_; }
+    // Instead of commit: forgets the staged run and gives its storage back,
+    // leaving the last committed run current.
+    void discard_staged();
     QuadMesh& staged_mesh() { return *staged_; }
     void commit(MessageList& messages);
 
@@ -91,6 +96,7 @@ private:
     MessageList staged_messages_;
     const StopFlag* stop_ = nullptr;
     bool staged_ok_ = false;
+    int staged_out_of_memory_line_ = -1;
 };
 
 }  // namespace dozu

@@ -233,7 +233,8 @@ void TFormMain::RunEnded() {
     ShowRunning();
     if (!report) return;
     // A failed run changed nothing but the messages, which say why.
-    if (report->outcome == ProgramRunner::Outcome::failed) FrameProgram->messages = {{report->failure, 0}};
+    if (report->outcome == ProgramRunner::Outcome::failed)
+        FrameProgram->messages = {{report->failure, report->failure_line}};
     FrameProgram->ShowMessages();
     last_run_ = *report;
     ShowRunStatus(report->seconds * 1000);
