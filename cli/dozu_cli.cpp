@@ -220,20 +220,6 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
     return run;
 }
 
-std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = start;
-        while (end < bytes.size() && bytes[end] != '\n') ++end;
-        std::string line(bytes.begin() + long(start), bytes.begin() + long(end));
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line + " ");
-        start = end + 1;
-    }
-    return lines;
-}
-
 int run(const RunOptions& o) {
     const int line_limit = o.lines ? parse_count(*o.lines) : -1;
     ExportOptions export_options;

@@ -49,4 +49,18 @@ void apply_table_cells(CommandTable& table, const ProgramFileData& data) {
         table.set_cell(int(i % CommandTable::kColumns), int(i / CommandTable::kColumns) + 1, data.cells[i]);
 }
 
+std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\n') ++end;
+        std::string line(bytes.begin() + long(start), bytes.begin() + long(end));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line + " ");
+        start = end + 1;
+    }
+    return lines;
+}
+
 }  // namespace dozu

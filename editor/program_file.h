@@ -35,4 +35,8 @@ std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vecto
 
 void apply_table_cells(CommandTable& table, const ProgramFileData& data);
 
+// A program written as text: one program line per text line (a CR before
+// the LF dropped), each given the blank that a button click adds.
+std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes);
+
 }  // namespace dozu

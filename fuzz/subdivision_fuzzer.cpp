@@ -1,0 +1,52 @@
+// Bytes -> a quad mesh -> subdivision, level after level, each level held
+// bit for bit against the plain transcription of the rules, and the input
+// left as it was.
+#include <cstdint>
+#include <stdexcept>
+
+#include "check.h"
+#include "mesh/subdivision.h"
+#include "mesh_input.h"
+#include "subdivision_reference.h"
+
+namespace {
+
+// The reference's pair table grows with the square of the vertex count, and
+// each level four times the quads: a level past these is not run.
+constexpr uint32_t kMaxVertices = 2048;
+constexpr uint32_t kMaxQuads = 1 << 14;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace dozu;
+    fuzz::MeshInput in = fuzz::decode_mesh_input(data, size);
+    if (in.mesh.vertex_count() > kMaxVertices || in.mesh.index_count() / 4 > kMaxQuads) return -1;
+    QuadMesh level = std::move(in.mesh);
+    for (int depth = 1; depth <= in.levels; ++depth) {
+        if (level.vertex_count() > kMaxVertices || level.index_count() / 4 > kMaxQuads) break;
+        const QuadMesh before = level;
+        bool refused = false, reference_refused = false;
+        std::unique_ptr<QuadMesh> fast;
+        try {
+            fast = subdivide(level);
+        } catch (const std::out_of_range&) {
+            refused = true;
+        }
+        QuadMesh reference;
+        try {
+            reference = testing::reference_subdivide(level);
+        } catch (const std::out_of_range&) {
+            reference_refused = true;
+        }
+        fuzz::check(refused == reference_refused, "subdivide refuses a mesh that the rules take, or the reverse");
+        fuzz::check(testing::first_difference(level, before).empty() && level.display_ready == before.display_ready,
+                    "subdivide changed its input");
+        if (refused) break;
+        const std::string difference = testing::first_difference(*fast, reference);
+        fuzz::check(difference.empty(), "level " + std::to_string(depth) + " differs from the rules: " + difference);
+        fuzz::check(!fast->display_ready, "subdivide's result is not in accumulation form");
+        level = std::move(*fast);
+    }
+    return 0;
+}
