@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <tiny_gltf.h>
 
 #include <array>
 #include <cmath>
@@ -193,4 +194,23 @@ TEST(MeshExport, NormalsOfAboutZeroTakeTheAreaWeightedMeanOfTheirQuads) {
     EXPECT_EQ(std::vector<float>(c.normals.begin() + 3, c.normals.begin() + 6), (std::vector<float>{0, 0, 1}));
     EXPECT_EQ(std::vector<float>(c.normals.begin() + 12, c.normals.begin() + 15), (std::vector<float>{1, 0, 0}));
     EXPECT_EQ(triangles(c), (std::vector<uint32_t>{0, 1, 2, 0, 2, 3, 0, 3, 5, 0, 5, 4}));
+}
+
+TEST(MeshExport, GltfOfAnEmptyModelWithoutANameIsRead) {
+    ExportOptions unnamed;
+    unnamed.name = "";
+    for (const bool binary : {true, false}) {
+        StringSink sink;
+        write_gltf(sink, CompactMesh(), unnamed, binary);
+        tinygltf::TinyGLTF loader;
+        tinygltf::Model model;
+        std::string err, warn;
+        const std::string& b = sink.bytes;
+        EXPECT_TRUE(binary ? loader.LoadBinaryFromMemory(&model, &err, &warn,
+                                                         reinterpret_cast<const unsigned char*>(b.data()),
+                                                         unsigned(b.size()))
+                           : loader.LoadASCIIFromString(&model, &err, &warn, b.data(), unsigned(b.size()), ""))
+            << err;
+        EXPECT_EQ(model.nodes.size(), 1u);
+    }
 }
