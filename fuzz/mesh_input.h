@@ -74,8 +74,8 @@ inline std::vector<uint8_t> encode_mesh_input(const QuadMesh& mesh, int levels) 
     u16(mesh.index_count() / 4);
     for (uint32_t i = 0; i < mesh.index_count() / 4 * 4; ++i) u16(mesh.indices[i]);
     const size_t floats = size_t(mesh.vertex_count()) * QuadMesh::kRecordFloats;
-    out.resize(out.size() + 4 * floats);
-    std::memcpy(out.data() + out.size() - 4 * floats, mesh.vertices.data(), 4 * floats);
+    const uint8_t* records = reinterpret_cast<const uint8_t*>(mesh.vertices.data());
+    out.insert(out.end(), records, records + 4 * floats);
     return out;
 }
 
