@@ -77,7 +77,8 @@ void write_gltf(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& op
     // tinygltf writes a node without a single field as null, which no
     // reader takes: a model without a name (and without a mesh) would be
     // one.
-    node.name = options.name.empty() ? ExportOptions().name : options.name;
+    const std::string name = printable_utf8(options.name.empty() ? ExportOptions().name : options.name);
+    node.name = name;
 
     // An empty model is a scene with a node and nothing else: an accessor
     // may not be empty.
@@ -123,7 +124,7 @@ void write_gltf(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& op
         primitive.material = 0;
 
         tinygltf::Mesh gltf_mesh;
-        gltf_mesh.name = options.name;
+        gltf_mesh.name = name;
         gltf_mesh.primitives.push_back(primitive);
         model.meshes.push_back(gltf_mesh);
         node.mesh = 0;

@@ -59,6 +59,46 @@ void make_unit_normals(CompactMesh& mesh) {
 
 }  // namespace
 
+std::string printable_utf8(const std::string& text) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char c = p[i];
+        // The sequence's length and the range of its first continuation
+        // byte, which rules out overlong forms, surrogates and code points
+        // past U+10FFFF.
+        size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0x20 && c < 0x7F) {
+            length = 1;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool ok = length > 0 && i + length <= n;
+        for (size_t k = 1; ok && k < length; ++k)
+            ok = p[i + k] >= (k == 1 ? low : 0x80) && p[i + k] <= (k == 1 ? high : 0xBF);
+        // C1 controls, U+0080 to U+009F.
+        ok = ok && !(c == 0xC2 && p[i + 1] < 0xA0);
+        if (ok) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 MeshView output_mesh_view(QuadMesh& mesh) {
     mesh.to_display_form();
     return {mesh.vertex_data(), mesh.vertex_count(), QuadMesh::kRecordFloats, 0, 3,

@@ -54,6 +54,12 @@ struct ExportOptions {
     std::string name = "dozu";  // the model's name, where a format keeps one
 };
 
+// A name as the formats that keep one can hold it: UTF-8 text of printable
+// characters. A file name's bytes need be neither: every byte that does not
+// begin a well-formed UTF-8 sequence, and every control character, becomes
+// U+FFFD.
+std::string printable_utf8(const std::string& text);
+
 // A vertex's position as written.
 inline std::array<float, 3> position(const CompactMesh& mesh, size_t v, const ExportOptions& options) {
     const float* p = &mesh.positions[3 * v];

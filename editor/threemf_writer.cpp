@@ -52,7 +52,7 @@ std::string model_part(const CompactMesh& mesh, const ExportOptions& options) {
         " <resources>\n";
     char buf[160];
     if (!corners.empty()) {
-        xml += "  <object id=\"1\" name=\"" + xml_escaped(options.name) +
+        xml += "  <object id=\"1\" name=\"" + xml_escaped(printable_utf8(options.name)) +
                "\" type=\"model\">\n   <mesh>\n    <vertices>\n";
         for (size_t v = 0; v < mesh.positions.size() / 3; ++v) {
             const std::array<float, 3> p = position(mesh, v, options);
