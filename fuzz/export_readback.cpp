@@ -1,5 +1,6 @@
 #include "export_readback.h"
 
+#include <iconv.h>
 #include <tiny_gltf.h>
 #include <zip.h>
 
@@ -200,6 +201,22 @@ std::string check_gltf(const std::string& bytes, bool binary, const CompactMesh&
     return "";
 }
 
+// XML text: UTF-8 (as glibc's iconv decodes it) without control characters
+// other than tab, line feed and carriage return.
+bool xml_text(std::string text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+    const iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
+    if (cd == iconv_t(-1)) return false;
+    std::vector<char> out(4 * text.size() + 4);
+    char* in = text.data();
+    char* to = out.data();
+    size_t in_left = text.size(), out_left = out.size();
+    const bool ok = iconv(cd, &in, &in_left, &to, &out_left) != size_t(-1) && in_left == 0;
+    iconv_close(cd);
+    return ok;
+}
+
 struct ZipClose {
     void operator()(zip_t* z) const { zip_close(z); }
 };
@@ -243,6 +260,7 @@ std::string check_3mf(const std::string& bytes, const CompactMesh& mesh, const E
     const bool read = zip_fread(file, xml.data(), st.size) == zip_int64_t(st.size);
     zip_fclose(file);
     if (!read) return "3MF model part not read";
+    if (!xml_text(xml)) return "3MF model part is not UTF-8 text";
 
     Found found;
     for (const auto& [tag, names, integer] : {std::tuple{"<vertex ", std::array{"x", "y", "z"}, false},

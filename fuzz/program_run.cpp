@@ -22,7 +22,7 @@ bool ProgramCost::within_caps() const {
     // quads; an extrusion moves every vertex made before it, and a
     // subdivision makes 4 quads of one. A harness run stays within a few
     // hundred thousand records' worth of work and well under a second.
-    constexpr uint64_t kMaxText = 64 * 1024, kMaxQuadWork = 1 << 18, kMaxExtrusionWork = 1 << 22;
+    constexpr uint64_t kMaxText = 64 * 1024, kMaxQuadWork = 1 << 15, kMaxExtrusionWork = 1 << 22;
     if (text > kMaxText || extrusions * geometry * 4 > kMaxExtrusionWork) return false;
     uint64_t quads = geometry * 5;
     for (uint64_t d = 0; d < subdivisions && quads <= kMaxQuadWork; ++d) quads *= 4;
