@@ -1,22 +1,81 @@
-// The editor: creates the main window, then the mesh debugger window, and
-// runs the event loop. A program file given on the command line is loaded
-// as "&Load" would load it.
+// The editor: reads its command line, makes sure there is a display to show
+// it on, creates the main window, then the mesh debugger window, and runs
+// the event loop. A program file given on the command line is loaded as
+// "&Load" would load it.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QStringList>
+#include <cstdio>
 
+#include "app/identity.h"
+#include "glpanel/scrgl_platform.h"
 #include "viewer/debug_mesh.h"
 #include "viewer/main_window.h"
 
+namespace {
+
+constexpr int kOk = 0, kUsage = 2;
+
+// The view draws with GLX, so the editor needs an X display. When no Qt
+// platform is forced it starts on xcb, which a Wayland session serves
+// through XWayland. False, after saying why, when there is no display.
+bool display_ready() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    else if (!platform.startsWith("xcb"))
+        return true;  // another platform was asked for: Qt's to judge
+    const QByteArray display = qgetenv("DISPLAY");
+    if (!display.isEmpty() && dozu::glplatform::display_reachable(display.constData())) return true;
+    if (display.isEmpty())
+        std::fputs("dozu: the editor needs a desktop display, and none is set (DISPLAY is empty).\n", stderr);
+    else
+        std::fprintf(stderr, "dozu: the editor needs a desktop display, and %s does not answer.\n",
+                     display.constData());
+    std::fputs(
+        "The batch tool works without one, for example:\n"
+        "  dozu-cli run examples/chain.tpg --png chain.png\n",
+        stderr);
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    dozu::set_application_names();
+    QCommandLineParser parser;
+    parser.setApplicationDescription("dozu, a 3D model encoder: models built as short turtle programs.");
+    const QCommandLineOption help({"h", "help"}, "Shows this help.");
+    const QCommandLineOption version({"v", "version"}, "Shows the version.");
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addPositionalArgument("FILE.tpg", "A program file to load.", "[FILE.tpg]");
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
+        const QString error =
+            parser.positionalArguments().size() > 1 ? "one program file at most" : parser.errorText();
+        std::fprintf(stderr, "dozu: %s\nTry 'dozu --help'.\n", qPrintable(error));
+        return kUsage;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "dozu")), stdout);
+        return kOk;
+    }
+    if (parser.isSet(version)) {
+        std::printf("dozu %s\n", DOZU_VERSION);
+        return kOk;
+    }
+    if (!display_ready()) return kUsage;
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName("dozu");
+    dozu::set_application_identity();
 
     dozu::TFormMain FormMain;
     dozu::TFormDebugMesh FormDebugMesh;
     FormMain.FormDebugMesh = &FormDebugMesh;
     FormMain.show();
 
-    const QStringList args = QApplication::arguments();
-    if (args.size() > 1) FormMain.LoadFile(args.at(1));
+    if (!parser.positionalArguments().isEmpty()) FormMain.LoadFile(parser.positionalArguments().front());
     return QApplication::exec();
 }

@@ -7,7 +7,7 @@ _dozu_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            run | compile)
+            run | compile | pack)
                 command=${words[i]}
                 break
                 ;;
@@ -16,7 +16,7 @@ _dozu_cli() {
 
     case $command in
         "")
-            COMPREPLY=($(compgen -W "run compile --help --help-all --version" -- "$cur"))
+            COMPREPLY=($(compgen -W "run compile pack --help --help-all --version" -- "$cur"))
             ;;
         run)
             case $prev in
@@ -36,6 +36,26 @@ _dozu_cli() {
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W "--text --lines --obj --ply --stl --glb --gltf --3mf --input-mesh
                     --scale --compiled --png --size --solid --help --help-all" -- "$cur"))
+                [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
+            elif [[ " ${words[*]} " == *" --text "* ]]; then
+                _filedir
+            else
+                _filedir tpg
+            fi
+            ;;
+        pack)
+            case $prev in
+                --c)
+                    _filedir h
+                    return
+                    ;;
+                --name)
+                    return
+                    ;;
+            esac
+            $split && return
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W "--text --c --name --help --help-all" -- "$cur"))
                 [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             elif [[ " ${words[*]} " == *" --text "* ]]; then
                 _filedir

@@ -43,7 +43,8 @@ standard output (one output at most).
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
 counts from 1), in the order of the run; a message without a line, such as
-a skipped step byte of a program file, as PROGRAM: warning: TEXT before them.
+a skipped step byte of a program file or a file that ends inside its
+command table, as PROGRAM: warning: TEXT before them.
 A regular file is replaced atomically: a failed write leaves an existing
 file as it was. A character device, a FIFO or a socket is written in place.
 
@@ -72,6 +73,14 @@ void write_output(const std::string& path, const FillSink& fill) {
 // A diagnostic without a line number.
 void warn(const std::string& program, const std::string& text) {
     std::fprintf(stderr, "%s: warning: %s\n", program_name(program).c_str(), text.c_str());
+}
+
+// What a load of a program file found wrong with it.
+void warn_about(const std::string& program, const LoadReport& report) {
+    if (const std::string text = report.table_warning(); !text.empty()) warn(program, text);
+    for (const SkippedStep& s : report.skipped)
+        warn(program,
+             "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
 }
 
 // An option's value; empty when the option is not given.
@@ -241,9 +250,7 @@ int run(const RunOptions& o) {
     if (o.text) {
         lines = text_program_lines(bytes);
     } else {
-        for (const SkippedStep& s : program.LoadProgramBytes(bytes))
-            warn(o.program,
-                 "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+        warn_about(o.program, program.LoadProgramBytes(bytes));
         lines = program.lines();
     }
     const int count = line_limit >= 0 ? std::min(line_limit, int(lines.size())) : int(lines.size());
@@ -297,9 +304,7 @@ CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
 int compile(const CompileOptions& o) {
     if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
     Program program;
-    for (const SkippedStep& s : program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)))
-        warn(o.program,
-             "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+    warn_about(o.program, program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)));
     const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
     write_output(o.out, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
     return kOk;
@@ -340,9 +345,7 @@ int pack(const PackOptions& o) {
         lines = text_program_lines(bytes);
     } else {
         Program program;
-        for (const SkippedStep& s : program.LoadProgramBytes(bytes))
-            warn(o.program,
-                 "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+        warn_about(o.program, program.LoadProgramBytes(bytes));
         lines = program.lines();
     }
     for (const int line : runtime_line_mismatches(lines))

@@ -1,11 +1,15 @@
 #include "editor/frame_program.h"
 
 #include <QCheckBox>
+#include <QCompleter>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSplitter>
@@ -13,6 +17,11 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUndoStack>
+
+#include "editor/file_io.h"
+#include "editor/program_commands.h"
+#include "editor/program_list_model.h"
 
 namespace dozu {
 
@@ -23,6 +32,9 @@ constexpr int kColumnStep = 50, kRowStep = 16, kTopMargin = 2;
 constexpr int kCodeWidth = 113, kPanelWidth = 98, kMinHeight = 227;
 constexpr int kItemHeight = 13, kGridRowHeight = 15;
 constexpr int kCaptionDelayMs = 400;
+constexpr int kCodeMinWidth = 60, kMessagesMinWidth = 120;
+const QStringList kProgramFilters = {"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"};
+const QStringList kCompiledFilters = {"Compiled [*.bin] (*.bin)", "All files [*.*] (*)"};
 
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
@@ -39,9 +51,17 @@ private:
     int height_;
 };
 
+QString exec_file_dialog(QFileDialog* dialog) {
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    // The file name's completer can leave its popup on screen after Enter
+    // accepted the dialog; the next click would only close it.
+    for (QCompleter* completer : dialog->findChildren<QCompleter*>()) completer->popup()->hide();
+    return accepted ? dialog->selectedFiles().front() : QString();
+}
+
 }  // namespace
 
-TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent) {
+TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent), ExecFileDialog(exec_file_dialog) {
     setMinimumHeight(kMinHeight);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
@@ -57,9 +77,11 @@ TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent) {
     SDProgram->setObjectName("SDProgram");
     SDProgram->setAcceptMode(QFileDialog::AcceptSave);
     SDProgram->setFileMode(QFileDialog::AnyFile);
-    SDProgram->setNameFilters({"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"});
+    SDProgram->setNameFilters(kProgramFilters);
     SDProgram->setDefaultSuffix("tpg");
     SDProgram->setSizeGripEnabled(true);
+
+    UndoStack = new QUndoStack(this);
 
     StringGrid = new QTableWidget(CommandTable::kRows - 1, CommandTable::kColumns);
     StringGrid->setObjectName("StringGrid");
@@ -80,26 +102,34 @@ TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent) {
         auto* b = new QPushButton(QString("Button%1").arg(tag), PanelLeft);
         b->setObjectName(QString("Button%1").arg(tag));
         b->setProperty("tag", tag);
-        b->setFocusPolicy(Qt::NoFocus);
+        // Reached with Tab; a click leaves the keyboard focus where it was.
+        b->setFocusPolicy(Qt::TabFocus);
         const int row = CommandTable::row_of(tag);
         b->setGeometry(tag % 2 ? 0 : kColumnStep, kTopMargin + kRowStep * row, kButtonWidth, kButtonHeight);
         connect(b, &QPushButton::clicked, this, [this, tag] { ButtonClick(tag); });
         Buttons[size_t(tag - 1)] = b;
     }
 
-    LBCode = new QListWidget;
+    code_model_ = new ProgramListModel(program_, this);
+    LBCode = new QListView;
     LBCode->setObjectName("LBCode");
     LBCode->setFrameShape(QFrame::NoFrame);
     LBCode->setItemDelegate(new FixedHeightDelegate(kItemHeight, LBCode));
     LBCode->setUniformItemSizes(true);
+    LBCode->setSelectionMode(QAbstractItemView::SingleSelection);
+    LBCode->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LBCode->setMinimumWidth(kCodeMinWidth);
+    LBCode->setModel(code_model_);
     LBCode->installEventFilter(this);
-    connect(LBCode, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!syncing_) program_.select(row);
-    });
-    connect(LBCode, &QListWidget::itemClicked, this, &TFrameProgram::LBCodeClick);
+    connect(LBCode->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TFrameProgram::ViewSelectionChanged);
+    connect(LBCode->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TFrameProgram::ViewSelectionChanged);
+    connect(LBCode, &QListView::clicked, this, &TFrameProgram::LBCodeClick);
 
     LBMessages = new QListWidget;
     LBMessages->setObjectName("LBMessages");
+    LBMessages->setMinimumWidth(kMessagesMinWidth);
     connect(LBMessages, &QListWidget::itemClicked, this, &TFrameProgram::LBMessagesClick);
 
     // The grid lies in the message list's place and is shown only on request.
@@ -127,6 +157,14 @@ TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(Splitter1);
 
+    setTabOrder(LBCode, CBTraceMode);
+    QWidget* previous = CBTraceMode;
+    for (QPushButton* b : Buttons) {
+        setTabOrder(previous, b);
+        previous = b;
+    }
+    setTabOrder(previous, LBMessages);
+
     Hack = new QTimer(this);
     Hack->setObjectName("Hack");
     Hack->setSingleShot(true);
@@ -137,69 +175,136 @@ TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent) {
     Hack->start();
 }
 
+TFrameProgram::~TFrameProgram() {
+    // The list's selection changes while the widgets are destroyed.
+    LBCode->selectionModel()->disconnect(this);
+}
+
 void TFrameProgram::ShowMessages() {
     LBMessages->setUpdatesEnabled(false);
     LBMessages->clear();
-    for (const Message& m : messages) {
+    for (const Message& m : load_notes_) {
         auto* item = new QListWidgetItem(latin1(m.text), LBMessages);
+        item->setData(Qt::UserRole, m.tag);
+    }
+    for (const Message& m : messages) {
+        // Numbered from 1, as the batch tool numbers them.
+        const QString line = m.tag >= 0 ? QString("%1: ").arg(m.tag + 1) : QString();
+        auto* item = new QListWidgetItem(line + latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
     LBMessages->setUpdatesEnabled(true);
 }
 
-std::optional<std::vector<SkippedStep>> TFrameProgram::LoadProgram() {
-    if (ODProgram->exec() != QDialog::Accepted || ODProgram->selectedFiles().isEmpty()) return std::nullopt;
-    return LoadProgramFrom(ODProgram->selectedFiles().front());
+std::optional<LoadReport> TFrameProgram::LoadProgram() {
+    if (!file_name_.isEmpty()) ODProgram->setDirectory(QFileInfo(file_name_).dir());
+    const QString path = ExecFileDialog(ODProgram);
+    if (path.isEmpty()) return std::nullopt;
+    return LoadProgramFrom(path);
+}
+
+QString TFrameProgram::DialogStart(const char* suffix) const {
+    if (file_name_.isEmpty()) return QString("untitled.") + suffix;
+    const QFileInfo file(file_name_);
+    return file.dir().filePath(file.completeBaseName() + "." + suffix);
 }
 
 bool TFrameProgram::SaveProgram(bool compiled) {
-    if (SDProgram->exec() != QDialog::Accepted || SDProgram->selectedFiles().isEmpty()) return false;
-    SaveProgramTo(SDProgram->selectedFiles().front(), compiled);
+    // One dialog for both, set up for what is written: a compiled save must
+    // not offer the program's own file.
+    SDProgram->setNameFilters(compiled ? kCompiledFilters : kProgramFilters);
+    SDProgram->setDefaultSuffix(compiled ? "bin" : "tpg");
+    SDProgram->selectFile(compiled || file_name_.isEmpty() ? DialogStart(compiled ? "bin" : "tpg") : file_name_);
+    const QString path = ExecFileDialog(SDProgram);
+    if (path.isEmpty()) return false;
+    SaveProgramTo(path, compiled);
     return true;
 }
 
-std::vector<SkippedStep> TFrameProgram::LoadProgramFrom(const QString& path) {
-    std::vector<SkippedStep> skipped = program_.LoadProgram(path_bytes(path));
-    FillGrid();
-    RefreshCaptions();
-    SyncCode();
-    return skipped;
+namespace {
+
+// Tells the list's model that the program changes as a whole, also when
+// the change fails half way (out of memory).
+struct ModelReset {
+    explicit ModelReset(ProgramListModel* model) : model(model) { model->begin_reset(); }
+    ~ModelReset() { model->end_reset(); }
+    ProgramListModel* model;
+};
+
+}  // namespace
+
+LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
+    // Read first: a file that cannot be read changes nothing.
+    const std::vector<uint8_t> bytes = read_file(path_bytes(path), kMaxProgramFileSize);
+    LoadReport report;
+    {
+        ModelReset reset(code_model_);
+        report = program_.LoadProgramBytes(bytes);
+    }
+    ShowProgram();
+    file_name_ = QFileInfo(path).absoluteFilePath();
+    load_notes_.clear();
+    if (const std::string warning = report.table_warning(); !warning.empty())
+        load_notes_.push_back({"warning: " + warning, -1});
+    ShowMessages();
+    return report;
 }
 
 void TFrameProgram::SaveProgramTo(const QString& path, bool compiled) {
     program_.SaveProgram(path_bytes(path), compiled);
-}
-
-void TFrameProgram::ShowCommandTable(bool show) { messages_or_table_->setCurrentWidget(show ? static_cast<QWidget*>(StringGrid) : LBMessages); }
-
-void TFrameProgram::ButtonClick(int tag) {
-    if (!program_.ButtonClick(tag)) return;
-    const int i = program_.selected();
-    syncing_ = true;
-    LBCode->insertItem(i, latin1(program_.lines()[size_t(i)]));
-    LBCode->setCurrentRow(i);
-    syncing_ = false;
-}
-
-void TFrameProgram::LBCodeKeyDown(int key) {
-    const int before = program_.selected();
-    const size_t lines_before = program_.lines().size();
-    program_.LBCodeKeyDown(key);
-    if (program_.lines().size() != lines_before) {
-        syncing_ = true;
-        delete LBCode->takeItem(before);
-        LBCode->setCurrentRow(program_.selected());
-        syncing_ = false;
+    if (compiled) return;
+    file_name_ = QFileInfo(path).absoluteFilePath();
+    UndoStack->setClean();
+    // The file now holds the whole table.
+    if (!load_notes_.empty()) {
+        load_notes_.clear();
+        ShowMessages();
     }
 }
 
-void TFrameProgram::LBCodeClick() { program_.LBCodeClick(LBCode->currentRow()); }
+void TFrameProgram::NewProgram() {
+    {
+        ModelReset reset(code_model_);
+        program_.New();
+    }
+    ShowProgram();
+    file_name_.clear();
+    load_notes_.clear();
+    ShowMessages();
+}
+
+void TFrameProgram::ShowProgram() {
+    FillGrid();
+    RefreshCaptions();
+    ShowSelection();
+    // A new program starts a new history.
+    UndoStack->clear();
+}
+
+void TFrameProgram::ShowCommandTable(bool show) {
+    messages_or_table_->setCurrentWidget(show ? static_cast<QWidget*>(StringGrid) : LBMessages);
+}
+
+void TFrameProgram::ButtonClick(int tag) {
+    const std::string& code = program_.table.interpreter_code(tag);
+    if (code.empty()) return;
+    UndoStack->push(new InsertLineCommand(*this, program_.selected() + 1, uint8_t(tag), code + " "));
+}
+
+void TFrameProgram::LBCodeKeyDown(Key key) {
+    if (key == Key::Delete && program_.selected() >= 0)
+        UndoStack->push(new DeleteLineCommand(*this, program_.selected()));
+    // In trace mode any key runs the program again up to the selection.
+    program_.LBCodeKeyDown(Key::Other);
+}
+
+void TFrameProgram::LBCodeClick() { program_.LBCodeClick(program_.selected()); }
 
 void TFrameProgram::LBMessagesClick() {
-    program_.LBMessagesClick(messages, LBMessages->currentRow());
-    syncing_ = true;
-    LBCode->setCurrentRow(program_.selected());
-    syncing_ = false;
+    const int row = LBMessages->currentRow() - int(load_notes_.size());
+    if (row < 0) return;
+    program_.LBMessagesClick(messages, row);
+    ShowSelection();
 }
 
 void TFrameProgram::CBTraceModeClick() { program_.CBTraceModeClick(CBTraceMode->isChecked()); }
@@ -213,12 +318,44 @@ void TFrameProgram::HackTimer() {
     RefreshCaptions();
 }
 
+void TFrameProgram::InsertLine(int at, uint8_t tag, const std::string& text) {
+    at = std::clamp(at, 0, int(program_.lines().size()));
+    code_model_->begin_insert(at);
+    program_.insert_line(at, tag, text);
+    code_model_->end_insert();
+    ShowSelection();
+}
+
+void TFrameProgram::RemoveLine(int at) {
+    if (at < 0 || size_t(at) >= program_.lines().size()) return;
+    code_model_->begin_remove(at);
+    program_.remove_line(at);
+    code_model_->end_remove();
+    ShowSelection();
+}
+
+void TFrameProgram::SetCell(int column, int row, const std::string& text) {
+    program_.table.set_cell(column, row, text);
+    filling_grid_ = true;
+    StringGrid->item(row - 1, column)->setText(latin1(program_.table.cell(column, row)));
+    filling_grid_ = false;
+    // Titles show on the buttons with the next firing of the caption timer.
+    StringGridKeyDown();
+}
+
+void TFrameProgram::SelectLine(int line) {
+    program_.select(line);
+    ShowSelection();
+    if (program_.trace_mode()) program_.request_run();
+}
+
 bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (watched == LBCode) {
-            LBCodeKeyDown(key->key() == Qt::Key_Delete ? kKeyDelete : key->key());
-            if (key->key() == Qt::Key_Delete) return true;
+            const bool del = key->key() == Qt::Key_Delete;
+            LBCodeKeyDown(del ? Key::Delete : Key::Other);
+            if (del) return true;
         } else if (watched == StringGrid) {
             StringGridKeyDown();
         }
@@ -227,8 +364,19 @@ bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrameProgram::RefreshCaptions() {
-    for (int tag = 1; tag <= CommandTable::kButtons; ++tag)
-        Buttons[size_t(tag - 1)]->setText(latin1(program_.table.title(tag)));
+    const CommandTable& table = program_.table;
+    for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
+        QPushButton* b = Buttons[size_t(tag - 1)];
+        b->setText(latin1(table.title(tag)));
+        // A button without a code inserts nothing: it reads as empty.
+        const bool empty = table.interpreter_code(tag).empty();
+        b->setEnabled(!empty);
+        const QString title = latin1(table.title(tag)).trimmed();
+        b->setToolTip(empty ? QString("Button %1 is empty: it has no interpreter code").arg(tag)
+                            : QString("%1\nInterpreter code: %2\nCompiled code: %3")
+                                  .arg(title.isEmpty() ? QString("Button %1").arg(tag) : title,
+                                       latin1(table.interpreter_code(tag)), latin1(table.compiled_code(tag))));
+    }
 }
 
 void TFrameProgram::FillGrid() {
@@ -244,23 +392,33 @@ void TFrameProgram::FillGrid() {
 
 void TFrameProgram::StringGridCellEdited(int row, int column) {
     if (filling_grid_) return;
-    const QByteArray text = StringGrid->item(row, column)->text().toLatin1();
-    program_.table.set_cell(column, row + 1, text.toStdString());
-    // Edits show on the buttons with the next firing of the caption timer.
-    StringGridKeyDown();
+    const std::string text = StringGrid->item(row, column)->text().toLatin1().toStdString();
+    const std::string& before = program_.table.cell(column, row + 1);
+    if (text == before) return;
+    UndoStack->push(new EditCellCommand(*this, column, row + 1, before, text));
 }
 
-void TFrameProgram::SyncCode() {
+void TFrameProgram::ShowSelection() {
     syncing_ = true;
-    LBCode->setUpdatesEnabled(false);
-    LBCode->clear();
-    QStringList items;
-    items.reserve(qsizetype(program_.lines().size()));
-    for (const std::string& line : program_.lines()) items << latin1(line);
-    LBCode->addItems(items);
-    LBCode->setCurrentRow(program_.selected());
-    LBCode->setUpdatesEnabled(true);
+    QItemSelectionModel* selection = LBCode->selectionModel();
+    const int line = program_.selected();
+    if (line < 0) {
+        selection->clear();
+    } else {
+        const QModelIndex index = code_model_->index(line);
+        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        LBCode->scrollTo(index);
+    }
     syncing_ = false;
+}
+
+void TFrameProgram::ViewSelectionChanged() {
+    if (syncing_) return;
+    // A row the user picked becomes the model's selection; anything else
+    // (a click below the lines, say) puts the model's selection back.
+    const QModelIndexList rows = LBCode->selectionModel()->selectedRows();
+    if (rows.size() == 1) program_.select(rows.front().row());
+    ShowSelection();
 }
 
 }  // namespace dozu

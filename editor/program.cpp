@@ -1,5 +1,7 @@
 #include "editor/program.h"
 
+#include <algorithm>
+
 #include "editor/file_io.h"
 
 namespace dozu {
@@ -9,22 +11,37 @@ void Program::select(int line) { selected_ = line >= 0 && size_t(line) < lines_.
 bool Program::ButtonClick(int tag) {
     const std::string text = table.interpreter_code(tag) + " ";
     if (text == " ") return false;
-    const int i = selected_ + 1;
-    lines_.insert(lines_.begin() + i, text);
-    steps_.insert(steps_.begin() + i, uint8_t(tag));
-    selected_ = i;
-    changed_ = true;
+    insert_line(selected_ + 1, uint8_t(tag), text);
     return true;
 }
 
-void Program::LBCodeKeyDown(int key) {
-    if (key == kKeyDelete && selected_ >= 0) {
-        const int k = selected_;
-        lines_.erase(lines_.begin() + k);
-        steps_.erase(steps_.begin() + k);
-        select(size_t(k) < lines_.size() ? k : k - 1);
-        changed_ = true;
-    }
+void Program::insert_line(int at, uint8_t tag, std::string text) {
+    at = std::clamp(at, 0, int(lines_.size()));
+    lines_.insert(lines_.begin() + at, std::move(text));
+    steps_.insert(steps_.begin() + at, tag);
+    selected_ = at;
+    changed_ = true;
+}
+
+void Program::remove_line(int at) {
+    if (at < 0 || size_t(at) >= lines_.size()) return;
+    lines_.erase(lines_.begin() + at);
+    steps_.erase(steps_.begin() + at);
+    select(size_t(at) < lines_.size() ? at : at - 1);
+    changed_ = true;
+}
+
+void Program::New() {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    table.fill_defaults();
+    lines_.clear();
+    steps_.clear();
+    selected_ = -1;
+    changed_ = true;
+}
+
+void Program::LBCodeKeyDown(Key key) {
+    if (key == Key::Delete && selected_ >= 0) remove_line(selected_);
     if (trace_mode_) changed_ = true;
 }
 
@@ -59,11 +76,11 @@ void Program::UnlockProgram() { lock_.unlock(); }
 
 int Program::run_count() const { return trace_mode_ ? selected_ + 1 : int(lines_.size()); }
 
-std::vector<SkippedStep> Program::LoadProgram(const std::string& path) {
+LoadReport Program::LoadProgram(const std::string& path) {
     return LoadProgramBytes(read_file(path, kMaxProgramFileSize));
 }
 
-std::vector<SkippedStep> Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) {
+LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) {
     const ProgramFileData data = parse_program_file(bytes);
     std::lock_guard<std::recursive_mutex> guard(lock_);
     apply_table_cells(table, data);
@@ -72,7 +89,7 @@ std::vector<SkippedStep> Program::LoadProgramBytes(const std::vector<uint8_t>& b
     selected_ = -1;
     for (uint8_t tag : data.steps) ButtonClick(tag);
     changed_ = true;
-    return data.skipped;
+    return {data.skipped, data.cells_read};
 }
 
 void Program::SaveProgram(const std::string& path, bool compiled) {

@@ -15,7 +15,15 @@
 
 namespace dozu {
 
-constexpr int kKeyDelete = 46;
+// The keys of the program list that the model knows.
+enum class Key { Delete, Other };
+
+// What a load found wrong with a file that it still loaded.
+struct LoadReport {
+    std::vector<SkippedStep> skipped;  // step bytes outside 1 to 26
+    size_t cells_read = kTableCells;   // fewer: the file ends inside its table
+    std::string table_warning() const { return short_table_warning(cells_read); }
+};
 
 class Program {
 public:
@@ -33,12 +41,22 @@ public:
     // the code is empty.
     bool ButtonClick(int tag);
     // A key press in the program list; Delete removes the selected line.
-    void LBCodeKeyDown(int key);
+    void LBCodeKeyDown(Key key);
     // The selection moved by a click in the program list.
     void LBCodeClick(int line);
     void CBTraceModeClick(bool checked);
     // Selects the line a message is tagged with, if it exists; nothing else.
     void LBMessagesClick(const MessageList& messages, int index);
+
+    // The edits that button clicks, deletes and their undoing are made of.
+    // An insert selects the new line; a removal selects the line that took
+    // its place, or the one before when it was the last.
+    void insert_line(int at, uint8_t tag, std::string text);
+    void remove_line(int at);
+    // The default command table and an empty program.
+    void New();
+    // The next paint runs the program again.
+    void request_run() { changed_ = true; }
 
     bool TakeChanged();
     bool changed() const { return changed_; }
@@ -48,16 +66,14 @@ public:
     int run_count() const;
 
     // Reads the whole file and checks it before anything changes; throws
-    // FileError for a file that cannot be read or is too large. Returns the
-    // skipped step bytes.
-    std::vector<SkippedStep> LoadProgram(const std::string& path);
+    // FileError for a file that cannot be read or is too large.
+    LoadReport LoadProgram(const std::string& path);
     // The same for a program file's bytes read elsewhere (standard input).
-    std::vector<SkippedStep> LoadProgramBytes(const std::vector<uint8_t>& bytes);
+    LoadReport LoadProgramBytes(const std::vector<uint8_t>& bytes);
     // The .tpg file, or with compiled set the compiled output; atomic.
     void SaveProgram(const std::string& path, bool compiled);
 
 private:
-
     std::vector<std::string> lines_;
     std::vector<uint8_t> steps_;
     int selected_ = -1;

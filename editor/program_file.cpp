@@ -6,6 +6,7 @@ ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
     ProgramFileData data;
     size_t pos = 0;
     for (std::string& cell : data.cells) {
+        if (pos < bytes.size()) ++data.cells_read;
         const size_t begin = pos;
         while (pos < bytes.size() && bytes[pos] != kCellEnd) ++pos;
         cell.assign(bytes.begin() + long(begin), bytes.begin() + long(pos));
@@ -19,6 +20,12 @@ ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
             data.skipped.push_back({b, pos});
     }
     return data;
+}
+
+std::string short_table_warning(size_t cells_read) {
+    if (cells_read >= kTableCells) return {};
+    return "file ends after " + std::to_string(cells_read) + " of " + std::to_string(kTableCells) +
+           " table cells; the rest are empty";
 }
 
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps) {

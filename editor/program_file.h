@@ -26,10 +26,14 @@ struct ProgramFileData {
     std::array<std::string, kTableCells> cells;  // rows 1-13, columns 0-5
     std::vector<uint8_t> steps;                  // tags 1 to 26 only
     std::vector<SkippedStep> skipped;            // step bytes outside 1 to 26
+    size_t cells_read = 0;                       // cells the file reaches; the rest are empty
 };
 
 // A file that ends early leaves the remaining cells empty and no steps.
 ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes);
+// "file ends after N of 78 table cells; the rest are empty" for a file that
+// ends inside its table, else nothing.
+std::string short_table_warning(size_t cells_read);
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps);
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps);
 

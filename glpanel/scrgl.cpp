@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPlatformSurfaceEvent>
 #include <QScreen>
+#include <QWheelEvent>
 #include <QWindow>
 #include <exception>
 
@@ -37,10 +38,10 @@ TShiftState shift_state(const QMouseEvent* event) {
 
 bool toolkit_button(Qt::MouseButton button, TMouseButton& out) {
     switch (button) {
-    case Qt::LeftButton: out = mbLeft; return true;
-    case Qt::RightButton: out = mbRight; return true;
-    case Qt::MiddleButton: out = mbMiddle; return true;
-    default: return false;
+        case Qt::LeftButton: out = mbLeft; return true;
+        case Qt::RightButton: out = mbRight; return true;
+        case Qt::MiddleButton: out = mbMiddle; return true;
+        default: return false;
     }
 }
 
@@ -71,6 +72,8 @@ TSglPanel::~TSglPanel() {
     OnMouseDown = nullptr;
     OnMouseUp = nullptr;
     OnMouseMove = nullptr;
+    OnMouseWheel = nullptr;
+    if (exposeFilterInstalled_ && qGuiApp) qGuiApp->removeNativeEventFilter(&exposeFilter_);
 
     sglLog(0, "~TSglPanel... commencing destructor.");
     ResetScreenMode();
@@ -159,33 +162,47 @@ bool TSglPanel::event(QEvent* event) {
 
 bool TSglPanel::WndProc(QEvent* event) {
     switch (event->type()) {
-    case QEvent::Paint:
-        Paint();
-        return true;
-    case QEvent::Resize:
-        glplatform::resize_canvas(dc_, ClientWidth(), ClientHeight());
-        if (!rc_) return true;
-        Resized();
-        break;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-        // The panel takes its mouse events: they do not go on to its form.
-        MouseEvent(event);
-        event->accept();
-        return true;
-    case QEvent::ParentChange:
-        // Another form: the old one is let go, the next paint starts over.
-        InvalidateGLHandle();
-        break;
-    case QEvent::WinIdChange:
-        if (dc_ && internalWinId() != canvasHost_) WindowDestroyed();
-        break;
-    default:
-        break;
+        case QEvent::Paint: Paint(); return true;
+        case QEvent::Resize:
+            glplatform::resize_canvas(dc_, ClientWidth(), ClientHeight());
+            if (!rc_) return true;
+            Resized();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            // The panel takes its mouse events: they do not go on to its form.
+            MouseEvent(event);
+            event->accept();
+            return true;
+        case QEvent::Wheel: {
+            const auto* wheel = static_cast<const QWheelEvent*>(event);
+            const qreal ratio = devicePixelRatioF();
+            TShiftState shift = 0;
+            if (wheel->modifiers() & Qt::ShiftModifier) shift |= ssShift;
+            if (wheel->modifiers() & Qt::AltModifier) shift |= ssAlt;
+            if (wheel->modifiers() & Qt::ControlModifier) shift |= ssCtrl;
+            Raise("OnMouseWheel", OnMouseWheel, shift, wheel->angleDelta().y(),
+                  qRound(wheel->position().x() * ratio), qRound(wheel->position().y() * ratio));
+            event->accept();
+            return true;
+        }
+        case QEvent::ParentChange:
+            // Another form: the old one is let go, the next paint starts over.
+            InvalidateGLHandle();
+            break;
+        case QEvent::WinIdChange:
+            if (dc_ && internalWinId() != canvasHost_) WindowDestroyed();
+            break;
+        default: break;
     }
     return QWidget::event(event);
+}
+
+bool TSglPanel::ExposeFilter::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+    if (type == "xcb_generic_event_t" && glplatform::canvas_exposed(panel_.dc_, message)) panel_.update();
+    return false;
 }
 
 bool TSglPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -246,6 +263,10 @@ TSglDC TSglPanel::GetGLCanvasHandle() {
     const WId host = winId();
     dc_ = glplatform::open_canvas(x11->display(), host, ClientWidth(), ClientHeight());
     if (!dc_) return nullptr;
+    if (!exposeFilterInstalled_) {
+        qGuiApp->installNativeEventFilter(&exposeFilter_);
+        exposeFilterInstalled_ = true;
+    }
     canvasHost_ = host;
     QWindow* window = windowHandle();
     if (window != watchedWindow_) {
@@ -466,14 +487,13 @@ void TSglPanel::ResetScreenMode() {
 
 void TSglPanel::ClipMouse() {
     if (mouseClipped_) return;
-    const TSglSize panel = sizeSaved_ ? TSglSize{savedSize_.width(), savedSize_.height()}
-                                      : TSglSize{ClientWidth(), ClientHeight()};
+    const TSglSize panel =
+        sizeSaved_ ? TSglSize{savedSize_.width(), savedSize_.height()} : TSglSize{ClientWidth(), ClientHeight()};
     const TSglSize screen = ScreenSize();
     const QPoint origin = ClientOrigin();
     const TSglPoint at{origin.x(), origin.y()};
     TSglPoint cursor;
-    if (glscreen::cursor_position(cursor))
-        glscreen::move_cursor(sglConfinedCursor(cursor, panel, screen, at));
+    if (glscreen::cursor_position(cursor)) glscreen::move_cursor(sglConfinedCursor(cursor, panel, screen, at));
     glscreen::confine_cursor(at, panel);
     savedAcceleration_ = glscreen::mouse_acceleration();
     glscreen::set_mouse_acceleration(sglConfinedAcceleration(savedAcceleration_, panel, screen));
@@ -482,8 +502,8 @@ void TSglPanel::ClipMouse() {
 
 void TSglPanel::UnclipMouse() {
     if (!mouseClipped_) return;
-    const TSglSize panel = sizeSaved_ ? TSglSize{savedSize_.width(), savedSize_.height()}
-                                      : TSglSize{ClientWidth(), ClientHeight()};
+    const TSglSize panel =
+        sizeSaved_ ? TSglSize{savedSize_.width(), savedSize_.height()} : TSglSize{ClientWidth(), ClientHeight()};
     const QPoint origin = ClientOrigin();
     glscreen::set_mouse_acceleration(savedAcceleration_);
     glscreen::confine_cursor({}, {});

@@ -5,6 +5,7 @@
 // thrown. Include this header to draw: it brings the sgl wrappers along.
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QColor>
 #include <QPoint>
 #include <QPointer>
@@ -51,13 +52,15 @@ public:
     using TNotifyEvent = std::function<void(TSglPanel* sender)>;
     using TGLErrorEvent = std::function<void(TSglPanel* sender, const std::string& err)>;
     // May replace the chosen format number.
-    using TGLPixelFormatEvent = std::function<void(TSglPanel* sender, TSglDC dc, int& num,
-                                                   int bpp, int depth, int dbl, int acc)>;
+    using TGLPixelFormatEvent =
+        std::function<void(TSglPanel* sender, TSglDC dc, int& num, int bpp, int depth, int dbl, int acc)>;
     // Positions are in panel pixels, counted from the top left.
-    using TMouseEvent = std::function<void(TSglPanel* sender, TMouseButton button,
-                                           TShiftState shift, int x, int y)>;
-    using TMouseMoveEvent =
-        std::function<void(TSglPanel* sender, TShiftState shift, int x, int y)>;
+    using TMouseEvent =
+        std::function<void(TSglPanel* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+    using TMouseMoveEvent = std::function<void(TSglPanel* sender, TShiftState shift, int x, int y)>;
+    // delta in eighths of a degree: one notch of a common wheel is 120,
+    // positive away from the user.
+    using TMouseWheelEvent = std::function<void(TSglPanel* sender, TShiftState shift, int delta, int x, int y)>;
 
     explicit TSglPanel(QWidget* owner = nullptr);
     ~TSglPanel() override;
@@ -97,6 +100,7 @@ public:
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
     TMouseMoveEvent OnMouseMove;
+    TMouseWheelEvent OnMouseWheel;
 
     void GLHandleNeeded();
     void InvalidateGLHandle();
@@ -125,6 +129,17 @@ protected:
     bool WndProc(QEvent* event);
 
 private:
+    // The GL window lies over the panel's own window and takes its expose
+    // events: an exposed GL window means a paint of the panel.
+    class ExposeFilter : public QAbstractNativeEventFilter {
+    public:
+        explicit ExposeFilter(TSglPanel& panel) : panel_(panel) {}
+        bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
+
+    private:
+        TSglPanel& panel_;
+    };
+
     void Paint();
     void Resized();
     void MouseEvent(QEvent* event);
@@ -170,6 +185,9 @@ private:
 
     bool mouseClipped_ = false;
     int savedAcceleration_ = 0;
+
+    ExposeFilter exposeFilter_{*this};
+    bool exposeFilterInstalled_ = false;
 };
 
 }  // namespace dozu

@@ -33,6 +33,11 @@ void close_canvas(TSglDC dc);
 void resize_canvas(TSglDC dc, int width, int height);
 // The GL window, 0 until a format is set.
 unsigned long canvas_gl_window(TSglDC dc);
+// Whether an event of the display's connection (an xcb_generic_event_t)
+// tells that part of the canvas's GL window was exposed.
+bool canvas_exposed(TSglDC dc, const void* xcb_event);
+// Whether an X display of that name (the environment's for null) answers.
+bool display_reachable(const char* name);
 
 // `library` is where the GLX functions are taken from.
 // Returns the number of formats (0 on failure); fills `pfd` when `format`

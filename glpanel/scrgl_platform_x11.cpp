@@ -1,7 +1,8 @@
 // X11 and GLX behind the window-system layer of the GL panel.
+#include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <GL/glx.h>
+#include <xcb/xproto.h>
 
 #include <algorithm>
 #include <cstring>
@@ -80,8 +81,8 @@ int trap_handler(Display* display, XErrorEvent* event) {
     if (g_trapped.empty()) {
         char text[256] = {};
         XGetErrorText(display, event->error_code, text, sizeof text);
-        g_trapped = std::string(text) + " (X request " + std::to_string(event->request_code) +
-                    "." + std::to_string(event->minor_code) + ")";
+        g_trapped = std::string(text) + " (X request " + std::to_string(event->request_code) + "." +
+                    std::to_string(event->minor_code) + ")";
     }
     return 0;
 }
@@ -131,8 +132,7 @@ bool software_renderer(Display* display, int screen, void* library) {
     const auto integer = reinterpret_cast<QueryRendererIntegerFn>(
         proc(reinterpret_cast<const GLubyte*>("glXQueryRendererIntegerMESA")));
     unsigned accelerated = 2;
-    if (integer && integer(display, screen, 0, kRendererAccelerated, &accelerated) &&
-        accelerated <= 1)
+    if (integer && integer(display, screen, 0, kRendererAccelerated, &accelerated) && accelerated <= 1)
         return accelerated == 0;
     const auto string = reinterpret_cast<QueryRendererStringFn>(
         proc(reinterpret_cast<const GLubyte*>("glXQueryRendererStringMESA")));
@@ -160,16 +160,13 @@ bool enumerate_formats(TSglCanvas& dc, void* library) {
     for (int i = 0; all && i < count; ++i) {
         const GLXFBConfig config = all[i];
         const int drawable = attribute(get_attribute, dc.display, config, GLX_DRAWABLE_TYPE);
-        if (!attribute(get_attribute, dc.display, config, GLX_VISUAL_ID) ||
-            !(drawable & GLX_WINDOW_BIT))
-            continue;
+        if (!attribute(get_attribute, dc.display, config, GLX_VISUAL_ID) || !(drawable & GLX_WINDOW_BIT)) continue;
         TSglPixelFormatDescriptor pfd;
         pfd.supportOpenGL = true;
         pfd.drawToWindow = true;
         pfd.drawToBitmap = (drawable & GLX_PIXMAP_BIT) != 0;
         pfd.doubleBuffer = attribute(get_attribute, dc.display, config, GLX_DOUBLEBUFFER) != 0;
-        pfd.rgba =
-            (attribute(get_attribute, dc.display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
+        pfd.rgba = (attribute(get_attribute, dc.display, config, GLX_RENDER_TYPE) & GLX_RGBA_BIT) != 0;
         pfd.generic = generic;
         pfd.colorBits = attribute(get_attribute, dc.display, config, GLX_BUFFER_SIZE);
         pfd.depthBits = attribute(get_attribute, dc.display, config, GLX_DEPTH_SIZE);
@@ -230,9 +227,8 @@ TSglDC open_popup_canvas(const char* class_name, const char* title) {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;  // stays on top and never takes the focus
     // X has no windows of size 0.
-    dc->host = XCreateWindow(display, RootWindow(display, dc->screen), 0, 0, 1, 1, 0,
-                             CopyFromParent, InputOutput, nullptr, CWOverrideRedirect,
-                             &attributes);
+    dc->host = XCreateWindow(display, RootWindow(display, dc->screen), 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
+                             nullptr, CWOverrideRedirect, &attributes);
     XStoreName(display, dc->host, title);
     XClassHint hint{const_cast<char*>(class_name), const_cast<char*>(class_name)};
     XSetClassHint(display, dc->host, &hint);
@@ -271,6 +267,20 @@ void resize_canvas(TSglDC dc, int width, int height) {
 
 unsigned long canvas_gl_window(TSglDC dc) { return dc ? dc->gl_window : 0; }
 
+bool canvas_exposed(TSglDC dc, const void* xcb_event) {
+    if (!dc || !dc->gl_window || !xcb_event) return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(xcb_event);
+    if ((event->response_type & 0x7F) != XCB_EXPOSE) return false;
+    return static_cast<const xcb_expose_event_t*>(xcb_event)->window == dc->gl_window;
+}
+
+bool display_reachable(const char* name) {
+    Display* display = XOpenDisplay(name);
+    if (!display) return false;
+    XCloseDisplay(display);
+    return true;
+}
+
 int describe_format(TSglDC dc, void* library, int format, TSglPixelFormatDescriptor* pfd) {
     if (!dc || !enumerate_formats(*dc, library)) return 0;
     const int count = int(dc->descriptors.size());
@@ -282,13 +292,17 @@ int choose_format(TSglDC dc, void* library, const TSglPixelFormatDescriptor& wan
     if (!dc || !enumerate_formats(*dc, library)) return 0;
     const auto choose = symbol<ChooseFBConfigFn>(library, "glXChooseFBConfig");
     if (!choose) return fail("the GL library cannot choose framebuffer configs");
-    const int request[] = {
-        GLX_DRAWABLE_TYPE, wanted.drawToBitmap ? GLX_WINDOW_BIT | GLX_PIXMAP_BIT : GLX_WINDOW_BIT,
-        GLX_RENDER_TYPE,   wanted.rgba ? GLX_RGBA_BIT : GLX_COLOR_INDEX_BIT,
-        GLX_DOUBLEBUFFER,  wanted.doubleBuffer ? True : False,
-        GLX_BUFFER_SIZE,   wanted.colorBits,
-        GLX_DEPTH_SIZE,    wanted.depthBits,
-        None};
+    const int request[] = {GLX_DRAWABLE_TYPE,
+                           wanted.drawToBitmap ? GLX_WINDOW_BIT | GLX_PIXMAP_BIT : GLX_WINDOW_BIT,
+                           GLX_RENDER_TYPE,
+                           wanted.rgba ? GLX_RGBA_BIT : GLX_COLOR_INDEX_BIT,
+                           GLX_DOUBLEBUFFER,
+                           wanted.doubleBuffer ? True : False,
+                           GLX_BUFFER_SIZE,
+                           wanted.colorBits,
+                           GLX_DEPTH_SIZE,
+                           wanted.depthBits,
+                           None};
     ErrorTrap trap(dc->display);
     int count = 0;
     GLXFBConfig* matches = choose(dc->display, dc->screen, request, &count);
@@ -322,10 +336,11 @@ bool set_format(TSglDC dc, void* library, int format) {
     attributes.colormap = dc->colormap;
     attributes.border_pixel = 0;
     attributes.background_pixmap = None;
-    dc->gl_window = XCreateWindow(dc->display, dc->host, 0, 0, unsigned(dc->width),
-                                  unsigned(dc->height), 0, visual->depth, InputOutput,
-                                  visual->visual, CWColormap | CWBorderPixel | CWBackPixmap,
-                                  &attributes);
+    // Exposures only, so that the owner can repaint what other windows hid.
+    attributes.event_mask = ExposureMask;
+    dc->gl_window = XCreateWindow(dc->display, dc->host, 0, 0, unsigned(dc->width), unsigned(dc->height), 0,
+                                  visual->depth, InputOutput, visual->visual,
+                                  CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
     XFree(visual);
     char owndc[] = "Owndc";
     XClassHint window_class{owndc, owndc};

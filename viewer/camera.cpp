@@ -11,6 +11,9 @@ constexpr float kPanPerPixel = 0.025f;
 constexpr float kBallScale = 0.75f;
 constexpr float kEyeDistance = 5.0f;
 constexpr float kResetHalfAngle = 0.785395026f;
+constexpr float kWheelStep = 0.9f;        // eye distance kept per notch up
+constexpr float kMinEyeDistance = 0.25f;  // twice the near plane
+constexpr double kFitMargin = 1.1;
 
 // Angles of a ball position, when it lies inside the sphere.
 bool ball_angles(float x, float y, float& ax, float& ay) {
@@ -51,6 +54,20 @@ window_point project_to_window(const double P[16], int w, int h, const float p[3
     for (int r = 0; r < 4; ++r) clip[r] = P[r] * p[0] + P[4 + r] * p[1] + P[8 + r] * p[2] + P[12 + r];
     const double nx = clip[0] / clip[3], ny = clip[1] / clip[3];
     return {float(w * (nx + 1) / 2), float(h * (1 - ny) / 2)};
+}
+
+void Camera::wheel(int delta) {
+    const float distance = std::max(zoom + kEyeDistance, kMinEyeDistance);
+    zoom = std::max(distance * std::pow(kWheelStep, float(delta) / 120.0f), kMinEyeDistance) - kEyeDistance;
+}
+
+void Camera::fit(const float center[3], float radius, double aspect, double fov_degrees) {
+    const double half_height = fov_degrees * M_PI / 360.0;
+    const double half_width = std::atan(std::tan(half_height) * (aspect > 0 ? aspect : 1.0));
+    const double distance = kFitMargin * double(radius) / std::sin(std::min(half_height, half_width));
+    pan_x = pan_y = 0;
+    zoom = float(std::max(distance, double(kMinEyeDistance))) - kEyeDistance;
+    for (int i = 0; i < 3; ++i) view_center[i] = center[i];
 }
 
 void Camera::mouse_down(uint8_t button, int x, int y) {

@@ -57,6 +57,13 @@ struct Camera {
     void mouse_move(int x, int y);
     // Orientation and pan back to the start; a spin in progress goes on.
     void reset();
+    // The mouse wheel: each notch (120) up brings the eye a tenth closer to
+    // the model's origin, down moves it away, as a middle drag up or down.
+    void wheel(int delta);
+    // Frames a model of bounding sphere (center, radius) in a view of the
+    // given aspect (width / height) and vertical field of view: no pan, the
+    // view centre on the model, the eye just far enough to see all of it.
+    void fit(const float center[3], float radius, double aspect, double fov_degrees);
 
     // The model-view translation of the paint, (pan_x, -pan_y, -(zoom + 5)).
     void translation(float t[3]) const;

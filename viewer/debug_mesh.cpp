@@ -33,6 +33,7 @@ private:
 namespace {
 
 constexpr int kItemHeight = 13;
+constexpr const char* kCaption = "DOZU - mesh debugger";
 
 QListView* make_list(const char* name, ListingModel* model) {
     auto* list = new QListView;
@@ -55,7 +56,9 @@ QLabel* make_caption(const char* name, const char* text) {
 
 TFormDebugMesh::TFormDebugMesh(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("FormDebugMesh");
-    setWindowTitle("DOZU - mesh debugger");
+    setWindowTitle(kCaption);
+    // It never keeps the application running once the main window closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setGeometry(251, 183, 333, 322);
     QFont f = font();
     f.setPixelSize(11);
@@ -98,12 +101,18 @@ TFormDebugMesh::TFormDebugMesh(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 TFormDebugMesh::~TFormDebugMesh() = default;
 
-void TFormDebugMesh::fill(const MeshView& mesh) {
+void TFormDebugMesh::fill(const MeshView& mesh, const QString& name) {
     indices_model_->beginResetModel();
     vertices_model_->beginResetModel();
     listing_ = MeshListing(mesh);
     vertices_model_->endResetModel();
     indices_model_->endResetModel();
+    LBIndices->scrollToTop();
+    LBVertices->scrollToTop();
+    setWindowTitle(QString("%1 - %2: %3 vertices, %4 quads")
+                       .arg(kCaption, name)
+                       .arg(qulonglong(mesh.vertex_count))
+                       .arg(qulonglong(mesh.index_count / 4)));
 }
 
 void TFormDebugMesh::bring_up() {

@@ -27,8 +27,9 @@ public:
     QLabel* TxtVertices;
     QListView* LBVertices;
 
-    // Rebuilds both lists from a snapshot of the mesh.
-    void fill(const MeshView& mesh);
+    // Rebuilds both lists from a snapshot of the mesh, scrolled to their
+    // tops; the title names the mesh ("Input mesh") and its counts.
+    void fill(const MeshView& mesh, const QString& name);
     // Shows the window, or gives it the focus when it is visible.
     void bring_up();
 

@@ -1,19 +1,27 @@
 #include "viewer/main_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QStatusBar>
 #include <QTimer>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <new>
 
 #include "editor/file_io.h"
 #include "editor/mesh_export.h"
+#include "geometry/random.h"
 #include "glpanel/scrgl.h"
 #include "viewer/debug_mesh.h"
 #include "viewer/export_dialog.h"
@@ -24,15 +32,37 @@ namespace dozu {
 namespace {
 
 constexpr int kRefreshMs = 25;
-constexpr int kPanelBotHeight = 227, kPanelBotMinHeight = 96;
+constexpr int kPanelBotHeight = 227;
 constexpr int kClientWidth = 746, kClientHeight = 515;
+constexpr int kViewMinWidth = 160, kViewMinHeight = 120;
 constexpr const char* kCaption = "DOZU - 3D model encoder";
+
+QMessageBox::StandardButton ask_unsaved(QWidget* parent, const QString& name) {
+    return QMessageBox::warning(parent, kCaption, QString("Save the changes to %1?").arg(name),
+                                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+}
+
+// A local program file among dropped URLs.
+QString dropped_program(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".tpg", Qt::CaseInsensitive)) return url.toLocalFile();
+    return {};
+}
+
+// The first error's line, counted from 1, or 0.
+int first_error_line(const MessageList& messages) {
+    for (const Message& m : messages)
+        if (m.text.rfind("error: ", 0) == 0 || m.text.rfind("fatal error: ", 0) == 0) return m.tag + 1;
+    return 0;
+}
 
 }  // namespace
 
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+TFormMain::TFormMain(QWidget* parent)
+    : QMainWindow(parent), AskUnsaved([this](const QString& name) { return ask_unsaved(this, name); }) {
     setObjectName("FormMain");
-    setWindowTitle(kCaption);
+    setAcceptDrops(true);
     QFont f("Sans Serif");
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(11);
@@ -48,11 +78,17 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     };
     SglPanel->OnMouseUp = [this](TSglPanel*, TMouseButton, TShiftState, int, int) { camera_.mouse_up(); };
     SglPanel->OnMouseMove = [this](TSglPanel*, TShiftState, int x, int y) { camera_.mouse_move(x, y); };
+    SglPanel->OnMouseWheel = [this](TSglPanel*, TShiftState, int delta, int, int) { camera_.wheel(delta); };
+    SglPanel->OnGLError = [this](TSglPanel*, const std::string& error) {
+        std::fprintf(stderr, "dozu: OpenGL: %s\n", error.c_str());
+        statusBar()->showMessage(QString("OpenGL: %1").arg(QString::fromLocal8Bit(error.c_str())));
+    };
+    SglPanel->setMinimumSize(kViewMinWidth, kViewMinHeight);
 
     PanelBot = new QWidget;
     PanelBot->setObjectName("PanelBot");
-    PanelBot->setMinimumHeight(kPanelBotMinHeight);
-    PanelBot->setMaximumHeight(kPanelBotHeight);
+    // As tall as the frame needs: a lower panel would cut off its buttons.
+    PanelBot->setFixedHeight(kPanelBotHeight);
     FrameProgram = new TFrameProgram;
     FrameProgram->setObjectName("FrameProgram");
     auto* bot_layout = new QVBoxLayout(PanelBot);
@@ -68,18 +104,47 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(client);
 
     QMenu* file = menuBar()->addMenu("&File");
+    MINew = file->addAction("&New", this, &TFormMain::MINewClick);
+    MINew->setShortcut(QKeySequence::New);
     MILoad = file->addAction("&Load", this, &TFormMain::MILoadClick);
+    MILoad->setShortcut(QKeySequence::Open);
     MISave = file->addAction("&Save", this, &TFormMain::MISaveClick);
+    MISave->setShortcut(QKeySequence::Save);
+    MISaveAs = file->addAction("Save &As...", this, &TFormMain::MISaveAsClick);
+    // Not every desktop binds Save As: Ctrl+Shift+S then.
+    MISaveAs->setShortcut(
+        QKeySequence::keyBindings(QKeySequence::SaveAs).value(0, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     file->addSeparator();
     MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
     MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
+    file->addSeparator();
+    MIRecentFiles = file->addMenu("&Recent Files");
+    file->addSeparator();
+    MIQuit = file->addAction("&Quit", this, &QWidget::close);
+    MIQuit->setShortcut(QKeySequence::Quit);
 
     SDExportMesh = new ExportMeshDialog(this);
+
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    MIUndo = FrameProgram->UndoStack->createUndoAction(this);
+    MIUndo->setShortcut(QKeySequence::Undo);
+    MIRedo = FrameProgram->UndoStack->createRedoAction(this);
+    QList<QKeySequence> redo_keys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+        if (!redo_keys.contains(key)) redo_keys << key;
+    MIRedo->setShortcuts(redo_keys);
+    edit->addAction(MIUndo);
+    edit->addAction(MIRedo);
+
     QMenu* view = menuBar()->addMenu("&View");
     MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
+    MIZoomFit = view->addAction("Zoom to &Fit", this, &TFormMain::MIZoomFitClick);
     view->addSeparator();
     MISolid = view->addAction("&Solid Graphics Output", this, &TFormMain::MISolidClick);
     MISolid->setCheckable(true);
+    MIRepeatableRandom = view->addAction("&Repeatable Random", this, &TFormMain::MIRepeatableRandomClick);
+    MIRepeatableRandom->setCheckable(true);
     view->addSeparator();
     MIDebugInMesh = view->addAction("Debug &Input Mesh", this, &TFormMain::MIDebugInMeshClick);
     MIDebugOutMesh = view->addAction("Debug &Output Mesh", this, &TFormMain::MIDebugOutMeshClick);
@@ -88,6 +153,16 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     MICommandTable->setCheckable(true);
     connect(MICommandTable, &QAction::toggled, FrameProgram, &TFrameProgram::ShowCommandTable);
 
+    StatusMesh = new QLabel;
+    StatusTime = new QLabel;
+    StatusError = new QLabel;
+    for (QLabel* label : {StatusMesh, StatusTime, StatusError}) statusBar()->addWidget(label);
+    statusBar()->setSizeGripEnabled(true);
+
+    connect(FrameProgram->UndoStack, &QUndoStack::cleanChanged, this, &TFormMain::UpdateTitle);
+    UpdateTitle();
+    UpdateRecentFiles();
+
     RefreshGL = new QTimer(this);
     RefreshGL->setObjectName("RefreshGL");
     RefreshGL->setInterval(kRefreshMs);
@@ -95,7 +170,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     RefreshGL->start();
 
     move(100, 137);
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 
     camera_.reset();
     interpreter_ = std::make_unique<interpreter>(turtle_);
@@ -103,6 +178,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
 
 TFormMain::~TFormMain() {
     RefreshGL->stop();
+    // The undo stack tells of its last clean change while the widgets are
+    // destroyed, when this window is no longer one.
+    FrameProgram->UndoStack->disconnect(this);
     interpreter_.reset();
 }
 
@@ -116,6 +194,11 @@ void TFormMain::SglPanelGLInit() {
 void TFormMain::RunProgram() {
     const int count = FrameProgram->RunCount();
     const std::vector<std::string>& lines = FrameProgram->LockProgram();
+    // The batch tool starts the random sequence at 0; the editor runs it on
+    // unless asked to do the same.
+    if (MIRepeatableRandom->isChecked()) set_random_state(0);
+    QElapsedTimer clock;
+    clock.start();
     try {
         interpreter_->run(lines, FrameProgram->messages, count);
     } catch (const std::bad_alloc&) {
@@ -125,9 +208,19 @@ void TFormMain::RunProgram() {
         // and show that the run failed.
         FrameProgram->messages = {{std::string("fatal error: ") + e.what(), 0}};
     }
+    const double milliseconds = double(clock.nsecsElapsed()) / 1e6;
     FrameProgram->UnlockProgram();
     FrameProgram->ShowMessages();
+    ShowRunStatus(milliseconds);
     ++runs_;
+}
+
+void TFormMain::ShowRunStatus(double milliseconds) {
+    const QuadMesh& mesh = interpreter_->output_mesh();
+    StatusMesh->setText(QString("%1 vertices, %2 quads").arg(mesh.vertex_count()).arg(mesh.index_count() / 4));
+    StatusTime->setText(QString("run %1 ms").arg(milliseconds, 0, 'f', milliseconds < 10 ? 2 : 0));
+    const int line = first_error_line(FrameProgram->messages);
+    StatusError->setText(line ? QString("first error in line %1").arg(line) : QString("no errors"));
 }
 
 void TFormMain::SglPanelGLPaint() {
@@ -139,15 +232,19 @@ void TFormMain::SglPanelGLPaint() {
 void TFormMain::RenderScene() {
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
     scene_begin(w, h);
-    if (FrameProgram->TakeChanged()) RunProgram();
-    scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, true);
+    if (!frozen_ && FrameProgram->TakeChanged()) RunProgram();
+    scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, !frozen_);
 }
 
 void TFormMain::RefreshGLTimer() { SglPanel->update(); }
 
 template <typename Operation>
 void TFormMain::FileOperation(Operation operation) {
+    // Nested operations (a save asked for by the unsaved-changes question)
+    // leave the outer one to restart the timer.
+    const bool outer = !frozen_;
     RefreshGL->stop();
+    frozen_ = true;
     QApplication::processEvents();
     try {
         operation();
@@ -156,6 +253,8 @@ void TFormMain::FileOperation(Operation operation) {
     } catch (const std::exception& e) {
         QMessageBox::critical(this, kCaption, QString("The operation failed: %1").arg(e.what()));
     }
+    if (!outer) return;
+    frozen_ = false;
     RefreshGL->start();
 }
 
@@ -164,32 +263,135 @@ void TFormMain::ReportSkippedSteps(const std::vector<SkippedStep>& skipped) {
     QString text = QString("%1 step byte(s) outside 1 to 26 were skipped:").arg(skipped.size());
     const size_t shown = std::min<size_t>(skipped.size(), 10);
     for (size_t i = 0; i < shown; ++i)
-        text += QString("\nstep byte %1 at offset %2 skipped").arg(skipped[i].byte).arg(qulonglong(skipped[i].offset));
+        text +=
+            QString("\nstep byte %1 at offset %2 skipped").arg(skipped[i].byte).arg(qulonglong(skipped[i].offset));
     if (shown < skipped.size()) text += QString("\n... and %1 more").arg(skipped.size() - shown);
     QMessageBox::warning(this, kCaption, text);
 }
 
+bool TFormMain::MaybeSave() {
+    if (FrameProgram->UndoStack->isClean()) return true;
+    const QString& file = FrameProgram->FileName();
+    switch (AskUnsaved(file.isEmpty() ? QString("the new program") : "\"" + QFileInfo(file).fileName() + "\"")) {
+        case QMessageBox::Save: return SaveProgram(false);
+        case QMessageBox::Discard: return true;
+        default: return false;
+    }
+}
+
+bool TFormMain::SaveProgram(bool ask) {
+    if (ask || FrameProgram->FileName().isEmpty()) {
+        if (!FrameProgram->SaveProgram(false)) return false;
+    } else {
+        FrameProgram->SaveProgramTo(FrameProgram->FileName(), false);
+    }
+    recent_.add(FrameProgram->FileName());
+    UpdateRecentFiles();
+    UpdateTitle();
+    return true;
+}
+
+void TFormMain::Loaded(const QString& path) {
+    recent_.add(path);
+    UpdateRecentFiles();
+    UpdateTitle();
+}
+
+void TFormMain::MINewClick() {
+    FileOperation([this] {
+        if (!MaybeSave()) return;
+        FrameProgram->NewProgram();
+        UpdateTitle();
+    });
+}
+
 void TFormMain::MILoadClick() {
     FileOperation([this] {
-        if (const auto skipped = FrameProgram->LoadProgram()) ReportSkippedSteps(*skipped);
+        if (!MaybeSave()) return;
+        if (const auto report = FrameProgram->LoadProgram()) {
+            Loaded(FrameProgram->FileName());
+            ReportSkippedSteps(report->skipped);
+        }
     });
 }
 
 bool TFormMain::LoadFile(const QString& path) {
     bool loaded = false;
     FileOperation([&] {
-        ReportSkippedSteps(FrameProgram->LoadProgramFrom(path));
+        const LoadReport report = FrameProgram->LoadProgramFrom(path);
         loaded = true;
+        Loaded(path);
+        ReportSkippedSteps(report.skipped);
     });
     return loaded;
 }
 
+bool TFormMain::OpenFile(const QString& path) {
+    bool proceed = false;
+    FileOperation([&] { proceed = MaybeSave(); });
+    if (!proceed) return false;
+    if (LoadFile(path)) return true;
+    // A file that cannot be loaded is no longer offered.
+    recent_.remove(path);
+    UpdateRecentFiles();
+    return false;
+}
+
 void TFormMain::MISaveClick() {
-    FileOperation([this] { FrameProgram->SaveProgram(false); });
+    FileOperation([this] { SaveProgram(false); });
+}
+
+void TFormMain::MISaveAsClick() {
+    FileOperation([this] { SaveProgram(true); });
 }
 
 void TFormMain::MISaveCompiledClick() {
     FileOperation([this] { FrameProgram->SaveProgram(true); });
+}
+
+void TFormMain::UpdateTitle() {
+    const QString& file = FrameProgram->FileName();
+    setWindowTitle(file.isEmpty() ? QString("%1[*]").arg(kCaption)
+                                  : QString("%1[*] - %2").arg(QFileInfo(file).fileName(), kCaption));
+    setWindowModified(!FrameProgram->UndoStack->isClean());
+}
+
+void TFormMain::UpdateRecentFiles() {
+    MIRecentFiles->clear();
+    const QStringList files = recent_.list();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()),
+                                                 this, [this, path] { OpenFile(path); });
+        item->setData(path);
+        item->setStatusTip(path);
+        item->setToolTip(path);
+    }
+    MIRecentFiles->setEnabled(!files.isEmpty());
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    bool close = false;
+    FileOperation([&] { close = MaybeSave(); });
+    if (!close) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    // Closing the main window ends the application, the debugger with it.
+    if (FormDebugMesh) FormDebugMesh->close();
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!dropped_program(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* event) {
+    const QString path = dropped_program(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Questions and errors come after the drop has finished.
+    QTimer::singleShot(0, this, [this, path] { OpenFile(path); });
 }
 
 void TFormMain::MIExportMeshClick() {
@@ -216,6 +418,15 @@ void TFormMain::ExportMeshTo(const QString& path, MeshFormat format) {
 
 void TFormMain::MIResetCamClick() { camera_.reset(); }
 
+void TFormMain::MIZoomFitClick() {
+    float center[3];
+    turtle_.bounds_center(center);
+    const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
+    camera_.fit(center, turtle_.bounds_radius(), h > 0 ? double(w) / h : 1.0, kFieldOfViewDegrees);
+}
+
+void TFormMain::MIRepeatableRandomClick() { FrameProgram->program().request_run(); }
+
 void TFormMain::MISolidClick() {
     // The checkable action has already toggled its mark.
     ApplySolidState();
@@ -227,13 +438,13 @@ void TFormMain::ApplySolidState() {
 
 void TFormMain::MIDebugInMeshClick() {
     if (!FormDebugMesh) return;
-    FormDebugMesh->fill(input_mesh_view(turtle_));
+    FormDebugMesh->fill(input_mesh_view(turtle_), "Input mesh");
     FormDebugMesh->bring_up();
 }
 
 void TFormMain::MIDebugOutMeshClick() {
     if (!FormDebugMesh) return;
-    FormDebugMesh->fill(output_mesh_view(interpreter_->output_mesh()));
+    FormDebugMesh->fill(output_mesh_view(interpreter_->output_mesh()), "Output mesh");
     FormDebugMesh->bring_up();
 }
 

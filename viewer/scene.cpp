@@ -12,13 +12,17 @@ namespace dozu {
 
 namespace {
 
-constexpr double kFieldOfView = 55.0, kNear = 0.125, kFar = 100.0;
-const GLfloat kLightPosition[4] = {0, 0, 1, 0};
+constexpr double kNear = 0.125, kFar = 100.0;
+// A light from the viewer's upper left, a mid-blue diffuse colour and a
+// small, tight highlight: faces turned from the light darken, so the
+// shape reads on the white background.
+const GLfloat kLightPosition[4] = {-0.4f, 0.5f, 1, 0};
 const GLfloat kLightDiffuse[4] = {0.8f, 0.8f, 0.8f, 1};
 const GLfloat kLightSpecular[4] = {1, 1, 1, 1};
 const GLfloat kLightAmbient[4] = {0.2f, 0.2f, 0.2f, 1};
-const GLfloat kMaterialSpecular[4] = {1, 1, 1, 1};
-const GLfloat kMaterialShininess = 5.0f;
+const GLfloat kMaterialDiffuse[4] = {0.45f, 0.45f, 0.8f, 1};
+const GLfloat kMaterialSpecular[4] = {0.35f, 0.35f, 0.35f, 1};
+const GLfloat kMaterialShininess = 24.0f;
 const GLfloat kMaterialAmbient[4] = {0.6f, 0.6f, 1.0f, 1.0f};
 const GLfloat kOverlayX[3] = {0.9f, 0.8f, 0.8f};
 const GLfloat kOverlayY[3] = {0.8f, 0.9f, 0.8f};
@@ -75,6 +79,7 @@ void scene_init_gl() {
     glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse);
     glLightfv(GL_LIGHT0, GL_SPECULAR, kLightSpecular);
     glLightfv(GL_LIGHT0, GL_AMBIENT, kLightAmbient);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, kMaterialDiffuse);
     glMaterialfv(GL_FRONT, GL_SPECULAR, kMaterialSpecular);
     glMaterialf(GL_FRONT, GL_SHININESS, kMaterialShininess);
     glMaterialfv(GL_FRONT, GL_AMBIENT, kMaterialAmbient);
@@ -102,7 +107,7 @@ void scene_begin(int w, int h) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     // A view without height keeps a finite aspect: nothing is seen anyway.
-    gluPerspective(kFieldOfView, h > 0 ? double(w) / double(h) : double(w), kNear, kFar);
+    gluPerspective(kFieldOfViewDegrees, h > 0 ? double(w) / double(h) : double(w), kNear, kFar);
     glMatrixMode(GL_MODELVIEW);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(0, 0, 0);

@@ -8,6 +8,8 @@
 
 namespace dozu {
 
+constexpr double kFieldOfViewDegrees = 55.0;  // vertical
+
 class QuadMesh;
 class turtle;
 

@@ -215,6 +215,15 @@ TEST(Cli, RunWritesCompiledAndWarnsAboutStrayBytes) {
               "turtle:first\xFF"
               "turtle:go\xFF");
 
+    // A file that ends inside its third cell loads, and says so, before the
+    // start hints of its empty program.
+    bytes.resize(20);
+    write_bytes(dir / "short.tpg", bytes);
+    const Result s = cli(dir, "compile short.tpg short.out");
+    EXPECT_EQ(s.status, 0);
+    EXPECT_EQ(s.err, "short.tpg: warning: file ends after 3 of 78 table cells; the rest are empty\n");
+    EXPECT_EQ(cli(dir, "run short.tpg").err.rfind(s.err, 0), 0u);
+
     // A failed write is a file error and leaves what was there.
     write_text(dir / "keep.obj", "old");
     std::filesystem::create_directory(dir / "dir.obj");

@@ -48,7 +48,7 @@ TEST(ProgramFile, DefaultTableRoundTrip) {
     Program q;
     q.TakeChanged();
     q.table.set_cell(0, 1, "changed");
-    EXPECT_TRUE(q.LoadProgram(dir / "two.tpg").empty());
+    EXPECT_TRUE(q.LoadProgram(dir / "two.tpg").skipped.empty());
     EXPECT_EQ(q.table, CommandTable());
     EXPECT_EQ(q.lines(), (std::vector<std::string>{"* ", "= "}));
     EXPECT_EQ(q.steps(), (Bytes{1, 2}));
@@ -78,7 +78,15 @@ TEST(ProgramFile, ShortFilesAndStrayStepBytes) {
     EXPECT_EQ(d.cells[1], "b");
     EXPECT_EQ(d.cells[2], "");
     EXPECT_TRUE(d.steps.empty());
+    EXPECT_EQ(short_table_warning(d.cells_read),
+              "file ends after 2 of 78 table cells; the rest are empty");
     EXPECT_EQ(parse_program_file({}).cells[0], "");
+    EXPECT_EQ(parse_program_file({}).cells_read, 0u);
+    bytes = default_table_bytes();
+    EXPECT_EQ(parse_program_file(bytes).cells_read, 78u);
+    EXPECT_EQ(short_table_warning(78), "");
+    bytes.pop_back();  // the last cell is empty: without its separator it is missing
+    EXPECT_EQ(parse_program_file(bytes).cells_read, 77u);
 
     bytes = default_table_bytes();
     bytes.insert(bytes.end(), {1, 0, 27, 2, 200, 26});
@@ -152,7 +160,7 @@ TEST(ProgramFile, UnreadableFilesChangeNothing) {
     big.resize(kMaxProgramFileSize, 20);
     big[423] = 1;
     write_bytes(dir / "big.tpg", big);
-    EXPECT_TRUE(p.LoadProgram(dir / "big.tpg").empty());
+    EXPECT_TRUE(p.LoadProgram(dir / "big.tpg").skipped.empty());
     EXPECT_EQ(p.lines(), (std::vector<std::string>{"* "}));
     EXPECT_EQ(p.table.title(1), "init");
 }

@@ -52,28 +52,28 @@ TEST(Program, Delete) {
     p.ButtonClick(2);
     p.ButtonClick(17);
     p.TakeChanged();
-    p.LBCodeKeyDown(kKeyDelete);
+    p.LBCodeKeyDown(Key::Delete);
     EXPECT_EQ(p.lines(), (Lines{"* ", "= "}));
     EXPECT_EQ(p.steps(), (Steps{1, 2}));
     EXPECT_EQ(p.selected(), 1);
     EXPECT_TRUE(p.TakeChanged());
     p.select(0);
-    p.LBCodeKeyDown(kKeyDelete);
+    p.LBCodeKeyDown(Key::Delete);
     EXPECT_EQ(p.lines(), (Lines{"= "}));
     EXPECT_EQ(p.selected(), 0);
-    p.LBCodeKeyDown(kKeyDelete);
+    p.LBCodeKeyDown(Key::Delete);
     EXPECT_TRUE(p.lines().empty());
     EXPECT_TRUE(p.steps().empty());
     EXPECT_EQ(p.selected(), -1);
     p.TakeChanged();
     // No selection: nothing changes, except that trace mode asks for a run.
-    p.LBCodeKeyDown(kKeyDelete);
+    p.LBCodeKeyDown(Key::Delete);
     EXPECT_FALSE(p.TakeChanged());
     p.CBTraceModeClick(true);
     EXPECT_TRUE(p.TakeChanged());
-    p.LBCodeKeyDown(kKeyDelete);
+    p.LBCodeKeyDown(Key::Delete);
     EXPECT_TRUE(p.TakeChanged());
-    p.LBCodeKeyDown(40);  // any key in trace mode
+    p.LBCodeKeyDown(Key::Other);  // any key in trace mode
     EXPECT_TRUE(p.TakeChanged());
 }
 
@@ -112,6 +112,19 @@ TEST(Program, MessageClickSelectsTheTaggedLine) {
     p.LBMessagesClick(messages, 3);
     EXPECT_EQ(p.selected(), 0);
     EXPECT_FALSE(p.TakeChanged());
+}
+
+TEST(Program, NewBringsBackTheDefaultTable) {
+    Program p;
+    for (int tag : {1, 6}) p.ButtonClick(tag);
+    p.table.set_cell(0, 1, "");
+    p.table.set_cell(4, 13, "X");
+    p.TakeChanged();
+    p.New();
+    EXPECT_EQ(p.table, CommandTable());
+    EXPECT_TRUE(p.lines().empty() && p.steps().empty());
+    EXPECT_EQ(p.selected(), -1);
+    EXPECT_TRUE(p.TakeChanged());
 }
 
 TEST(Program, LockIsReentrant) {

@@ -56,6 +56,19 @@ TEST(Camera, PanAndZoom) {
     EXPECT_EQ(c.zoom, 0.0f);
 }
 
+TEST(Camera, WheelZoomsAsAMiddleDragDoes) {
+    Camera c;
+    c.wheel(-120);  // a notch down moves away, as a drag down does
+    EXPECT_FLOAT_EQ(c.zoom + 5, 5 / 0.9f);
+    c.wheel(240);
+    EXPECT_FLOAT_EQ(c.zoom + 5, 5 * 0.9f);
+    for (int i = 0; i < 100; ++i) c.wheel(120);
+    EXPECT_GT(c.zoom + 5, 0.125f);  // the eye never reaches the model's origin
+    c.zoom = -7;                    // a middle drag went through it
+    c.wheel(-120);
+    EXPECT_GT(c.zoom + 5, 0.125f);
+}
+
 TEST(Camera, MeasureAndBall) {
     Camera c = measured();
     EXPECT_FLOAT_EQ(c.screen_center_x, 200.0f);

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QListView>
+#include <QScrollBar>
 #include <QTest>
 
 #include "mesh/quad_mesh.h"
@@ -34,8 +35,9 @@ TEST(DebugMesh, FillShowAndJump) {
     EXPECT_FALSE(form.isVisible());
 
     QuadMesh m = square_and_spare();
-    form.fill(output_mesh_view(m));
+    form.fill(output_mesh_view(m), "Output mesh");
     form.bring_up();
+    EXPECT_EQ(form.windowTitle(), "DOZU - mesh debugger - Output mesh: 6 vertices, 1 quads");
     EXPECT_TRUE(form.isVisible());
     ASSERT_EQ(form.LBIndices->model()->rowCount(), 4);
     EXPECT_EQ(line(form.LBIndices, 1), "5");
@@ -48,10 +50,14 @@ TEST(DebugMesh, FillShowAndJump) {
     const QModelIndex five = form.LBIndices->model()->index(1, 0);
     QTest::mouseClick(form.LBIndices->viewport(), Qt::LeftButton, {}, form.LBIndices->visualRect(five).center());
     EXPECT_EQ(form.LBVertices->currentIndex().row(), 35);
+    ASSERT_GT(form.LBVertices->verticalScrollBar()->value(), 0);
 
-    // Filling again replaces the lists.
+    // Filling again replaces the lists and starts them at the top.
+    form.fill(output_mesh_view(m), "Input mesh");
+    EXPECT_EQ(form.LBVertices->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(form.windowTitle().contains("Input mesh"));
     QuadMesh empty;
-    form.fill(output_mesh_view(empty));
+    form.fill(output_mesh_view(empty), "Output mesh");
     EXPECT_EQ(form.LBIndices->model()->rowCount(), 0);
     EXPECT_EQ(form.LBVertices->model()->rowCount(), 0);
     form.bring_up();

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The editor's command line, run before any window: --version, --help, bad
+# arguments, and a machine without a display, which is told about the
+# batch tool instead of an abort inside Qt.
+set -euo pipefail
+dozu=$1
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+
+"$dozu" --version | grep -qx 'dozu [0-9][0-9.]*'
+"$dozu" --help | grep -q 'Usage: dozu \[options\] \[FILE.tpg\]'
+
+expect_status() {  # STATUS TEXT COMMAND...: the exit status and a line of standard error
+    local status=$1 text=$2
+    shift 2
+    local got=0
+    "$@" 2> "$out" > /dev/null || got=$?
+    if [ "$got" -ne "$status" ] || ! grep -qF -- "$text" "$out"; then
+        echo "FAILED: $* gave status $got, expected $status with \"$text\":" >&2
+        cat "$out" >&2
+        exit 1
+    fi
+}
+expect_status 2 "Unknown option 'bogus'" "$dozu" --bogus
+expect_status 2 "one program file at most" "$dozu" a.tpg b.tpg
+hint="dozu-cli run examples/chain.tpg --png chain.png"
+expect_status 2 "$hint" env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$dozu" examples/chain.tpg
+# A Wayland session without XWayland: no X display either.
+expect_status 2 "$hint" env -u DISPLAY -u QT_QPA_PLATFORM WAYLAND_DISPLAY=wayland-0 "$dozu"
+expect_status 2 "does not answer" env -u QT_QPA_PLATFORM DISPLAY=:65000 "$dozu"
+echo "command line checked"
