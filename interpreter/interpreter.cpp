@@ -34,6 +34,11 @@ bool interpreter::run(const std::vector<std::string>& lines, MessageList& messag
     count = std::clamp(count, 0, int(std::min<size_t>(lines.size(), size_t(INT32_MAX))));
     accumulator_ = 0;
     negative_ = false;
+    // Every run extrudes by its own program's parameters: one kept from an
+    // earlier run would outlive the deletion of its line, and the editor
+    // would show another model than the batch tool makes.
+    extrusion_ = extrusion_parameters();
+    extrusion_slot_ = 0;
     output_ = std::make_unique<QuadMesh>();
     // A run copies only what it makes itself, never a stale part of an
     // earlier run's turtle.
