@@ -29,6 +29,14 @@ struct MeshInput {
 
 enum : uint8_t { kWrapIndices = 4, kByteIndices = 8 };
 
+// The counts in the header, before anything is made of them.
+inline uint32_t mesh_input_vertices(const uint8_t* data, size_t size) {
+    return (size > 1 ? data[1] : 0u) | (size > 2 ? data[2] : 0u) << 8;
+}
+inline uint32_t mesh_input_quads(const uint8_t* data, size_t size) {
+    return (size > 3 ? data[3] : 0u) | (size > 4 ? data[4] : 0u) << 8;
+}
+
 inline MeshInput decode_mesh_input(const uint8_t* data, size_t size) {
     size_t at = 0;
     auto byte = [&]() -> uint32_t { return at < size ? data[at++] : (at++, 0u); };

@@ -60,12 +60,11 @@ std::unique_ptr<Run> run_checked(const std::vector<std::string>& lines) {
     run->ok = run->interp.run(lines, run->messages, count);
     check_run(*run, lines.size());
 
-    // A first line without init is fatal, and its statements have gone on
-    // from whatever the turtle held before: such a run need not repeat.
-    const bool initialised = std::none_of(run->messages.begin(), run->messages.end(), [](const Message& m) {
-        return m.text == "fatal error: no initialization at program start";
-    });
-    if (!initialised) return run;
+    // Statements before the first init act on whatever the turtle held
+    // after the run before: only a run that begins with init need repeat.
+    if (lines.empty()) return run;
+    const size_t start = lines[0].find_first_of("*=^RSYO+pqBT[]DX");
+    if (start == std::string::npos || lines[0][start] != '*') return run;
     const QuadMesh first = run->interp.output_mesh();
     const MessageList first_messages = run->messages;
     set_random_state(0);

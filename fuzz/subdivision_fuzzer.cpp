@@ -13,15 +13,16 @@ namespace {
 
 // The reference's pair table grows with the square of the vertex count, and
 // each level four times the quads: a level past these is not run.
-constexpr uint32_t kMaxVertices = 2048;
-constexpr uint32_t kMaxQuads = 1 << 14;
+constexpr uint32_t kMaxVertices = 1024;
+constexpr uint32_t kMaxQuads = 1 << 13;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dozu;
+    if (fuzz::mesh_input_vertices(data, size) > kMaxVertices || fuzz::mesh_input_quads(data, size) > kMaxQuads)
+        return -1;
     fuzz::MeshInput in = fuzz::decode_mesh_input(data, size);
-    if (in.mesh.vertex_count() > kMaxVertices || in.mesh.index_count() / 4 > kMaxQuads) return -1;
     QuadMesh level = std::move(in.mesh);
     for (int depth = 1; depth <= in.levels; ++depth) {
         if (level.vertex_count() > kMaxVertices || level.index_count() / 4 > kMaxQuads) break;
