@@ -31,7 +31,8 @@ struct Found {
 
 std::string compare_floats(const char* what, const std::vector<float>& found, const std::vector<float>& want) {
     if (found.size() != want.size())
-        return std::string(what) + ": " + std::to_string(found.size()) + " floats, not " + std::to_string(want.size());
+        return std::string(what) + ": " + std::to_string(found.size()) + " floats, not " +
+               std::to_string(want.size());
     for (size_t i = 0; i < want.size(); ++i)
         if (!same(found[i], want[i])) {
             char text[120];
@@ -97,8 +98,7 @@ std::string read_ply(const std::string& bytes, Found& found) {
     const size_t end = bytes.find("end_header\n");
     if (end == std::string::npos) return "PLY without end_header";
     const std::string header = bytes.substr(0, end);
-    const std::string want_start =
-        "ply\nformat binary_little_endian 1.0\n";
+    const std::string want_start = "ply\nformat binary_little_endian 1.0\n";
     if (header.rfind(want_start, 0) != 0) return "PLY header does not start as binary little-endian";
     size_t vertices = 0, faces = 0;
     const size_t v = header.find("element vertex "), f = header.find("element face ");
@@ -112,7 +112,8 @@ std::string read_ply(const std::string& bytes, Found& found) {
     size_t at = end + 11;
     if (bytes.size() != at + vertices * 24 + faces * 17) return "PLY body of the wrong size";
     for (size_t i = 0; i < vertices; ++i, at += 24)
-        for (int k = 0; k < 6; ++k) (k < 3 ? found.positions : found.normals).push_back(read_f32(&bytes[at + 4 * k]));
+        for (int k = 0; k < 6; ++k)
+            (k < 3 ? found.positions : found.normals).push_back(read_f32(&bytes[at + 4 * k]));
     for (size_t i = 0; i < faces; ++i, at += 17) {
         if (bytes[at] != 4) return "PLY face without four corners";
         for (int k = 0; k < 4; ++k) found.faces.push_back(read_u32(&bytes[at + 1 + 4 * k]));
@@ -164,12 +165,14 @@ std::string read_accessor(const tinygltf::Model& model, int index, int component
     return "";
 }
 
-std::string check_gltf(const std::string& bytes, bool binary, const CompactMesh& mesh, const ExportOptions& options) {
+std::string check_gltf(const std::string& bytes, bool binary, const CompactMesh& mesh,
+                       const ExportOptions& options) {
     tinygltf::TinyGLTF loader;
     tinygltf::Model model;
     std::string err, warn;
     const bool ok =
-        binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, reinterpret_cast<const unsigned char*>(bytes.data()),
+        binary ? loader.LoadBinaryFromMemory(&model, &err, &warn,
+                                             reinterpret_cast<const unsigned char*>(bytes.data()),
                                              unsigned(bytes.size()))
                : loader.LoadASCIIFromString(&model, &err, &warn, bytes.data(), unsigned(bytes.size()), "");
     if (!ok) return "glTF not read: " + err;
@@ -184,7 +187,8 @@ std::string check_gltf(const std::string& bytes, bool binary, const CompactMesh&
     std::string d = read_accessor(model, p.attributes.at("POSITION"), f32, vec3, found.positions);
     if (d.empty()) d = read_accessor(model, p.attributes.at("NORMAL"), f32, vec3, found.normals);
     if (d.empty())
-        d = read_accessor(model, p.indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, found.faces);
+        d = read_accessor(model, p.indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR,
+                          found.faces);
     if (d.empty()) d = compare(found, mesh, options, false);
     if (!d.empty()) return d;
     // The bounds that readers trust must be those of the positions.
@@ -254,7 +258,8 @@ std::string check_3mf(const std::string& bytes, const CompactMesh& mesh, const E
         if (zip_name_locate(zip.get(), part, 0) < 0) return std::string("3MF package without ") + part;
     zip_stat_t st;
     zip_file_t* file = nullptr;
-    if (zip_stat(zip.get(), "3D/3dmodel.model", 0, &st) != 0 || !(file = zip_fopen(zip.get(), "3D/3dmodel.model", 0)))
+    if (zip_stat(zip.get(), "3D/3dmodel.model", 0, &st) != 0 ||
+        !(file = zip_fopen(zip.get(), "3D/3dmodel.model", 0)))
         return "3MF package without its model part";
     std::string xml(st.size, '\0');
     const bool read = zip_fread(file, xml.data(), st.size) == zip_int64_t(st.size);
@@ -270,7 +275,8 @@ std::string check_3mf(const std::string& bytes, const CompactMesh& mesh, const E
             for (const char* name : names)
                 if (std::string d = attribute_number(element, name, integer, found); !d.empty()) return d;
         }
-    if (triangles(mesh).empty() && xml.find("<object") != std::string::npos) return "3MF of an empty model holds an object";
+    if (triangles(mesh).empty() && xml.find("<object") != std::string::npos)
+        return "3MF of an empty model holds an object";
     return compare(found, mesh, options, false, false);
 }
 

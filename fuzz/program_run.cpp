@@ -35,8 +35,9 @@ void check_run(const Run& run, size_t line_count) {
     const QuadMesh& mesh = run.interp.output_mesh();
     check(mesh.vertices.size() % QuadMesh::kRecordFloats == 0 && mesh.indices.size() % 4 == 0,
           "the output mesh holds part of a record or of a quad");
-    check(std::all_of(mesh.indices.begin(), mesh.indices.end(), [&](uint32_t i) { return i < mesh.vertex_count(); }),
-          "an output quad names a vertex the mesh does not hold");
+    check(
+        std::all_of(mesh.indices.begin(), mesh.indices.end(), [&](uint32_t i) { return i < mesh.vertex_count(); }),
+        "an output quad names a vertex the mesh does not hold");
     bool fatal = false;
     for (const Message& m : run.messages) {
         check(m.tag >= 0 && (size_t(m.tag) < line_count || m.tag == 0),

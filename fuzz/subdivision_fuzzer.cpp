@@ -41,11 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             reference_refused = true;
         }
         fuzz::check(refused == reference_refused, "subdivide refuses a mesh that the rules take, or the reverse");
-        fuzz::check(testing::first_difference(level, before).empty() && level.display_ready == before.display_ready,
-                    "subdivide changed its input");
+        fuzz::check(
+            testing::first_difference(level, before).empty() && level.display_ready == before.display_ready,
+            "subdivide changed its input");
         if (refused) break;
         const std::string difference = testing::first_difference(*fast, reference);
-        fuzz::check(difference.empty(), "level " + std::to_string(depth) + " differs from the rules: " + difference);
+        fuzz::check(difference.empty(),
+                    "level " + std::to_string(depth) + " differs from the rules: " + difference);
         fuzz::check(!fast->display_ready, "subdivide's result is not in accumulation form");
         level = std::move(*fast);
     }

@@ -34,7 +34,8 @@ bool within_caps(const ProgramFileData& data) {
 void check_round_trip(const Program& program, const std::vector<uint8_t>& bytes, const ProgramFileData& data) {
     const std::vector<uint8_t> saved = encode_program_file(program.table, program.steps());
     Program again;
-    fuzz::check(again.LoadProgramBytes(saved).skipped.empty(), "a saved program file holds step bytes that its load skips");
+    fuzz::check(again.LoadProgramBytes(saved).skipped.empty(),
+                "a saved program file holds step bytes that its load skips");
     fuzz::check(again.table == program.table, "the saved and loaded table differs from the one saved");
     fuzz::check(again.steps() == program.steps() && again.lines() == program.lines(),
                 "the saved and loaded steps differ from the ones saved");
@@ -61,8 +62,8 @@ void check_exports(const CompactMesh& mesh, const ExportOptions& options) {
     for (size_t v = 0; v < mesh.normals.size(); v += 3) {
         const float* n = &mesh.normals[v];
         const double length = std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
-        fuzz::check(std::fabs(length - 1) < 1e-5, "normal " + std::to_string(v / 3) + " of length " +
-                                                       std::to_string(length));
+        fuzz::check(std::fabs(length - 1) < 1e-5,
+                    "normal " + std::to_string(v / 3) + " of length " + std::to_string(length));
     }
     for (const MeshFormatInfo& format : mesh_formats()) {
         StringSink sink;
@@ -94,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes_in, size_t size) {
 
     Program program;
     const LoadReport report = program.LoadProgramBytes(bytes);
-    fuzz::check(report.skipped.size() == data.skipped.size(), "the load skips other step bytes than the file's parse");
+    fuzz::check(report.skipped.size() == data.skipped.size(),
+                "the load skips other step bytes than the file's parse");
     check_round_trip(program, bytes, data);
 
     const auto run = fuzz::run_checked(program.lines());

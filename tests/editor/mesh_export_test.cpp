@@ -218,12 +218,13 @@ TEST(MeshExport, GltfOfAnEmptyModelWithoutANameIsRead) {
 TEST(MeshExport, NamesBecomePrintableUtf8) {
     const std::string bad = "\xEF\xBF\xBD";
     EXPECT_EQ(printable_utf8("caf\xC3\xA9 \xF0\x9F\x98\x80~"), "caf\xC3\xA9 \xF0\x9F\x98\x80~");
-    EXPECT_EQ(printable_utf8("caf\xE9"), "caf" + bad);                          // Latin-1
-    EXPECT_EQ(printable_utf8("\xC0\xAF"), bad + bad);                           // overlong
-    EXPECT_EQ(printable_utf8("\xED\xA0\x80"), bad + bad + bad);                 // surrogate
-    EXPECT_EQ(printable_utf8("\xF4\x90\x80\x80"), bad + bad + bad + bad);       // past U+10FFFF
-    EXPECT_EQ(printable_utf8("a\x01\tb\x7F\xC2\x85"), "a" + bad + bad + "b" + bad + bad + bad);  // controls
-    EXPECT_EQ(printable_utf8("x\xE2\x82"), "x" + bad + bad);                    // cut short
+    EXPECT_EQ(printable_utf8("caf\xE9"), "caf" + bad);                     // Latin-1
+    EXPECT_EQ(printable_utf8("\xC0\xAF"), bad + bad);                      // overlong
+    EXPECT_EQ(printable_utf8("\xED\xA0\x80"), bad + bad + bad);            // surrogate
+    EXPECT_EQ(printable_utf8("\xF4\x90\x80\x80"), bad + bad + bad + bad);  // past U+10FFFF
+    // Control characters: C0, DEL and C1.
+    EXPECT_EQ(printable_utf8("a\x01\tb\x7F\xC2\x85"), "a" + bad + bad + "b" + bad + bad + bad);
+    EXPECT_EQ(printable_utf8("x\xE2\x82"), "x" + bad + bad);  // cut short
 
     // A glTF reader takes the name the writer makes of one.
     ExportOptions options;
@@ -233,7 +234,7 @@ TEST(MeshExport, NamesBecomePrintableUtf8) {
     tinygltf::TinyGLTF loader;
     tinygltf::Model model;
     std::string err, warn;
-    ASSERT_TRUE(loader.LoadASCIIFromString(&model, &err, &warn, sink.bytes.data(), unsigned(sink.bytes.size()), ""))
-        << err;
+    const std::string& b = sink.bytes;
+    ASSERT_TRUE(loader.LoadASCIIFromString(&model, &err, &warn, b.data(), unsigned(b.size()), "")) << err;
     EXPECT_EQ(model.nodes.at(0).name, "caf" + bad);
 }

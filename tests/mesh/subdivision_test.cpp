@@ -226,7 +226,8 @@ TEST(Subdivision, MatchesThePlainRulesBitForBit) {
         const float n[3] = {any_float(), any_float(), any_float()}, p[3] = {any_float(), any_float(), any_float()};
         tangle.add_vertex(n, p);
     }
-    for (int i = 0; i < 4 * 150; ++i) tangle.indices.push_back(std::uniform_int_distribution<uint32_t>(0, 39)(random));
+    for (int i = 0; i < 4 * 150; ++i)
+        tangle.indices.push_back(std::uniform_int_distribution<uint32_t>(0, 39)(random));
     // A hub with 100 neighbours: past the per-vertex lists' walk limit.
     QuadMesh fan;
     const uint32_t n = 100;
