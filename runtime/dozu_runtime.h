@@ -127,8 +127,9 @@ typedef struct dzr {
     dzr_buf ov, oi;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
-    int negative, pending, slot;
-    char op; /* 'R', 'S', 'Y', or 0 for an extrusion parameter */
+    int negative, pending, add;
+    float* target; /* the radius, size or angle it adds to, or the extrusion
+                      parameter it replaces */
     float extrusion[2];
     uint32_t vertices_copied, indices_copied, offset;
     int line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
@@ -206,54 +207,12 @@ static void dzr_fail(dzr* d, int line, const char* text) {
     d->fatal = 1;
 }
 
-/* v · (float)pi · (1/24) as x86's 64-bit-mantissa arithmetic forms it: the
-   product v · pi is exact, the product with 1/24 (itself rounded to 64 bits)
-   is rounded to 64 bits, then to a float. Done in integers, every target
-   gets the same float. */
+/* The interpreter forms v · (float)pi · (1/24) in x86's 64-bit-mantissa
+   precision and rounds it to a float. In double precision the rounding
+   errors stay too small to move that float: both give the same float for
+   every 32-bit v (checked for all of them), and double is everywhere. */
 DOZU_RUNTIME_INTERNAL float dzr_parameter_value(int32_t v) {
-    const uint64_t pi = 0xC90FDBu;                  /* (float)pi = pi · 2^-22 */
-    const uint64_t third = 0xAAAAAAAAAAAAAAABu;     /* 1/24 = third · 2^-68 */
-    uint64_t x = v < 0 ? 0u - (uint64_t)(int64_t)v : (uint64_t)v;
-    uint64_t m, hi, lo, t, keep, rest;
-    uint32_t bits;
-    int shift;
-    float f;
-    if (!x) return 0.0f;
-    /* m · third = hi · 2^64 + lo, m below 2^55 */
-    m = x * pi;
-    t = (m & 0xFFFFFFFFu) * (third & 0xFFFFFFFFu);
-    lo = t & 0xFFFFFFFFu;
-    t = (t >> 32) + (m >> 32) * (third & 0xFFFFFFFFu);
-    hi = t >> 32;
-    t = (t & 0xFFFFFFFFu) + (m & 0xFFFFFFFFu) * (third >> 32);
-    lo |= t << 32;
-    hi += (t >> 32) + (m >> 32) * (third >> 32);
-    /* The product has 87 to 119 bits, hi the top 23 to 55: keep 64 bits,
-       rounded to nearest even. */
-    for (shift = 0; hi >> shift; ++shift) {
-    }
-    keep = (hi << (64 - shift)) | (lo >> shift);
-    rest = lo << (64 - shift); /* the dropped bits, left-aligned */
-    if (rest > 0x8000000000000000u || (rest == 0x8000000000000000u && (keep & 1u))) {
-        if (++keep == 0) {
-            keep = 0x8000000000000000u;
-            ++shift;
-        }
-    }
-    /* Then 24 of the 64. */
-    rest = keep << 24;
-    keep >>= 40;
-    if (rest > 0x8000000000000000u || (rest == 0x8000000000000000u && (keep & 1u))) {
-        if (++keep == 0x1000000u) {
-            keep = 0x800000u;
-            ++shift;
-        }
-    }
-    /* keep · 2^(shift + 40 - 90), keep in [2^23, 2^24) */
-    bits = ((uint32_t)(shift + 40 - 90 + 23 + 127) << 23) | ((uint32_t)keep & 0x7FFFFFu);
-    if (v < 0) bits |= 0x80000000u;
-    memcpy(&f, &bits, sizeof f);
-    return f;
+    return (float)((double)v * (double)3.14159274f * (1.0 / 24.0));
 }
 
 /* ---- the turtle ---- */
@@ -488,62 +447,41 @@ static void* dzr_zeroed(const dozu_allocator* a, size_t bytes) {
 
 /* Numbers the edges of the slots (the edge from each corner to the next)
    from first on, in the order the slots meet them, into edge[], and the
-   next free number into *next; 1 when memory is refused. Each vertex lists the edges
-   to its higher neighbours, which a slot walks: quick and local for the
-   meshes a turtle makes. When a list grows past 64, a hash of both ends
-   takes over, which no vertex degree slows down. */
-static int dzr_number_edges(dzr* d, const uint32_t* idx, size_t slots, uint32_t V, uint32_t first,
-                            uint32_t* edge, uint32_t* next_out) {
-    uint32_t *head = (uint32_t*)dzr_zeroed(d->alloc, (size_t)V * sizeof(uint32_t)), *node, next = first;
-    size_t s, j, size = 2, bits = 1, walked;
-    if (!head) return 1;
-    node = (uint32_t*)dzr_alloc(d->alloc, slots * 2 * sizeof(uint32_t)); /* (hi, next node + 1) */
-    for (s = 0; node && s < slots; ++s) {
+   next free number into *next; 1 when memory is refused. Edges are listed
+   by their lower end, which a slot's walk finds quickly and near the last
+   for the meshes a turtle makes; when a list grows past 64, the edges are
+   listed again by a hash of both ends, which no vertex degree slows down. */
+static int dzr_number_edges(dzr* d, const uint32_t* idx, size_t slots, uint32_t V, uint32_t first, uint32_t* edge,
+                            uint32_t* next) {
+    /* node n (from 1): lo, hi, the next node of its list */
+    uint32_t *head, *node = (uint32_t*)dzr_alloc(d->alloc, slots * 3 * sizeof(uint32_t)), n;
+    size_t s, size = V, walked;
+    int bits = 0; /* 0: lists by the lower end; else the hash's width */
+    if (!node) return 1;
+restart:
+    head = (uint32_t*)dzr_zeroed(d->alloc, size * sizeof(uint32_t));
+    for (*next = first, s = 0; head && s < slots; ++s) {
         const uint32_t a = idx[s], b = idx[DZR_NEXT(s)], lo = a < b ? a : b, hi = a < b ? b : a;
-        uint32_t n = head[lo];
-        for (walked = 0; n && node[2 * (n - 1)] != hi; n = node[2 * n - 1])
-            if (++walked > 64) goto hash;
+        const size_t h = bits ? (uint32_t)((lo * 0x9E3779B1u + hi) * 0x85EBCA77u) >> (32 - bits) : lo;
+        for (walked = 0, n = head[h]; n && (node[3 * n - 3] != lo || node[3 * n - 2] != hi); n = node[3 * n - 1])
+            if (++walked > 64 && !bits) {
+                dzr_free(d->alloc, head);
+                for (size = 2, bits = 1; size < slots; size *= 2) ++bits;
+                goto restart;
+            }
         if (!n) {
-            n = next - first + 1;
-            node[2 * (n - 1)] = hi;
-            node[2 * n - 1] = head[lo];
-            head[lo] = n;
-            ++next;
+            n = *next - first + 1;
+            node[3 * n - 3] = lo;
+            node[3 * n - 2] = hi;
+            node[3 * n - 1] = head[h];
+            head[h] = n;
+            ++*next;
         }
         edge[s] = first + n - 1;
     }
-    dzr_free(d->alloc, head);
     dzr_free(d->alloc, node);
-    *next_out = next;
-    return !node;
-hash:
-    /* head: slot + 1 of each edge's first slot, by a hash of its ends */
     dzr_free(d->alloc, head);
-    dzr_free(d->alloc, node);
-    while (size < 2 * slots) size *= 2, ++bits;
-    head = (uint32_t*)dzr_zeroed(d->alloc, size * sizeof(uint32_t));
-    if (!head) return 1;
-    for (next = first, s = 0; s < slots; ++s) {
-        const uint32_t a = idx[s], b = idx[DZR_NEXT(s)], lo = a < b ? a : b, hi = a < b ? b : a;
-        for (j = (uint32_t)((lo * 0x9E3779B1u + hi) * 0x85EBCA77u) >> (32 - bits);; j = (j + 1) & (size - 1)) {
-            const size_t f = head[j];
-            uint32_t fa, fb;
-            if (!f) {
-                head[j] = (uint32_t)s + 1;
-                edge[s] = next++;
-                break;
-            }
-            fa = idx[f - 1];
-            fb = idx[DZR_NEXT(f - 1)];
-            if ((fa == lo && fb == hi) || (fa == hi && fb == lo)) {
-                edge[s] = edge[f - 1];
-                break;
-            }
-        }
-    }
-    dzr_free(d->alloc, head);
-    *next_out = next;
-    return 0;
+    return !head;
 }
 
 /* One level of subdivision: quad q of V vertices splits into four around
@@ -573,10 +511,10 @@ static int dzr_subdivide(dzr* d) {
     for (pass = 0; pass < 2; ++pass)
         for (q = 0; q < Q; ++q) {
             const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
-            const int differ = p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] &&
-                               p[2] != p[3];
+            const int differ =
+                p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] && p[2] != p[3];
             const float *u[4], *e[4], *f = face, *src[6], *around[12];
-            float *t[4];
+            float* t[4];
             for (k = 0; k < 4; ++k) {
                 u[k] = in + (size_t)c[k] * 8;
                 e[k] = t[k] = sums + (size_t)(p[k] - first) * 8;
@@ -658,14 +596,7 @@ static void dzr_parameter_char(dzr* d, char c) {
     if (c == ' ') {
         const int32_t v = d->negative ? (int32_t)(0u - (uint32_t)d->acc) : d->acc;
         const float value = dzr_parameter_value(v);
-        if (d->op == 'R')
-            d->s.radius = d->s.radius + value;
-        else if (d->op == 'S')
-            d->s.size = d->s.size + value;
-        else if (d->op == 'Y')
-            d->s.angle = d->s.angle + value;
-        else
-            d->extrusion[d->slot] = value;
+        *d->target = d->add ? *d->target + value : value;
         d->pending = 0;
     } else if (c == '-') {
         d->negative = 1;
@@ -676,10 +607,10 @@ static void dzr_parameter_char(dzr* d, char c) {
     }
 }
 
-static void dzr_start_parameter(dzr* d, char op, int slot) {
+static void dzr_start_parameter(dzr* d, float* target, int add) {
     d->pending = 1;
-    d->op = op;
-    d->slot = slot;
+    d->target = target;
+    d->add = add;
     d->acc = 0;
     d->negative = 0;
 }
@@ -738,10 +669,10 @@ static void dzr_statement(dzr* d, char c) {
             dzr_extrude(d);
             break;
         case 11: /* O */
-        case 12: /* + */ dzr_start_parameter(d, 0, n - 11); break;
+        case 12: /* + */ dzr_start_parameter(d, d->extrusion + (n - 11), 0); break;
         case 13: /* R, S, Y */
         case 14:
-        case 15: dzr_start_parameter(d, c, d->slot); break;
+        case 15: dzr_start_parameter(d, n == 13 ? &d->s.radius : n == 14 ? &d->s.size : &d->s.angle, 1); break;
         default: break;
     }
     if (d->subdiv_seen && !d->current_subdiv)
