@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/identity.h"
+#include "editor/file_io.h"
 #include "glpanel/scrgl_platform.h"
 #include "viewer/debug_mesh.h"
 #include "viewer/main_window.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     }
     if (!display_ready()) return kUsage;
 
+    dozu::remove_temporary_file_on_signals();
     QApplication app(argc, argv);
     dozu::set_application_identity();
 

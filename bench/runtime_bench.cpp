@@ -51,7 +51,7 @@ std::vector<std::pair<std::string, std::vector<std::string>>> programs() {
         if (entry.path().extension() != ".tpg") continue;
         Program p;
         p.LoadProgram(entry.path().string());
-        list.emplace_back(entry.path().stem().string(), p.lines());
+        list.emplace_back(entry.path().stem().string(), p.lines().strings());
     }
     std::sort(list.begin(), list.end());
     for (uint32_t quads : {1000u, 10000u}) {

@@ -43,10 +43,14 @@ standard output (one output at most).
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
 counts from 1), in the order of the run; a message without a line, such as
-a skipped step byte of a program file or a file that ends inside its
-command table, as PROGRAM: warning: TEXT before them.
+a skipped step byte of a program file (the first 100 of them, then how many
+more) or a file that ends inside its command table, as PROGRAM: warning:
+TEXT before them. Running out of memory in a run or while writing what it
+made is the fatal error "out of memory" at the line being run.
+A program whose lines would hold more than 64 MiB is refused.
 A regular file is replaced atomically: a failed write leaves an existing
-file as it was. A character device, a FIFO or a socket is written in place.
+file as it was, and so does SIGINT, SIGTERM or SIGHUP during the write. A
+character device, a FIFO or a socket is written in place.
 
 Exit status: 0 when the run had no fatal error, 1 when it had one, 2 for a
 usage or file error or a picture that could not be drawn, which prints one
@@ -75,12 +79,20 @@ void warn(const std::string& program, const std::string& text) {
     std::fprintf(stderr, "%s: warning: %s\n", program_name(program).c_str(), text.c_str());
 }
 
-// What a load of a program file found wrong with it.
-void warn_about(const std::string& program, const LoadReport& report) {
-    if (const std::string text = report.table_warning(); !text.empty()) warn(program, text);
-    for (const SkippedStep& s : report.skipped)
+// What a load of a program file found wrong with it: the first skipped
+// step bytes one by one, the rest counted.
+void warn_about(const std::string& program, const std::string& table_warning,
+                const std::vector<SkippedStep>& skipped, size_t skipped_count) {
+    if (!table_warning.empty()) warn(program, table_warning);
+    for (const SkippedStep& s : skipped)
         warn(program,
              "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+    if (skipped_count > skipped.size())
+        warn(program, "... and " + std::to_string(skipped_count - skipped.size()) + " more step bytes skipped");
+}
+
+void warn_about(const std::string& program, const LoadReport& report) {
+    warn_about(program, report.table_warning(), report.skipped, report.skipped_count);
 }
 
 // An option's value; empty when the option is not given.
@@ -229,6 +241,38 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
     return run;
 }
 
+// The program's lines, as PROGRAM names them: a program file loaded as the
+// editor loads it, or with text set one line per text line.
+ProgramLines load_lines(const std::string& path, bool text, Program& program) {
+    const std::vector<uint8_t> bytes = read_input(path, kMaxProgramFileSize);
+    if (text) return text_program_lines(bytes);
+    warn_about(path, program.LoadProgramBytes(bytes));
+    return {};
+}
+
+// The files a run writes, from its output mesh, its turtle and its steps.
+void write_run_outputs(const RunOptions& o, const Program& program, const turtle& t, interpreter& interp,
+                       const ExportOptions& export_options, [[maybe_unused]] std::pair<int, int> size) {
+    if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
+        const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
+        const CompactMesh mesh = compact(view);
+        for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
+            if (o.meshes[i])
+                write_output(*o.meshes[i], [&](ByteSink& sink) {
+                    write_mesh(sink, mesh, kMeshOutputs[i].format, export_options);
+                });
+    }
+    if (o.compiled)
+        write_output(*o.compiled, [&](ByteSink& sink) { write_compiled(sink, program.table, program.steps()); });
+#ifdef DOZU_CLI_PNG
+    if (o.png) {
+        const auto [w, h] = o.size ? size : std::pair{kPictureWidth, kPictureHeight};
+        const std::vector<uint8_t> png = render_png(t, interp.output_mesh(), w, h, o.solid);
+        write_output(*o.png, [&](ByteSink& sink) { sink.write(png.data(), png.size()); });
+    }
+#endif
+}
+
 int run(const RunOptions& o) {
     const int line_limit = o.lines ? parse_count(*o.lines) : -1;
     ExportOptions export_options;
@@ -245,14 +289,8 @@ int run(const RunOptions& o) {
     check_outputs(outputs);
 
     Program program;
-    std::vector<std::string> lines;
-    const std::vector<uint8_t> bytes = read_input(o.program, kMaxProgramFileSize);
-    if (o.text) {
-        lines = text_program_lines(bytes);
-    } else {
-        warn_about(o.program, program.LoadProgramBytes(bytes));
-        lines = program.lines();
-    }
+    const ProgramLines text_lines = load_lines(o.program, o.text, program);
+    const LineView lines = o.text ? text_lines.view() : program.lines().view();
     const int count = line_limit >= 0 ? std::min(line_limit, int(lines.size())) : int(lines.size());
 
     turtle t;
@@ -261,27 +299,16 @@ int run(const RunOptions& o) {
     const bool ok = interp.run(lines, messages, count);
     for (const Message& m : messages)
         std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
-
-    if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
-        const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
-        const CompactMesh mesh = compact(view);
-        for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
-            if (o.meshes[i])
-                write_output(*o.meshes[i], [&](ByteSink& sink) {
-                    write_mesh(sink, mesh, kMeshOutputs[i].format, export_options);
-                });
+    try {
+        write_run_outputs(o, program, t, interp, export_options, size);
+    } catch (const std::bad_alloc&) {
+        // What was being written stays as it was. The model that did not
+        // fit is that of the run's last line: the last one, or the one its
+        // fatal error stopped at.
+        const int last = ok || messages.empty() ? std::max(count, 1) : messages.back().tag + 1;
+        std::fprintf(stderr, "%s:%d: fatal error: out of memory\n", program_name(o.program).c_str(), last);
+        return kFatal;
     }
-    if (o.compiled) {
-        const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
-        write_output(*o.compiled, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
-    }
-#ifdef DOZU_CLI_PNG
-    if (o.png) {
-        const auto [w, h] = o.size ? size : std::pair{kPictureWidth, kPictureHeight};
-        const std::vector<uint8_t> png = render_png(t, interp.output_mesh(), w, h, o.solid);
-        write_output(*o.png, [&](ByteSink& sink) { sink.write(png.data(), png.size()); });
-    }
-#endif
     return ok ? kOk : kFatal;
 }
 
@@ -303,10 +330,13 @@ CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
 
 int compile(const CompileOptions& o) {
     if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
-    Program program;
-    warn_about(o.program, program.LoadProgramBytes(read_input(o.program, kMaxProgramFileSize)));
-    const std::vector<uint8_t> compiled = encode_compiled(program.table, program.steps());
-    write_output(o.out, [&](ByteSink& sink) { sink.write(compiled.data(), compiled.size()); });
+    // Straight from the file's table and steps: the output is as long as
+    // the steps times their codes, and no program lines are built for it.
+    const ProgramFileData data = parse_program_file(read_input(o.program, kMaxProgramFileSize));
+    warn_about(o.program, short_table_warning(data.cells_read), data.skipped, data.skipped_count);
+    CommandTable table;
+    apply_table_cells(table, data);
+    write_output(o.out, [&](ByteSink& sink) { write_compiled(sink, table, data.steps); });
     return kOk;
 }
 
@@ -339,15 +369,9 @@ CLI::App* add_pack(CLI::App& app, PackOptions& o) {
 int pack(const PackOptions& o) {
     check_outputs({{"--c", &o.out}});
     if (o.name && o.name->empty()) throw UsageError{"--name needs a name"};
-    std::vector<std::string> lines;
-    const std::vector<uint8_t> bytes = read_input(o.program, kMaxProgramFileSize);
-    if (o.text) {
-        lines = text_program_lines(bytes);
-    } else {
-        Program program;
-        warn_about(o.program, program.LoadProgramBytes(bytes));
-        lines = program.lines();
-    }
+    Program program;
+    const ProgramLines text_lines = load_lines(o.program, o.text, program);
+    const LineView lines = o.text ? text_lines.view() : program.lines().view();
     for (const int line : runtime_line_mismatches(lines))
         std::fprintf(stderr,
                      "%s:%d: warning: the line does not end at its only blank; the runtime numbers it and later "
@@ -367,6 +391,7 @@ int fail(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    remove_temporary_file_on_signals();
     CLI::App app(kAbout, "dozu-cli");
     app.set_version_flag("--version", "dozu-cli " DOZU_VERSION);
     app.set_help_all_flag("--help-all", "Print the help of every command and exit");
@@ -410,8 +435,11 @@ int main(int argc, char** argv) {
     } catch (const GLError& e) {
         return fail("cannot draw the picture: " + std::string(e.what()));
 #endif
+    } catch (const ProgramTooLarge& e) {
+        return fail(e.what());
     } catch (const std::bad_alloc&) {
-        return fail("out of memory");
+        std::fputs("dozu-cli: fatal error: out of memory\n", stderr);
+        return kFatal;
     } catch (const std::exception& e) {
         return fail(e.what());
     }

@@ -1,11 +1,13 @@
 #include "editor/file_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -116,6 +118,62 @@ int descriptor_named(const std::string& path) {
     return -1;
 }
 
+// The temporary file being written, for the signal handler. One write at a
+// time registers its file; the state says whether the name may be read.
+enum : int { kSlotFree, kSlotFilling, kSlotSet };
+std::atomic<int> temporary_state{kSlotFree};
+char temporary_name[4096];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+class RegisteredTemporary {
+public:
+    RegisteredTemporary() = default;
+    ~RegisteredTemporary() {
+        if (owner_) temporary_state.store(kSlotFree);
+    }
+    RegisteredTemporary(const RegisteredTemporary&) = delete;
+    RegisteredTemporary& operator=(const RegisteredTemporary&) = delete;
+
+    void set(const std::string& name) {
+        int free = kSlotFree;
+        if (name.size() >= sizeof temporary_name || !temporary_state.compare_exchange_strong(free, kSlotFilling))
+            return;
+        std::memcpy(temporary_name, name.c_str(), name.size() + 1);
+        temporary_state.store(kSlotSet);
+        owner_ = true;
+    }
+
+private:
+    bool owner_ = false;
+};
+
+// Holds back the signals that remove the temporary file while it is created
+// and registered, so that none comes between the two.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld() {
+        sigset_t stop;
+        sigemptyset(&stop);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop, signal);
+        ::pthread_sigmask(SIG_BLOCK, &stop, &old_);
+    }
+    ~StopSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+// Only async-signal-safe calls: unlink, then the default action, which the
+// handler's one-shot registration has already put back.
+extern "C" void remove_temporary_and_reraise(int signal) {
+    const int saved = errno;
+    if (temporary_state.load() == kSlotSet) ::unlink(temporary_name);
+    errno = saved;
+    ::raise(signal);
+}
+
 // A new file beside the target with a name nobody else uses, created with
 // the given mode under the umask.
 int create_temporary(const std::string& dir, const std::string& name, mode_t mode, std::string& temp) {
@@ -141,8 +199,16 @@ void replace_atomically(const std::string& path, const std::string& target, cons
     if (name.empty()) throw FileError("cannot write " + quoted(path) + ": no file name");
 
     std::string temp;
-    Fd fd(create_temporary(dir, name, existing ? existing->st_mode & 0777 : 0666, temp));
-    if (fd.get() < 0) fail("cannot write", path, errno);
+    RegisteredTemporary registered;
+    int created, create_error;
+    {
+        const StopSignalsHeld held;
+        created = create_temporary(dir, name, existing ? existing->st_mode & 0777 : 0666, temp);
+        create_error = errno;
+        if (created >= 0) registered.set(temp);
+    }
+    Fd fd(created);
+    if (fd.get() < 0) fail("cannot write", path, create_error);
     int err = 0;
     try {
         DescriptorSink sink(fd.get(), path);
@@ -223,6 +289,18 @@ void write_descriptor(int fd, const std::string& name, const FillSink& fill) {
     DescriptorSink sink(fd, name);
     fill(sink);
     sink.flush();
+}
+
+void remove_temporary_file_on_signals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+        struct sigaction action {};
+        action.sa_handler = remove_temporary_and_reraise;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 }  // namespace dozu

@@ -41,6 +41,11 @@ void write_file(const std::string& path, const FillSink& fill);
 // To a descriptor that stays open (standard output); name is for messages.
 void write_descriptor(int fd, const std::string& name, const FillSink& fill);
 
+// From now on SIGINT, SIGTERM and SIGHUP remove the temporary file of the
+// write in progress, then end the process as they would have. A signal that
+// is ignored or handled elsewhere is left alone. Call once, early in main.
+void remove_temporary_file_on_signals();
+
 inline void write_file_atomic(const std::string& path, const void* data, size_t size) {
     write_file(path, [&](ByteSink& sink) { sink.write(data, size); });
 }

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -32,6 +33,8 @@ constexpr int kColumnStep = 50, kRowStep = 16, kTopMargin = 2;
 constexpr int kCodeWidth = 113, kPanelWidth = 98, kMinHeight = 227;
 constexpr int kItemHeight = 13, kGridRowHeight = 15;
 constexpr int kCaptionDelayMs = 400;
+// A program can make a message per line; the list shows the first ones.
+constexpr size_t kMaxShownMessages = 1000;
 constexpr int kCodeMinWidth = 60, kMessagesMinWidth = 120;
 const QStringList kProgramFilters = {"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"};
 const QStringList kCompiledFilters = {"Compiled [*.bin] (*.bin)", "All files [*.*] (*)"};
@@ -61,7 +64,10 @@ QString exec_file_dialog(QFileDialog* dialog) {
 
 }  // namespace
 
-TFrameProgram::TFrameProgram(QWidget* parent) : QWidget(parent), ExecFileDialog(exec_file_dialog) {
+TFrameProgram::TFrameProgram(QWidget* parent)
+    : QWidget(parent),
+      ExecFileDialog(exec_file_dialog),
+      Refuse([this](const QString& text) { QMessageBox::warning(this, window()->windowTitle(), text); }) {
     setMinimumHeight(kMinHeight);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
@@ -187,12 +193,17 @@ void TFrameProgram::ShowMessages() {
         auto* item = new QListWidgetItem(latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
-    for (const Message& m : messages) {
+    const size_t shown = std::min(messages.size(), kMaxShownMessages);
+    for (size_t i = 0; i < shown; ++i) {
+        const Message& m = messages[i];
         // Numbered from 1, as the batch tool numbers them.
         const QString line = m.tag >= 0 ? QString("%1: ").arg(m.tag + 1) : QString();
         auto* item = new QListWidgetItem(line + latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
+    if (shown < messages.size())
+        new QListWidgetItem(QString("... and %1 more messages").arg(qulonglong(messages.size() - shown)),
+                            LBMessages);
     LBMessages->setUpdatesEnabled(true);
 }
 
@@ -221,26 +232,13 @@ bool TFrameProgram::SaveProgram(bool compiled) {
     return true;
 }
 
-namespace {
-
-// Tells the list's model that the program changes as a whole, also when
-// the change fails half way (out of memory).
-struct ModelReset {
-    explicit ModelReset(ProgramListModel* model) : model(model) { model->begin_reset(); }
-    ~ModelReset() { model->end_reset(); }
-    ProgramListModel* model;
-};
-
-}  // namespace
-
 LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
-    // Read first: a file that cannot be read changes nothing.
-    const std::vector<uint8_t> bytes = read_file(path_bytes(path), kMaxProgramFileSize);
-    LoadReport report;
-    {
-        ModelReset reset(code_model_);
-        report = program_.LoadProgramBytes(bytes);
-    }
+    // The new program is built aside first: a load that fails changes
+    // nothing.
+    LoadedProgram loaded = Program::Prepare(read_file(path_bytes(path), kMaxProgramFileSize));
+    code_model_->begin_reset();
+    const LoadReport report = program_.Replace(std::move(loaded));
+    code_model_->end_reset();
     ShowProgram();
     file_name_ = QFileInfo(path).absoluteFilePath();
     load_notes_.clear();
@@ -263,10 +261,9 @@ void TFrameProgram::SaveProgramTo(const QString& path, bool compiled) {
 }
 
 void TFrameProgram::NewProgram() {
-    {
-        ModelReset reset(code_model_);
-        program_.New();
-    }
+    code_model_->begin_reset();
+    program_.New();
+    code_model_->end_reset();
     ShowProgram();
     file_name_.clear();
     load_notes_.clear();
@@ -288,6 +285,10 @@ void TFrameProgram::ShowCommandTable(bool show) {
 void TFrameProgram::ButtonClick(int tag) {
     const std::string& code = program_.table.interpreter_code(tag);
     if (code.empty()) return;
+    if (const uint64_t after = program_.lines().text_size() + code.size() + 1; after > kMaxLineText) {
+        Refuse(QString::fromLatin1(ProgramTooLarge(after).what()));
+        return;
+    }
     UndoStack->push(new InsertLineCommand(*this, program_.selected() + 1, uint8_t(tag), code + " "));
 }
 
@@ -302,7 +303,7 @@ void TFrameProgram::LBCodeClick() { program_.LBCodeClick(program_.selected()); }
 
 void TFrameProgram::LBMessagesClick() {
     const int row = LBMessages->currentRow() - int(load_notes_.size());
-    if (row < 0) return;
+    if (row < 0 || size_t(row) >= kMaxShownMessages) return;
     program_.LBMessagesClick(messages, row);
     ShowSelection();
 }
@@ -367,15 +368,16 @@ void TFrameProgram::RefreshCaptions() {
     const CommandTable& table = program_.table;
     for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
         QPushButton* b = Buttons[size_t(tag - 1)];
-        b->setText(latin1(table.title(tag)));
+        b->setText(shown_text(table.title(tag)));
         // A button without a code inserts nothing: it reads as empty.
         const bool empty = table.interpreter_code(tag).empty();
         b->setEnabled(!empty);
-        const QString title = latin1(table.title(tag)).trimmed();
+        const QString title = shown_text(table.title(tag)).trimmed();
         b->setToolTip(empty ? QString("Button %1 is empty: it has no interpreter code").arg(tag)
                             : QString("%1\nInterpreter code: %2\nCompiled code: %3")
                                   .arg(title.isEmpty() ? QString("Button %1").arg(tag) : title,
-                                       latin1(table.interpreter_code(tag)), latin1(table.compiled_code(tag))));
+                                       shown_text(table.interpreter_code(tag)),
+                                       shown_text(table.compiled_code(tag))));
     }
 }
 

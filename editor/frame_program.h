@@ -56,7 +56,7 @@ public:
     void ShowMessages();
 
     bool TakeChanged() { return program_.TakeChanged(); }
-    const std::vector<std::string>& LockProgram() { return program_.LockProgram(); }
+    LineView LockProgram() { return program_.LockProgram(); }
     void UnlockProgram() { program_.UnlockProgram(); }
     int RunCount() const { return program_.run_count(); }
 
@@ -67,9 +67,13 @@ public:
     // Shows a file dialog modally and returns the chosen file, or nothing
     // when it was cancelled. Tests put their own answer here.
     std::function<QString(QFileDialog*)> ExecFileDialog;
+    // Says why a click inserted nothing, in a message box; tests put their
+    // own here.
+    std::function<void(const QString&)> Refuse;
 
     // Ask for a file, then load or save it; nullopt or false when the dialog
-    // was cancelled. File errors are thrown as FileError, before anything
+    // was cancelled. File errors are thrown as FileError, a program whose
+    // lines would be too long as ProgramTooLarge, both before anything
     // changed.
     std::optional<LoadReport> LoadProgram();
     bool SaveProgram(bool compiled);

@@ -37,9 +37,9 @@ std::string packed_name(const std::string& path) {
     return "dozu_model_" + stem;
 }
 
-std::string encode_packed_program(const std::string& name, const std::vector<std::string>& lines) {
+std::string encode_packed_program(const std::string& name, LineView lines) {
     std::string program;
-    for (const std::string& l : lines) program += l;
+    for (size_t i = 0; i < lines.size(); ++i) program += lines[i];
     std::string out = "/* " + name + ": a dozu program of " + std::to_string(lines.size()) +
                       " lines, packed by dozu-cli for dozu_runtime.h */\n#include <stddef.h>\n\n";
     out += "static const char " + name + "[] =";
@@ -70,10 +70,10 @@ std::string encode_packed_program(const std::string& name, const std::vector<std
     return out;
 }
 
-std::vector<int> runtime_line_mismatches(const std::vector<std::string>& lines) {
+std::vector<int> runtime_line_mismatches(LineView lines) {
     std::vector<int> split;
     for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& l = lines[i];
+        const std::string_view l = lines[i];
         if (l.empty() || l.find(' ') + 1 < l.size()) split.push_back(int(i));
     }
     return split;

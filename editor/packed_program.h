@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "interpreter/program_lines.h"
+
 namespace dozu {
 
 // The constant's name for a program file: "dozu_model_" and the file's name
@@ -14,10 +16,10 @@ std::string packed_name(const std::string& path);
 // The header: the constant NAME (a string literal up to 4,095 bytes, which
 // is all ISO C requires a compiler to take; a brace-enclosed list of bytes
 // beyond) and NAME_length, the program's length in bytes.
-std::string encode_packed_program(const std::string& name, const std::vector<std::string>& lines);
+std::string encode_packed_program(const std::string& name, LineView lines);
 
 // The lines (from 0) that do not end at their only blank: the runtime ends a
 // line at every blank, so it would number these and later lines otherwise.
-std::vector<int> runtime_line_mismatches(const std::vector<std::string>& lines);
+std::vector<int> runtime_line_mismatches(LineView lines);
 
 }  // namespace dozu

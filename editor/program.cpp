@@ -9,15 +9,17 @@ namespace dozu {
 void Program::select(int line) { selected_ = line >= 0 && size_t(line) < lines_.size() ? line : -1; }
 
 bool Program::ButtonClick(int tag) {
-    const std::string text = table.interpreter_code(tag) + " ";
-    if (text == " ") return false;
-    insert_line(selected_ + 1, uint8_t(tag), text);
+    const std::string& code = table.interpreter_code(tag);
+    if (code.empty()) return false;
+    insert_line(selected_ + 1, uint8_t(tag), code + " ");
     return true;
 }
 
-void Program::insert_line(int at, uint8_t tag, std::string text) {
+void Program::insert_line(int at, uint8_t tag, std::string_view text) {
     at = std::clamp(at, 0, int(lines_.size()));
-    lines_.insert(lines_.begin() + at, std::move(text));
+    // Room for the step first: once the line is in, nothing may fail.
+    if (steps_.size() == steps_.capacity()) steps_.reserve(std::max<size_t>(16, 2 * steps_.size()));
+    lines_.insert(size_t(at), text);
     steps_.insert(steps_.begin() + at, tag);
     selected_ = at;
     changed_ = true;
@@ -25,17 +27,19 @@ void Program::insert_line(int at, uint8_t tag, std::string text) {
 
 void Program::remove_line(int at) {
     if (at < 0 || size_t(at) >= lines_.size()) return;
-    lines_.erase(lines_.begin() + at);
+    lines_.erase(size_t(at));
     steps_.erase(steps_.begin() + at);
     select(size_t(at) < lines_.size() ? at : at - 1);
     changed_ = true;
 }
 
 void Program::New() {
+    CommandTable defaults;
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    table.fill_defaults();
-    lines_.clear();
-    steps_.clear();
+    std::swap(table, defaults);
+    // The storage of a large program goes with it.
+    ProgramLines().swap(lines_);
+    std::vector<uint8_t>().swap(steps_);
     selected_ = -1;
     changed_ = true;
 }
@@ -67,7 +71,7 @@ bool Program::TakeChanged() {
     return was;
 }
 
-const std::vector<std::string>& Program::LockProgram() {
+LineView Program::LockProgram() {
     lock_.lock();
     return lines_;
 }
@@ -80,25 +84,61 @@ LoadReport Program::LoadProgram(const std::string& path) {
     return LoadProgramBytes(read_file(path, kMaxProgramFileSize));
 }
 
-LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) {
-    const ProgramFileData data = parse_program_file(bytes);
+LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) { return Replace(Prepare(bytes)); }
+
+LoadedProgram Program::Prepare(const std::vector<uint8_t>& bytes) {
+    ProgramFileData data = parse_program_file(bytes);
+    LoadedProgram p;
+    apply_table_cells(p.table, data);
+    // Each step replays a click of its button; a button without a code
+    // inserts nothing.
+    uint64_t text = 0;
+    size_t count = 0;
+    for (uint8_t tag : data.steps) {
+        const size_t n = p.table.interpreter_code(tag).size();
+        if (n == 0) continue;
+        text += n + 1;
+        ++count;
+    }
+    p.lines.reserve(count, text);
+    p.steps.reserve(count);
+    std::string line;
+    for (uint8_t tag : data.steps) {
+        const std::string& code = p.table.interpreter_code(tag);
+        if (code.empty()) continue;
+        line.assign(code).push_back(' ');
+        p.lines.push_back(line);
+        p.steps.push_back(tag);
+    }
+    p.report = {std::move(data.skipped), data.skipped_count, data.cells_read};
+    return p;
+}
+
+LoadReport Program::Replace(LoadedProgram&& loaded) noexcept {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    apply_table_cells(table, data);
-    lines_.clear();
-    steps_.clear();
-    selected_ = -1;
-    for (uint8_t tag : data.steps) ButtonClick(tag);
+    std::swap(table, loaded.table);
+    lines_.swap(loaded.lines);
+    steps_.swap(loaded.steps);
+    // As after the clicks the steps replay: the last line is selected.
+    selected_ = int(lines_.size()) - 1;
     changed_ = true;
-    return {data.skipped, data.cells_read};
+    return std::move(loaded.report);
 }
 
 void Program::SaveProgram(const std::string& path, bool compiled) {
-    std::vector<uint8_t> bytes;
+    CommandTable saved_table;
+    std::vector<uint8_t> saved_steps;
     {
         std::lock_guard<std::recursive_mutex> guard(lock_);
-        bytes = compiled ? encode_compiled(table, steps_) : encode_program_file(table, steps_);
+        saved_table = table;
+        saved_steps = steps_;
     }
-    write_file_atomic(path, bytes);
+    if (compiled) {
+        // As long as the steps times their codes: written as it is made.
+        write_file(path, [&](ByteSink& sink) { write_compiled(sink, saved_table, saved_steps); });
+    } else {
+        write_file_atomic(path, encode_program_file(saved_table, saved_steps));
+    }
 }
 
 }  // namespace dozu

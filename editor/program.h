@@ -7,11 +7,13 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor/command_table.h"
 #include "editor/program_file.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/program_lines.h"
 
 namespace dozu {
 
@@ -20,16 +22,26 @@ enum class Key { Delete, Other };
 
 // What a load found wrong with a file that it still loaded.
 struct LoadReport {
-    std::vector<SkippedStep> skipped;  // step bytes outside 1 to 26
+    std::vector<SkippedStep> skipped;  // the first step bytes outside 1 to 26
+    size_t skipped_count = 0;          // all of them
     size_t cells_read = kTableCells;   // fewer: the file ends inside its table
     std::string table_warning() const { return short_table_warning(cells_read); }
+};
+
+// A program file's contents, ready to take the place of a program's.
+struct LoadedProgram {
+    CommandTable table;
+    ProgramLines lines;
+    std::vector<uint8_t> steps;
+    LoadReport report;
 };
 
 class Program {
 public:
     CommandTable table;
 
-    const std::vector<std::string>& lines() const { return lines_; }
+    // Line i is the text its button's click inserted.
+    const ProgramLines& lines() const { return lines_; }
     const std::vector<uint8_t>& steps() const { return steps_; }
     int selected() const { return selected_; }
     // -1, or a line that does not exist, selects nothing.
@@ -38,7 +50,8 @@ public:
 
     // A button click: inserts the tag's interpreter code and a blank after
     // the selected line and selects it. False, and nothing changes, when
-    // the code is empty.
+    // the code is empty; throws ProgramTooLarge, and nothing changes, when
+    // the lines would pass their limit.
     bool ButtonClick(int tag);
     // A key press in the program list; Delete removes the selected line.
     void LBCodeKeyDown(Key key);
@@ -51,30 +64,39 @@ public:
     // The edits that button clicks, deletes and their undoing are made of.
     // An insert selects the new line; a removal selects the line that took
     // its place, or the one before when it was the last.
-    void insert_line(int at, uint8_t tag, std::string text);
+    void insert_line(int at, uint8_t tag, std::string_view text);
     void remove_line(int at);
-    // The default command table and an empty program.
+    // The default command table and an empty program; nothing changes when
+    // it fails.
     void New();
     // The next paint runs the program again.
     void request_run() { changed_ = true; }
 
     bool TakeChanged();
     bool changed() const { return changed_; }
-    const std::vector<std::string>& LockProgram();
+    // Holds the lock until UnlockProgram; the view stays valid while it is
+    // held.
+    LineView LockProgram();
     void UnlockProgram();
     // How many lines a run covers: all, or in trace mode up to the selection.
     int run_count() const;
 
-    // Reads the whole file and checks it before anything changes; throws
-    // FileError for a file that cannot be read or is too large.
+    // Reads the whole file and builds the new program aside, so that a load
+    // that fails changes nothing; throws FileError for a file that cannot
+    // be read or is too large, ProgramTooLarge for one whose lines would
+    // pass their limit, std::bad_alloc when memory runs out.
     LoadReport LoadProgram(const std::string& path);
     // The same for a program file's bytes read elsewhere (standard input).
     LoadReport LoadProgramBytes(const std::vector<uint8_t>& bytes);
+    // The load in two steps: Prepare builds the new program and may fail,
+    // Replace swaps it in and cannot.
+    static LoadedProgram Prepare(const std::vector<uint8_t>& bytes);
+    LoadReport Replace(LoadedProgram&& loaded) noexcept;
     // The .tpg file, or with compiled set the compiled output; atomic.
     void SaveProgram(const std::string& path, bool compiled);
 
 private:
-    std::vector<std::string> lines_;
+    ProgramLines lines_;
     std::vector<uint8_t> steps_;
     int selected_ = -1;
     bool trace_mode_ = false;

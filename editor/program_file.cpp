@@ -14,10 +14,12 @@ ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
     }
     for (; pos < bytes.size(); ++pos) {
         const uint8_t b = bytes[pos];
-        if (CommandTable::valid_tag(b))
+        if (CommandTable::valid_tag(b)) {
             data.steps.push_back(b);
-        else
-            data.skipped.push_back({b, pos});
+        } else {
+            if (data.skipped.size() < kSkippedListed) data.skipped.push_back({b, pos});
+            ++data.skipped_count;
+        }
     }
     return data;
 }
@@ -42,13 +44,17 @@ std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::v
 }
 
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps) {
-    std::vector<uint8_t> out;
+    StringSink sink;
+    write_compiled(sink, table, steps);
+    return {sink.bytes.begin(), sink.bytes.end()};
+}
+
+void write_compiled(ByteSink& sink, const CommandTable& table, const std::vector<uint8_t>& steps) {
+    static const char end = char(kCellEnd);
     for (uint8_t tag : steps) {
-        const std::string& code = table.compiled_code(tag);
-        out.insert(out.end(), code.begin(), code.end());
-        out.push_back(kCellEnd);
+        sink.write(table.compiled_code(tag));
+        sink.write(&end, 1);
     }
-    return out;
 }
 
 void apply_table_cells(CommandTable& table, const ProgramFileData& data) {
@@ -56,15 +62,17 @@ void apply_table_cells(CommandTable& table, const ProgramFileData& data) {
         table.set_cell(int(i % CommandTable::kColumns), int(i / CommandTable::kColumns) + 1, data.cells[i]);
 }
 
-std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes) {
-    std::vector<std::string> lines;
+ProgramLines text_program_lines(const std::vector<uint8_t>& bytes) {
+    ProgramLines lines;
+    std::string line;
     size_t start = 0;
     while (start < bytes.size()) {
         size_t end = start;
         while (end < bytes.size() && bytes[end] != '\n') ++end;
-        std::string line(bytes.begin() + long(start), bytes.begin() + long(end));
+        line.assign(bytes.begin() + long(start), bytes.begin() + long(end));
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line + " ");
+        line.push_back(' ');
+        lines.push_back(line);
         start = end + 1;
     }
     return lines;

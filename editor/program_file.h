@@ -9,13 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "editor/byte_sink.h"
 #include "editor/command_table.h"
+#include "interpreter/program_lines.h"
 
 namespace dozu {
 
 constexpr size_t kTableCells = 13 * CommandTable::kColumns;
 constexpr size_t kMaxProgramFileSize = 16 * 1024 * 1024;
 constexpr uint8_t kCellEnd = 0xFF;
+// A load lists this many skipped step bytes and counts the rest.
+constexpr size_t kSkippedListed = 100;
 
 struct SkippedStep {
     uint8_t byte;
@@ -25,7 +29,8 @@ struct SkippedStep {
 struct ProgramFileData {
     std::array<std::string, kTableCells> cells;  // rows 1-13, columns 0-5
     std::vector<uint8_t> steps;                  // tags 1 to 26 only
-    std::vector<SkippedStep> skipped;            // step bytes outside 1 to 26
+    std::vector<SkippedStep> skipped;            // the first step bytes outside 1 to 26
+    size_t skipped_count = 0;                    // all of them
     size_t cells_read = 0;                       // cells the file reaches; the rest are empty
 };
 
@@ -36,11 +41,14 @@ ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes);
 std::string short_table_warning(size_t cells_read);
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps);
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps);
+// The same, step by step into a sink.
+void write_compiled(ByteSink& sink, const CommandTable& table, const std::vector<uint8_t>& steps);
 
 void apply_table_cells(CommandTable& table, const ProgramFileData& data);
 
 // A program written as text: one program line per text line (a CR before
-// the LF dropped), each given the blank that a button click adds.
-std::vector<std::string> text_program_lines(const std::vector<uint8_t>& bytes);
+// the LF dropped), each given the blank that a button click adds. Throws
+// ProgramTooLarge past the line text limit.
+ProgramLines text_program_lines(const std::vector<uint8_t>& bytes);
 
 }  // namespace dozu

@@ -9,6 +9,15 @@
 
 namespace dozu {
 
+// A program text as a line of the editor shows it: a line longer than any
+// view is wide is cut short, so that a hostile megabyte-long code does not
+// stall every paint that lays it out.
+inline QString shown_text(std::string_view text) {
+    constexpr size_t kMaxShown = 1000;
+    if (text.size() <= kMaxShown) return QString::fromLatin1(text.data(), qsizetype(text.size()));
+    return QString::fromLatin1(text.data(), qsizetype(kMaxShown)) + QChar(0x2026);
+}
+
 class ProgramListModel : public QAbstractListModel {
 public:
     ProgramListModel(const Program& program, QObject* parent) : QAbstractListModel(parent), program_(program) {}
@@ -19,8 +28,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || !index.isValid() || size_t(index.row()) >= program_.lines().size())
             return {};
-        const std::string& line = program_.lines()[size_t(index.row())];
-        return QString::fromLatin1(line.data(), qsizetype(line.size()));
+        return shown_text(program_.lines()[size_t(index.row())]);
     }
 
     // Call before and after the program gains or loses line `row`, or

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         std::string text;
         size_t before_subdivision = program.lines().size();
         for (size_t k = 0; k < program.lines().size(); ++k) {
-            const std::string& line = program.lines()[k];
+            const std::string line(program.lines()[k]);
             text += line.substr(0, line.size() - 1) + "\n";
             if (line.find('D') != std::string::npos && before_subdivision == program.lines().size())
                 before_subdivision = k;

@@ -54,7 +54,7 @@ bool same_mesh(const QuadMesh& a, const QuadMesh& b) {
 
 }  // namespace
 
-std::unique_ptr<Run> run_checked(const std::vector<std::string>& lines) {
+std::unique_ptr<Run> run_checked(LineView lines) {
     auto run = std::make_unique<Run>();
     const int count = int(std::min<size_t>(lines.size(), INT32_MAX));
     set_random_state(0);
@@ -65,7 +65,7 @@ std::unique_ptr<Run> run_checked(const std::vector<std::string>& lines) {
     // after the run before: only a run that begins with init need repeat.
     if (lines.empty()) return run;
     const size_t start = lines[0].find_first_of("*=^RSYO+pqBT[]DX");
-    if (start == std::string::npos || lines[0][start] != '*') return run;
+    if (start == std::string_view::npos || lines[0][start] != '*') return run;
     const QuadMesh first = run->interp.output_mesh();
     const MessageList first_messages = run->messages;
     set_random_state(0);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "interpreter/interpreter.h"
+#include "interpreter/program_lines.h"
 #include "turtle/turtle.h"
 
 namespace dozu::fuzz {
@@ -37,6 +38,6 @@ struct Run {
 // success exactly when no message is fatal. Then runs the lines again on
 // the same turtle and interpreter, as the editor does after every change,
 // from the same random state: the model and the messages must be the same.
-std::unique_ptr<Run> run_checked(const std::vector<std::string>& lines);
+std::unique_ptr<Run> run_checked(LineView lines);
 
 }  // namespace dozu::fuzz

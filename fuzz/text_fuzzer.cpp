@@ -8,9 +8,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace dozu;
-    const std::vector<std::string> lines = text_program_lines(std::vector<uint8_t>(data, data + size));
+    const ProgramLines lines = text_program_lines(std::vector<uint8_t>(data, data + size));
     fuzz::ProgramCost cost;
-    for (const std::string& line : lines) cost.add(line);
+    for (size_t i = 0; i < lines.size(); ++i) cost.add(lines[i]);
     if (!cost.within_caps()) return -1;
     fuzz::run_checked(lines);
     return 0;

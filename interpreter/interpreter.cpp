@@ -30,7 +30,7 @@ struct interpreter::RunState {
 
 interpreter::interpreter(turtle& t) : turtle_(t), output_(std::make_unique<QuadMesh>()) {}
 
-bool interpreter::run(const std::vector<std::string>& lines, MessageList& messages, int count) {
+bool interpreter::run(LineView lines, MessageList& messages, int count) {
     count = std::clamp(count, 0, int(std::min<size_t>(lines.size(), size_t(INT32_MAX))));
     accumulator_ = 0;
     negative_ = false;
@@ -47,28 +47,34 @@ bool interpreter::run(const std::vector<std::string>& lines, MessageList& messag
     messages.clear();
 
     RunState rs{messages};
-    for (rs.line = 0; rs.line < count && !rs.fatal; ++rs.line) {
-        for (char c : lines[size_t(rs.line)]) {
-            if (pending_)
-                parameter_char(c);
-            else
-                statement(c, rs);
+    try {
+        for (rs.line = 0; rs.line < count && !rs.fatal; ++rs.line) {
+            for (char c : lines[size_t(rs.line)]) {
+                if (pending_)
+                    parameter_char(c);
+                else
+                    statement(c, rs);
+            }
+            if (rs.line == 0 && !rs.init_seen) rs.fail("fatal error: no initialization at program start", 0);
         }
-        if (rs.line == 0 && !rs.init_seen) rs.fail("fatal error: no initialization at program start", 0);
-    }
-    if (!rs.fatal) {
-        rs.line = count - 1;
-        flush(rs);
-        if (rs.depth > 0) {
-            if (size_t(count) == lines.size())
-                rs.add("error: non-empty stack at end of program", count - 1);
-            else
-                rs.add("hint: stack depth is " + std::to_string(rs.depth), count - 1);
+        if (!rs.fatal) {
+            rs.line = count - 1;
+            flush(rs);
+            if (rs.depth > 0) {
+                if (size_t(count) == lines.size())
+                    rs.add("error: non-empty stack at end of program", count - 1);
+                else
+                    rs.add("hint: stack depth is " + std::to_string(rs.depth), count - 1);
+            }
+            if (count == 0) {
+                rs.add("hint: initialize, grow radius and size and make a first step", 0);
+                rs.add("hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)", 0);
+            }
         }
-        if (count == 0) {
-            rs.add("hint: initialize, grow radius and size and make a first step", 0);
-            rs.add("hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)", 0);
-        }
+    } catch (const std::bad_alloc&) {
+        // Every container the run grows either grew or stayed as it was, so
+        // the turtle and the output mesh are whole, only short.
+        rs.fail("fatal error: out of memory", std::max(rs.line, 0));
     }
     return !rs.fatal;
 }
@@ -76,8 +82,8 @@ bool interpreter::run(const std::vector<std::string>& lines, MessageList& messag
 void interpreter::parameter_char(char c) {
     if (c == ' ') {
         const int32_t v = negative_ ? int32_t(0u - uint32_t(accumulator_)) : accumulator_;
-        const float value = float(static_cast<long double>(v) * static_cast<long double>(3.14159274f) *
-                                  (1.0L / 24.0L));
+        const float value =
+            float(static_cast<long double>(v) * static_cast<long double>(3.14159274f) * (1.0L / 24.0L));
         if (pending_op_)
             (turtle_.*pending_op_)(value);
         else
@@ -185,8 +191,6 @@ void interpreter::subdivide_output(RunState& rs) {
     }
     try {
         output_ = subdivide(*output_);
-    } catch (const std::bad_alloc&) {
-        rs.fail("fatal error: mesh too large to subdivide", rs.line);
     } catch (const std::length_error&) {
         rs.fail("fatal error: mesh too large to subdivide", rs.line);
     }

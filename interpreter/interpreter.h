@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "interpreter/program_lines.h"
 #include "mesh/quad_mesh.h"
 #include "turtle/extrusion.h"
 #include "turtle/turtle.h"
@@ -30,7 +31,9 @@ public:
 
     // Runs the first count lines (clamped to the number of lines); replaces
     // messages with this run's messages; true when no fatal error occurred.
-    bool run(const std::vector<std::string>& lines, MessageList& messages, int count);
+    // Running out of memory is a fatal error of the line being run, after
+    // which the output mesh holds what the run had made until then.
+    bool run(LineView lines, MessageList& messages, int count);
 
     void draw() { output_->draw(); }
     QuadMesh& output_mesh() { return *output_; }

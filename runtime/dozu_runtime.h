@@ -94,6 +94,12 @@ void dozu_set_random_state(uint32_t state);
 #define DOZU_RUNTIME_INTERNAL static
 #endif
 
+#if defined(__GNUC__)
+#define DZR_APART __attribute__((noinline))
+#else
+#define DZR_APART
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -118,13 +124,7 @@ typedef struct dzr {
     const dozu_allocator* alloc;
     dozu_message_fn report;
     void* user;
-    int no_memory;
-    /* the turtle: its state, saved states, vertices (normal and position)
-       and quads */
-    dzr_frame s;
-    dzr_buf stack, tv, ti;
-    /* the output mesh: records (nx·w ny·w nz·w w x·w y·w z·w w) and quads */
-    dzr_buf ov, oi;
+    int no_memory, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
     int negative, pending, add;
@@ -132,7 +132,12 @@ typedef struct dzr {
                       parameter it replaces */
     float extrusion[2];
     uint32_t vertices_copied, indices_copied, offset;
-    int line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
+    /* the turtle: its state, saved states, vertices (normal and position)
+       and quads */
+    dzr_frame s;
+    dzr_buf stack, tv, ti;
+    /* the output mesh: records (nx·w ny·w nz·w w x·w y·w z·w w) and quads */
+    dzr_buf ov, oi;
 } dzr;
 
 static uint32_t dzr_random;
@@ -198,12 +203,13 @@ static void dzr_release(dzr* d, dzr_buf* b) {
     b->n = b->cap = 0;
 }
 
-static void dzr_message(dzr* d, int line, const char* text) {
-    if (d->report) d->report(d->user, line, text);
+/* A message on the current line. */
+static void dzr_message(dzr* d, const char* text) {
+    if (d->report) d->report(d->user, d->line, text);
 }
 
-static void dzr_fail(dzr* d, int line, const char* text) {
-    dzr_message(d, line, text);
+static void dzr_fail(dzr* d, const char* text) {
+    dzr_message(d, text);
     d->fatal = 1;
 }
 
@@ -217,13 +223,11 @@ DOZU_RUNTIME_INTERNAL float dzr_parameter_value(int32_t v) {
 
 /* ---- the turtle ---- */
 
+/* out = a × b; out is neither a nor b */
 static void dzr_cross(float out[3], const float a[3], const float b[3]) {
-    const float x = a[1] * b[2] - a[2] * b[1];
-    const float y = a[2] * b[0] - a[0] * b[2];
-    const float z = a[0] * b[1] - a[1] * b[0];
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
 }
 
 /* The corners of face n of the current cell: 0-3 its sides, 4 its top. */
@@ -255,37 +259,35 @@ static void dzr_close_cell(dzr* d) {
 /* Moves one cell ahead and lays its ring of four vertices. */
 static void dzr_step(dzr* d) {
     dzr_frame* s = &d->s;
-    float dir[3], m[3], side[3], a[3], b[3], *v;
-    const float r = s->radius;
+    float dir, m[3], side[3], *v;
     int i, j;
     for (i = 0; i < 3; ++i) {
-        dir[i] = s->size * s->heading[i];
-        s->position[i] = s->position[i] + dir[i];
+        dir = s->size * s->heading[i];
+        s->position[i] = s->position[i] + dir;
+        m[i] = s->position[i] + 0.5f * dir;
     }
-    for (i = 0; i < 3; ++i) m[i] = s->position[i] + 0.5f * dir[i];
     dzr_cross(side, s->heading, s->up);
-    for (i = 0; i < 3; ++i) {
-        a[i] = s->up[i] + side[i];
-        b[i] = s->up[i] - side[i];
-    }
     v = (float*)dzr_push(d, &d->tv, 24 * sizeof(float));
     if (!v) return;
-    /* normals a, b, -a, -b; positions m + r·a, m + r·b, m - r·a, m - r·b */
+    /* normals a = up + side, b = up - side, -a, -b; positions m + r·normal
+       (m + r·-a is m - r·a, bit for bit) */
     for (j = 0; j < 4; ++j, v += 6)
         for (i = 0; i < 3; ++i) {
-            const float x = (j & 1 ? b : a)[i];
+            const float x = j & 1 ? s->up[i] - side[i] : s->up[i] + side[i];
             v[i] = j & 2 ? -x : x;
-            v[3 + i] = j & 2 ? m[i] - r * x : m[i] + r * x;
+            v[3 + i] = m[i] + s->radius * v[i];
         }
     s->next_vertex += 4;
 }
 
-/* The Hamilton product a·b of quaternions (w, x, y, z). */
+/* The Hamilton product r = a·b of quaternions (w, x, y, z), r neither a
+   nor b. */
 static void dzr_product(float r[4], const float a[4], const float b[4]) {
+    dzr_cross(r + 1, a + 1, b + 1);
+    r[1] = r[1] + a[0] * b[1] + b[0] * a[1];
+    r[2] = r[2] + a[0] * b[2] + b[0] * a[2];
+    r[3] = r[3] + a[0] * b[3] + b[0] * a[3];
     r[0] = a[0] * b[0] - (a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
-    r[1] = (a[2] * b[3] - a[3] * b[2]) + a[0] * b[1] + b[0] * a[1];
-    r[2] = (a[3] * b[1] - a[1] * b[3]) + a[0] * b[2] + b[0] * a[2];
-    r[3] = (a[1] * b[2] - a[2] * b[1]) + a[0] * b[3] + b[0] * a[3];
 }
 
 /* v := the vector part of q · (0, v) · q_bar */
@@ -304,6 +306,7 @@ static void dzr_go(dzr* d) {
     dzr_frame* s = &d->s;
     unsigned k = s->wind;
     float theta = s->angle, side[3], axis[3], len, h, c, sn, q[4], q_bar[4];
+    const float* from;
     uint32_t exit_face[4];
     int e, i;
     s->angle = 0.0f;
@@ -329,7 +332,9 @@ static void dzr_go(dzr* d) {
     s->top_ring_start = s->next_vertex;
 
     dzr_cross(side, s->heading, s->up);
-    for (i = 0; i < 3; ++i) axis[i] = k == 0 ? -side[i] : k == 1 ? -s->up[i] : k == 2 ? side[i] : s->up[i];
+    /* turning about -side, -up, side or up */
+    from = k & 1 ? s->up : side;
+    for (i = 0; i < 3; ++i) axis[i] = k < 2 ? -from[i] : from[i];
     len = sqrtf(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
     if (len > 0)
         for (i = 0; i < 3; ++i) axis[i] /= len;
@@ -339,7 +344,7 @@ static void dzr_go(dzr* d) {
     q[0] = q_bar[0] = -c;
     for (i = 0; i < 3; ++i) {
         q[1 + i] = sn * axis[i];
-        q_bar[1 + i] = -sn * axis[i];
+        q_bar[1 + i] = -q[1 + i];
     }
     dzr_rotate(s->heading, q, q_bar);
     dzr_rotate(s->up, q, q_bar);
@@ -377,9 +382,6 @@ static void dzr_bottom(dzr* d) {
 
 #define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
 
-static const char dzr_face_dropped[] = "error: face with missing vertex dropped";
-static const char dzr_too_large[] = "fatal error: mesh too large to subdivide";
-
 /* Copies what the turtle made since the last flush into the output mesh;
    a quad that names a vertex the output does not hold is left out. */
 static void dzr_flush(dzr* d) {
@@ -410,7 +412,7 @@ static void dzr_flush(dzr* d) {
         for (k = 0; k < 4; ++k) q[k] = ti[i + k] + d->offset;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
-    if (dropped) dzr_message(d, d->line, dzr_face_dropped);
+    if (dropped) dzr_message(d, "error: face with missing vertex dropped");
 }
 
 /* Moves every vertex along its own normal by (r + offset) · scale, r from
@@ -423,17 +425,6 @@ static void dzr_extrude(dzr* d) {
         const float f = (dzr_random_symmetric() + d->extrusion[0]) * d->extrusion[1];
         for (k = 0; k < 3; ++k) r[4 + k] = r[4 + k] + r[k] * f;
     }
-}
-
-/* t += each of the n records in turn, held locally so that t is read and
-   written once */
-static void dzr_add(float* t, const float* const* source, int n) {
-    float r[8];
-    int i, j;
-    memcpy(r, t, sizeof r);
-    for (j = 0; j < n; ++j)
-        for (i = 0; i < 8; ++i) r[i] = r[i] + source[j][i];
-    memcpy(t, r, sizeof r);
 }
 
 static void* dzr_zeroed(const dozu_allocator* a, size_t bytes) {
@@ -484,19 +475,27 @@ restart:
     return !head;
 }
 
+/* t += s */
+static void dzr_add(float* t, const float* s) {
+    float r[8];
+    int i;
+    for (i = 0; i < 8; ++i) r[i] = t[i] + s[i];
+    for (i = 0; i < 8; ++i) t[i] = r[i];
+}
+
 /* One level of subdivision: quad q of V vertices splits into four around
    face point V + q; every distinct edge gets one edge point, numbered from
    V + Q in the order the quads meet the edges; every point becomes a sum of
    whole records, weights included, added in a fixed order. 0, or 1 when
    the result would not fit or its memory is refused; the mesh then stays. */
-static int dzr_subdivide(dzr* d) {
+DZR_APART static int dzr_subdivide(dzr* d) {
     const uint32_t V = DZR_COUNT(d->ov, 8 * sizeof(float)), Q = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
     const uint32_t* idx = (const uint32_t*)d->oi.p;
-    const float* in = (const float*)d->ov.p;
+    float* in = (float*)d->ov.p; /* read only */
     const size_t slots = 4 * (size_t)Q;
     uint32_t *edge, *out_idx, first = V + Q, next, q;
     float *sums = NULL, *out = NULL, face[8];
-    int k, pass;
+    int i, k, n, pass;
     if ((uint64_t)V + 5 * (uint64_t)Q > 0xFFFFFFFFu) return 1;
     edge = (uint32_t*)dzr_alloc(d->alloc, slots * sizeof(uint32_t));
     out_idx = (uint32_t*)dzr_alloc(d->alloc, 4 * slots * sizeof(uint32_t));
@@ -505,71 +504,42 @@ static int dzr_subdivide(dzr* d) {
     out = (float*)dzr_zeroed(d->alloc, (size_t)next * 8 * sizeof(float));
     if (!sums || !out) goto refused;
 
-    /* Two passes over the quads. Within one, each record takes its
-       additions in a fixed order; where a quad's four edges differ, those
-       that go to one record are gathered into one read and write of it. */
+    /* Two passes over the quads; every record takes its additions in the
+       order of the quads, and within a quad as below. Quad 4q+k of the
+       result is (u_k, E(u_k, u_k+1), face point, E(u_k-1, u_k)); for its
+       corners stand u_k, the first pass's edge sums e_k and e_k-1, and the
+       face's own sum f. The first pass adds u_k to e_k, then to e_k-1; the
+       second adds to each new point its quad's corner before it, itself
+       and its opposite corner. */
     for (pass = 0; pass < 2; ++pass)
         for (q = 0; q < Q; ++q) {
             const uint32_t *c = idx + 4 * (size_t)q, *p = edge + 4 * (size_t)q;
-            const int differ =
-                p[0] != p[1] && p[0] != p[2] && p[0] != p[3] && p[1] != p[2] && p[1] != p[3] && p[2] != p[3];
-            const float *u[4], *e[4], *f = face, *src[6], *around[12];
-            float* t[4];
-            for (k = 0; k < 4; ++k) {
-                u[k] = in + (size_t)c[k] * 8;
-                e[k] = t[k] = sums + (size_t)(p[k] - first) * 8;
+            if (pass) {
+                memset(face, 0, sizeof face);
+                for (k = 0; k < 4; ++k) dzr_add(face, in + (size_t)c[k] * 8);
             }
-            if (pass == 0) {
-                /* Edge sums: corner k goes to edge k, then to edge k-1. */
-                for (k = 0; k < 4; ++k)
-                    if (differ) {
-                        src[0] = u[k < 3 ? k : 0];
-                        src[1] = u[k < 3 ? k + 1 : 3];
-                        dzr_add(t[k], src, 2);
-                    } else {
-                        dzr_add(t[k], u + k, 1);
-                        dzr_add(t[(k + 3) & 3], u + k, 1);
-                    }
-                continue;
-            }
-            memset(face, 0, sizeof face);
-            dzr_add(face, u, 4);
             for (k = 0; k < 4; ++k) {
-                const int km = (k + 3) & 3;
                 uint32_t* o = out_idx + 16 * (size_t)q + 4 * (size_t)k;
-                src[0] = e[km];
-                src[1] = u[k];
-                src[2] = f;
-                dzr_add(out + (size_t)c[k] * 8, src, 3);
-                around[3 * k] = e[k];
-                around[3 * k + 1] = f;
-                around[3 * k + 2] = u[k];
-                /* quad 4q + k: (u_k, E(u_k, u_k+1), F_q, E(u_k-1, u_k)) */
+                float* corner[4];
                 o[0] = c[k];
                 o[1] = p[k];
                 o[2] = V + q;
-                o[3] = p[km];
-            }
-            dzr_add(out + ((size_t)V + q) * 8, around, 12);
-            /* Edge points: E(k, k+1) takes u_k, e_k, e_k-1 as corner 1 of
-               quad 4q+k, then f, e_k, e_k+1 as corner 3 of quad 4q+k+1 (for
-               k = 3 that is quad 4q, which comes first). */
-            for (k = 0; k < 4; ++k) {
-                const int km = (k + 3) & 3, kp = (k + 1) & 3, first_half = differ && k == 3 ? 3 : 0;
-                src[first_half] = u[k];
-                src[first_half + 1] = e[k];
-                src[first_half + 2] = e[km];
-                src[3 - first_half] = f;
-                src[4 - first_half] = e[k];
-                src[5 - first_half] = e[kp];
-                if (differ) {
-                    dzr_add(out + (size_t)p[k] * 8, src, 6);
-                } else {
-                    dzr_add(out + (size_t)p[k] * 8, src, 3);
-                    src[0] = f;
-                    src[1] = e[km];
-                    src[2] = e[k];
-                    dzr_add(out + (size_t)p[km] * 8, src, 3);
+                o[3] = p[(k + 3) & 3];
+                corner[0] = in + (size_t)c[k] * 8;
+                corner[1] = sums + (size_t)(o[1] - first) * 8;
+                corner[2] = face;
+                corner[3] = sums + (size_t)(o[3] - first) * 8;
+                if (!pass) {
+                    dzr_add(corner[1], corner[0]);
+                    dzr_add(corner[3], corner[0]);
+                    continue;
+                }
+                for (n = 0; n < 4; ++n) {
+                    float* t = out + (size_t)o[n] * 8;
+                    const float *a = corner[(n + 3) & 3], *b = corner[n], *e = corner[(n + 2) & 3];
+                    float r[8];
+                    for (i = 0; i < 8; ++i) r[i] = t[i] + a[i] + b[i] + e[i];
+                    for (i = 0; i < 8; ++i) t[i] = r[i];
                 }
             }
         }
@@ -618,7 +588,7 @@ static void dzr_start_parameter(dzr* d, float* target, int add) {
 /* "V" (mark) and every character not listed do nothing. */
 static const char dzr_statements[] = "*=^[]pqBTDXO+RSY";
 
-static void dzr_statement(dzr* d, char c) {
+DZR_APART static void dzr_statement(dzr* d, char c) {
     const char* known = (const char*)memchr(dzr_statements, c, sizeof dzr_statements - 1);
     const int n = known ? (int)(known - dzr_statements) : -1;
     if (c == ' ') return;
@@ -643,7 +613,7 @@ static void dzr_statement(dzr* d, char c) {
             break;
         case 2: /* ^ */
             dzr_go(d);
-            if (!d->first_seen) dzr_fail(d, d->line, "fatal error: no 'first' statement before first step");
+            if (!d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
             break;
         case 3: /* [ */
             dzr_push_state(d);
@@ -651,7 +621,7 @@ static void dzr_statement(dzr* d, char c) {
             break;
         case 4: /* ] */
             dzr_pop_state(d);
-            if (--d->depth < 0) dzr_message(d, d->line, "error: stack underflow, pop statement ignored");
+            if (--d->depth < 0) dzr_message(d, "error: stack underflow, pop statement ignored");
             break;
         case 5: /* p */
         case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
@@ -661,7 +631,7 @@ static void dzr_statement(dzr* d, char c) {
             dzr_flush(d);
             if (d->no_memory) return;
             if (4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t)) > 16777216u || dzr_subdivide(d))
-                dzr_fail(d, d->line, dzr_too_large);
+                dzr_fail(d, "fatal error: mesh too large to subdivide");
             d->subdiv_seen = d->current_subdiv = 1;
             break;
         case 10: /* X */
@@ -676,7 +646,7 @@ static void dzr_statement(dzr* d, char c) {
         default: break;
     }
     if (d->subdiv_seen && !d->current_subdiv)
-        dzr_fail(d, d->line, "fatal error: statement not allowed after 'subdiv', ignored");
+        dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
 int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
@@ -700,7 +670,7 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
         else
             dzr_statement(&d, c);
         if (c == ' ' || i + 1 == length) {
-            if (d.line == 0 && !d.init_seen) dzr_fail(&d, 0, "fatal error: no initialization at program start");
+            if (d.line == 0 && !d.init_seen) dzr_fail(&d, "fatal error: no initialization at program start");
             ++d.line;
             if (d.fatal) break;
         }
@@ -708,10 +678,11 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
     if (!d.fatal && !d.no_memory) {
         --d.line; /* the last line */
         dzr_flush(&d);
-        if (d.depth > 0) dzr_message(&d, d.line, "error: non-empty stack at end of program");
+        if (d.depth > 0) dzr_message(&d, "error: non-empty stack at end of program");
         if (length == 0) {
-            dzr_message(&d, 0, "hint: initialize, grow radius and size and make a first step");
-            dzr_message(&d, 0, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+            d.line = 0;
+            dzr_message(&d, "hint: initialize, grow radius and size and make a first step");
+            dzr_message(&d, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
         }
     }
     dzr_release(&d, &d.tv);
@@ -731,7 +702,7 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
         float* o = (float*)d.ov.p + 6 * (size_t)v;
         const float inv = 1.0f / r[3];
         int i;
-        for (i = 0; i < 6; ++i) o[i] = r[i + i / 3] * inv;
+        for (i = 0; i < 6; ++i) o[i] = r[i + (i > 2)] * inv;
     }
     out->vertices = (float*)d.ov.p;
     out->vertex_count = count;

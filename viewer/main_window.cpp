@@ -193,7 +193,7 @@ void TFormMain::SglPanelGLInit() {
 
 void TFormMain::RunProgram() {
     const int count = FrameProgram->RunCount();
-    const std::vector<std::string>& lines = FrameProgram->LockProgram();
+    const LineView lines = FrameProgram->LockProgram();
     // The batch tool starts the random sequence at 0; the editor runs it on
     // unless asked to do the same.
     if (MIRepeatableRandom->isChecked()) set_random_state(0);
@@ -250,6 +250,10 @@ void TFormMain::FileOperation(Operation operation) {
         operation();
     } catch (const FileError& e) {
         QMessageBox::critical(this, kCaption, QString::fromLocal8Bit(e.what()));
+    } catch (const ProgramTooLarge& e) {
+        QMessageBox::critical(this, kCaption, QString::fromLatin1(e.what()));
+    } catch (const std::bad_alloc&) {
+        QMessageBox::critical(this, kCaption, "Out of memory: nothing was changed.");
     } catch (const std::exception& e) {
         QMessageBox::critical(this, kCaption, QString("The operation failed: %1").arg(e.what()));
     }

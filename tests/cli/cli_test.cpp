@@ -1,5 +1,7 @@
 // The batch tool, run as a real process on real files.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -8,8 +10,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "editor/program_file.h"
@@ -400,4 +405,131 @@ TEST(Cli, ExportsReadBackWithAssimp) {
     EXPECT_EQ(cli(dir, "run '" DOZU_EXAMPLES "/tube.tpg' --input-mesh --ply keep.ply --stl d.stl").status, 2);
     EXPECT_EQ(read_text(dir / "keep.ply").substr(0, 3), "ply");  // written before the failing one
     EXPECT_TRUE(std::filesystem::is_directory(dir / "d.stl"));
+}
+
+// ---- hostile inputs
+
+namespace {
+
+// AddressSanitizer reserves terabytes of address space, and its allocator
+// ends the process instead of throwing, so only plain builds can be run
+// under an address-space limit.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+std::string text_program(int steps, const std::string& tail = "") {
+    std::string text = "*\nS4\nR2\n=\n";
+    for (int i = 0; i < steps; ++i) text += "^\n";
+    return text + tail;
+}
+
+}  // namespace
+
+TEST(Cli, ProgramsWhoseLinesWouldPassTheLimitAreRefusedButCompile) {
+    TempDir dir;
+    // One 64 KiB code on 65,536 steps: a 131 KB file whose lines would hold
+    // 4 GiB.
+    dozu::CommandTable table;
+    table.set_cell(dozu::CommandTable::code_column(20), dozu::CommandTable::row_of(20), std::string(65536, '^'));
+    write_bytes(dir / "big.tpg", dozu::encode_program_file(table, std::vector<uint8_t>(65536, 20)));
+    const std::string refusal = "dozu-cli: program too large: its lines would hold " +
+                                std::to_string(65536ull * 65537) + " bytes, the limit is 64 MiB\n";
+    for (const std::string args : {"run big.tpg --obj big.obj", "pack big.tpg --c big.h"}) {
+        const Result r = cli(dir, args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(r.err, refusal) << args;
+    }
+    EXPECT_EQ(dir.entries(), 4u);  // the program, the script and its output
+
+    // compile writes code by code, within a memory limit far below the
+    // lines' 4 GiB.
+    const std::string limit = kSanitized ? "" : "ulimit -v 300000; ";
+    ASSERT_EQ(shell(dir, limit + kCli + " compile big.tpg big.out").status, 0);
+    std::string expected;
+    for (int i = 0; i < 65536; ++i) expected += table.compiled_code(20) + "\xFF";
+    EXPECT_TRUE(read_text(dir / "big.out") == expected);
+}
+
+TEST(Cli, SkippedStepBytesAreListedUpToAHundred) {
+    TempDir dir;
+    std::vector<uint8_t> steps = {1, 6, 4, 2};
+    steps.insert(steps.end(), 250, 0xEE);
+    write_bytes(dir / "p.tpg", dozu::encode_program_file(dozu::CommandTable(), steps));
+    const std::vector<std::string> err = split_lines(cli(dir, "compile p.tpg p.out").err);
+    ASSERT_EQ(err.size(), 101u);
+    EXPECT_EQ(err[99], "p.tpg: warning: step byte 238 at offset 526 skipped");
+    EXPECT_EQ(err[100], "p.tpg: warning: ... and 150 more step bytes skipped");
+    EXPECT_EQ(split_lines(cli(dir, "run p.tpg").err), err);
+}
+
+// Under address-space limits from too small to enough, a run ends in one
+// of two ways: cleanly, or with "fatal error: out of memory" at the line
+// being run (the run's and then the export's), exit status 1 and no file
+// or temporary file left by the export that failed. Never an abort.
+TEST(Cli, OutOfMemoryIsAFatalErrorOfTheLineBeingRun) {
+    if (kSanitized) GTEST_SKIP() << "needs an address-space limit";
+    TempDir dir;
+    // Growing turtle, flush and export: 500,000 steps, about 350 MB.
+    write_text(dir / "steps.txt", text_program(500000));
+    // Subdivision: 1,000 steps, then the mesh grows fourfold with each D.
+    write_text(dir / "subdiv.txt", text_program(1000, "D\nD\nD\nD\nD\nD\n"));
+    const std::regex oom(R"(^(\w+)\.txt:(\d+): fatal error: out of memory$)");
+    std::map<std::string, std::set<int>> lines;
+    bool passed = false;
+    for (const auto& [program, megabytes] : std::vector<std::pair<std::string, int>>{
+             {"steps", 100}, {"steps", 150}, {"steps", 250}, {"steps", 600}, {"subdiv", 150}, {"subdiv", 400}}) {
+        SCOPED_TRACE(program + " in " + std::to_string(megabytes) + " MB");
+        const Result r = shell(dir, "ulimit -v " + std::to_string(megabytes * 1024) + "; " + kCli +
+                                        " run --text " + program + ".txt --ply out.ply");
+        ASSERT_TRUE(r.status == 0 || r.status == 1) << r.status << r.err;
+        passed |= r.status == 0;
+        EXPECT_EQ(r.err.empty(), r.status == 0) << r.err;
+        const std::vector<std::string> err = split_lines(r.err);
+        EXPECT_LE(err.size(), 2u);
+        for (const std::string& line : err) {
+            std::smatch m;
+            ASSERT_TRUE(std::regex_match(line, m, oom)) << line;
+            lines[program].insert(std::stoi(m[2]));
+        }
+        if (err.size() == 2) EXPECT_FALSE(std::filesystem::exists(dir / "out.ply"));
+        std::filesystem::remove(dir / "out.ply");
+        EXPECT_EQ(dir.entries(), 5u);  // the programs, the script and its output
+    }
+    EXPECT_TRUE(passed);
+    // The turtle ran out while it grew, and a subdivision did.
+    ASSERT_FALSE(lines["steps"].empty());
+    EXPECT_LT(*lines["steps"].begin(), 500004);
+    ASSERT_FALSE(lines["subdiv"].empty());
+    EXPECT_GE(*lines["subdiv"].begin(), 1005);
+    for (const int line : lines["steps"]) EXPECT_GE(line, 5);
+}
+
+// SIGTERM while a large export is written: the process ends by the signal
+// and leaves no temporary file; the target keeps what it held.
+TEST(Cli, ATerminatedExportLeavesNoTemporaryFile) {
+    TempDir dir;
+    write_text(dir / "p.txt", text_program(1000, "D\nD\nD\nD\n"));
+    write_text(dir / "out.obj", "old");
+    const std::string cli_path = DOZU_CLI, program = dir / "p.txt", out = dir / "out.obj";
+    const char* argv[] = {cli_path.c_str(), "run", "--text", program.c_str(), "--obj", out.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char* const*>(argv), environ), 0);
+    bool seen = false;
+    int status = 0;
+    while (!seen && ::waitpid(pid, &status, WNOHANG) == 0) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            seen |= entry.path().filename().string().rfind(".out.obj.", 0) == 0;
+        if (seen)
+            ::kill(pid, SIGTERM);
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    if (seen) ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(seen) << "the export ended before it was seen";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(read_text(dir / "out.obj"), "old");
+    EXPECT_EQ(dir.entries(), 2u);
 }

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -50,7 +51,7 @@ TEST(ProgramFile, DefaultTableRoundTrip) {
     q.table.set_cell(0, 1, "changed");
     EXPECT_TRUE(q.LoadProgram(dir / "two.tpg").skipped.empty());
     EXPECT_EQ(q.table, CommandTable());
-    EXPECT_EQ(q.lines(), (std::vector<std::string>{"* ", "= "}));
+    EXPECT_EQ(q.lines().strings(), (std::vector<std::string>{"* ", "= "}));
     EXPECT_EQ(q.steps(), (Bytes{1, 2}));
     EXPECT_EQ(q.selected(), 1);
     EXPECT_TRUE(q.TakeChanged());
@@ -65,7 +66,7 @@ TEST(ProgramFile, LoadUsesTheLoadedTable) {
     write_bytes(dir / "p.tpg", encode_program_file(t, {1, 4, 2}));
     Program p;
     p.LoadProgram(dir / "p.tpg");
-    EXPECT_EQ(p.lines(), (std::vector<std::string>{"*S4 ", "= "}));
+    EXPECT_EQ(p.lines().strings(), (std::vector<std::string>{"*S4 ", "= "}));
     EXPECT_EQ(p.steps(), (Bytes{1, 2}));
     EXPECT_EQ(p.table.title(3), "\xAF");
 }
@@ -78,8 +79,7 @@ TEST(ProgramFile, ShortFilesAndStrayStepBytes) {
     EXPECT_EQ(d.cells[1], "b");
     EXPECT_EQ(d.cells[2], "");
     EXPECT_TRUE(d.steps.empty());
-    EXPECT_EQ(short_table_warning(d.cells_read),
-              "file ends after 2 of 78 table cells; the rest are empty");
+    EXPECT_EQ(short_table_warning(d.cells_read), "file ends after 2 of 78 table cells; the rest are empty");
     EXPECT_EQ(parse_program_file({}).cells[0], "");
     EXPECT_EQ(parse_program_file({}).cells_read, 0u);
     bytes = default_table_bytes();
@@ -132,7 +132,7 @@ TEST(ProgramFile, UnreadableFilesChangeNothing) {
     p.table.set_cell(0, 1, "mine");
     p.TakeChanged();
     auto unchanged = [&] {
-        EXPECT_EQ(p.lines(), (std::vector<std::string>{"* "}));
+        EXPECT_EQ(p.lines().strings(), (std::vector<std::string>{"* "}));
         EXPECT_EQ(p.table.title(1), "mine");
         EXPECT_FALSE(p.TakeChanged());
     };
@@ -161,8 +161,27 @@ TEST(ProgramFile, UnreadableFilesChangeNothing) {
     big[423] = 1;
     write_bytes(dir / "big.tpg", big);
     EXPECT_TRUE(p.LoadProgram(dir / "big.tpg").skipped.empty());
-    EXPECT_EQ(p.lines(), (std::vector<std::string>{"* "}));
+    EXPECT_EQ(p.lines().strings(), (std::vector<std::string>{"* "}));
     EXPECT_EQ(p.table.title(1), "init");
+}
+
+TEST(ProgramFile, ALoadWhoseLinesWouldPassTheLimitChangesNothing) {
+    TempDir dir;
+    Program p;
+    p.ButtonClick(1);
+    p.table.set_cell(0, 1, "mine");
+    p.TakeChanged();
+    // One 64 KiB code on 65,536 steps would make lines of 4 GiB.
+    CommandTable table;
+    table.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string(65536, '^'));
+    write_bytes(dir / "big.tpg", encode_program_file(table, Bytes(65536, 20)));
+    EXPECT_THROW(p.LoadProgram(dir / "big.tpg"), ProgramTooLarge);
+    EXPECT_EQ(p.lines().strings(), (std::vector<std::string>{"* "}));
+    EXPECT_EQ(p.steps(), (Bytes{1}));
+    EXPECT_EQ(p.table.title(1), "mine");
+    EXPECT_EQ(p.table.interpreter_code(20), CommandTable().interpreter_code(20));
+    EXPECT_EQ(p.selected(), 0);
+    EXPECT_FALSE(p.TakeChanged());
 }
 
 TEST(AtomicWrite, ReplacesKeepsModeAndFollowsLinks) {
@@ -286,4 +305,36 @@ TEST(AtomicWrite, NewFilesFollowTheUmaskAndFailedWritesLeaveNothing) {
                  std::runtime_error);
     EXPECT_EQ(read_text(dir / "shared"), "x");
     EXPECT_EQ(dir.entries(), 2u);
+}
+
+// A process stopped by SIGINT, SIGTERM or SIGHUP while it writes removes its
+// temporary file and still ends by that signal; an ignored signal stays
+// ignored and the write goes on.
+TEST(AtomicWrite, SignalsThatEndTheProcessRemoveItsTemporaryFile) {
+    TempDir dir;
+    write_file_atomic(dir / "target", std::string("old"));
+    const auto write_and_signal = [&](int signal, bool ignore) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (ignore) std::signal(signal, SIG_IGN);
+            remove_temporary_file_on_signals();
+            write_file(dir / "target", [&](ByteSink& sink) {
+                sink.write(std::string(3 << 20, 'n'));  // past the write buffer: the file has bytes
+                std::raise(signal);
+                sink.write(std::string("ew"));
+            });
+            std::_Exit(0);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return status;
+    };
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        const int status = write_and_signal(signal, false);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_EQ(read_text(dir / "target"), "old");
+        EXPECT_EQ(dir.entries(), 1u);
+    }
+    EXPECT_EQ(write_and_signal(SIGHUP, true), 0);
+    EXPECT_EQ(read_text(dir / "target").size(), (3u << 20) + 2);
 }

@@ -218,6 +218,51 @@ TEST_F(Frame, LoadAndSaveThroughTheFrame) {
     EXPECT_EQ(read_bytes(dir / "p.tpg").size(), 425u);
 }
 
+// The editor's side of a program past the line text limit: a load that
+// fails leaves the buttons, the list, the history and what Save writes as
+// they were, and a click that would pass it inserts nothing and says why.
+TEST_F(Frame, TooLargeProgramsChangeNothing) {
+    TempDir dir;
+    for (int tag : {1, 2}) click(tag);
+    frame.UndoStack->setClean();
+    CommandTable table;
+    table.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string(65536, '^'));
+    write_bytes(dir / "big.tpg", encode_program_file(table, std::vector<uint8_t>(65536, 20)));
+    const QString caption = frame.Buttons[19]->toolTip();
+    frame.TakeChanged();
+    EXPECT_THROW(frame.LoadProgramFrom(QString::fromStdString(dir / "big.tpg")), ProgramTooLarge);
+    EXPECT_EQ(frame.Buttons[19]->toolTip(), caption);
+    EXPECT_EQ(code(), (QStringList{"* ", "= "}));
+    EXPECT_EQ(shown(), 1);
+    EXPECT_TRUE(frame.UndoStack->isClean());
+    EXPECT_EQ(frame.UndoStack->count(), 2);
+    EXPECT_TRUE(frame.FileName().isEmpty());
+    EXPECT_FALSE(frame.TakeChanged());
+    frame.SaveProgramTo(QString::fromStdString(dir / "p.tpg"), false);
+    EXPECT_EQ(read_bytes(dir / "p.tpg"), encode_program_file(CommandTable(), {1, 2}));
+
+    // Lines of 32 MiB: the list shows their start.
+    QStringList refused;
+    frame.Refuse = [&](const QString& text) { refused << text; };
+    frame.SetCell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((32 << 20) - 1, 'V'));
+    frame.ButtonClick(20);
+    EXPECT_TRUE(refused.isEmpty());
+    frame.ButtonClick(20);
+    EXPECT_EQ(refused, QStringList{"program too large: its lines would hold 67108868 bytes, the limit is 64 MiB"});
+    EXPECT_EQ(code().size(), 3);
+    EXPECT_EQ(code()[2].left(3), "VVV");
+    EXPECT_LT(code()[2].size(), 2000);
+    EXPECT_EQ(frame.UndoStack->count(), 3);
+}
+
+TEST_F(Frame, TheMessageListShowsTheFirstThousandMessages) {
+    frame.messages.assign(1500, Message{"error: stack underflow, pop statement ignored", 7});
+    frame.ShowMessages();
+    ASSERT_EQ(frame.LBMessages->count(), 1001);
+    EXPECT_EQ(frame.LBMessages->item(999)->text(), "8: error: stack underflow, pop statement ignored");
+    EXPECT_EQ(frame.LBMessages->item(1000)->text(), "... and 500 more messages");
+}
+
 TEST_F(Frame, DialogFilters) {
     EXPECT_EQ(frame.ODProgram->nameFilters(), QStringList{"Program (*.tpg)"});
     EXPECT_EQ(frame.SDProgram->nameFilters(), (QStringList{"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"}));

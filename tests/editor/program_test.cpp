@@ -17,24 +17,24 @@ TEST(Program, ClicksInsertAfterTheSelection) {
     EXPECT_TRUE(p.TakeChanged());  // set when created
     EXPECT_FALSE(p.TakeChanged());
     EXPECT_TRUE(p.ButtonClick(1));
-    EXPECT_EQ(p.lines(), (Lines{"* "}));
+    EXPECT_EQ(p.lines().strings(), (Lines{"* "}));
     EXPECT_EQ(p.selected(), 0);
     EXPECT_TRUE(p.TakeChanged());
     p.ButtonClick(2);
-    EXPECT_EQ(p.lines(), (Lines{"* ", "= "}));
+    EXPECT_EQ(p.lines().strings(), (Lines{"* ", "= "}));
     EXPECT_EQ(p.selected(), 1);
     p.ButtonClick(6);
     p.ButtonClick(4);
     p.ButtonClick(17);
     p.select(2);
     p.ButtonClick(13);
-    EXPECT_EQ(p.lines(), (Lines{"* ", "= ", "S4 ", "B ", "R2 ", "^ "}));
+    EXPECT_EQ(p.lines().strings(), (Lines{"* ", "= ", "S4 ", "B ", "R2 ", "^ "}));
     EXPECT_EQ(p.steps(), (Steps{1, 2, 6, 13, 4, 17}));
     EXPECT_EQ(p.selected(), 3);
     // With nothing selected a click inserts at the top.
     p.select(-1);
     p.ButtonClick(18);
-    EXPECT_EQ(p.lines().front(), "V ");
+    EXPECT_EQ(p.lines()[0], "V ");
     EXPECT_EQ(p.selected(), 0);
 }
 
@@ -46,6 +46,26 @@ TEST(Program, EmptyCodesAndBadTagsDoNothing) {
     EXPECT_FALSE(p.TakeChanged());
 }
 
+TEST(Program, ClicksStopAtTheLineTextLimit) {
+    Program p;
+    // Lines of 1 MiB: 64 of them reach the limit, the 65th would pass it.
+    p.table.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((1 << 20) - 1, 'V'));
+    for (int i = 0; i < 64; ++i) ASSERT_TRUE(p.ButtonClick(20));
+    p.select(10);
+    p.TakeChanged();
+    try {
+        p.ButtonClick(1);
+        FAIL() << "no error";
+    } catch (const ProgramTooLarge& e) {
+        EXPECT_STREQ(e.what(), "program too large: its lines would hold 67108866 bytes, the limit is 64 MiB");
+    }
+    EXPECT_EQ(p.lines().size(), 64u);
+    EXPECT_EQ(p.lines().text_size(), 64u << 20);
+    EXPECT_EQ(p.steps().size(), 64u);
+    EXPECT_EQ(p.selected(), 10);
+    EXPECT_FALSE(p.TakeChanged());
+}
+
 TEST(Program, Delete) {
     Program p;
     p.ButtonClick(1);
@@ -53,13 +73,13 @@ TEST(Program, Delete) {
     p.ButtonClick(17);
     p.TakeChanged();
     p.LBCodeKeyDown(Key::Delete);
-    EXPECT_EQ(p.lines(), (Lines{"* ", "= "}));
+    EXPECT_EQ(p.lines().strings(), (Lines{"* ", "= "}));
     EXPECT_EQ(p.steps(), (Steps{1, 2}));
     EXPECT_EQ(p.selected(), 1);
     EXPECT_TRUE(p.TakeChanged());
     p.select(0);
     p.LBCodeKeyDown(Key::Delete);
-    EXPECT_EQ(p.lines(), (Lines{"= "}));
+    EXPECT_EQ(p.lines().strings(), (Lines{"= "}));
     EXPECT_EQ(p.selected(), 0);
     p.LBCodeKeyDown(Key::Delete);
     EXPECT_TRUE(p.lines().empty());
@@ -130,9 +150,9 @@ TEST(Program, NewBringsBackTheDefaultTable) {
 TEST(Program, LockIsReentrant) {
     Program p;
     p.ButtonClick(1);
-    const auto& lines = p.LockProgram();
-    const auto& again = p.LockProgram();
-    EXPECT_EQ(&lines, &again);
+    const LineView lines = p.LockProgram();
+    const LineView again = p.LockProgram();
+    EXPECT_EQ(lines[0].data(), again[0].data());
     EXPECT_EQ(lines.size(), 1u);
     p.UnlockProgram();
     p.UnlockProgram();

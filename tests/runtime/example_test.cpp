@@ -80,7 +80,8 @@ TEST(PackedProgram, EveryByteRoundTripsThroughEachCompiler) {
 }
 
 TEST(PackedProgram, LinesTheRuntimeWouldNumberOtherwiseAreNamed) {
-    EXPECT_EQ(runtime_line_mismatches({"* ", "R2 S4 ", "= ", "R2", "", "^ "}), (std::vector<int>{1, 3, 4}));
+    EXPECT_EQ(runtime_line_mismatches(std::vector<std::string>{"* ", "R2 S4 ", "= ", "R2", "", "^ "}),
+              (std::vector<int>{1, 3, 4}));
     TempDir dir;
     write_text(dir / "p.txt", "*\nS4 R2\n=\n");
     ASSERT_EQ(shell(quoted(DOZU_CLI) + " pack --text " + quoted(dir / "p.txt") + " --c " + quoted(dir / "p.h") +
