@@ -13,6 +13,9 @@ constexpr int64_t kBatchQuads = 5000;
 // The size at which dozu and OpenSubdiv are compared and memory is measured.
 constexpr int64_t kRatioQuads = 100000;
 
+// Output quads of the model that whole exports write.
+constexpr int64_t kExportQuads = 16000000;
+
 constexpr const char* kTimePerOutQuad = "time_per_out_quad";
 constexpr const char* kPeakPerOut = "peak_per_out";
 

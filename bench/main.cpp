@@ -108,7 +108,8 @@ void print_table(const CollectingReporter& rep, const char* title, std::initiali
             std::printf(" %10s %12s\n", "OSD/dozu", "dozu faults");
             header = true;
         }
-        std::printf("%10lld %10.0f", static_cast<long long>(n), rep.counter(dozu.function, n, "out_quads").value_or(0));
+        std::printf("%10lld %10.0f", static_cast<long long>(n),
+                    rep.counter(dozu.function, n, "out_quads").value_or(0));
         for (const Column& c : columns) {
             const auto v = ns_per_out_quad(rep, c.function, n);
             v ? std::printf(" %16.2f", *v) : std::printf(" %16s", "-");
@@ -154,6 +155,8 @@ void print_summary(const CollectingReporter& rep) {
     std::printf("\nSummary (medians over repetitions)\n");
     print_table(rep, "Recycled memory (large blocks reused from call to call)",
                 {{"dozu", "BM_subdivide_dozu"}, {"OpenSubdiv", "BM_subdivide_opensubdiv"}});
+    print_table(rep, "Warm memory (the interpreter's own output mesh and working arrays, kept)",
+                {{"dozu", "BM_subdivide_dozu_warm"}, {"OpenSubdiv", "BM_subdivide_opensubdiv"}});
     print_table(rep, "Fresh memory (every large block mapped and faulted in anew)",
                 {{"dozu", "BM_subdivide_dozu_fresh"}, {"OpenSubdiv", "BM_subdivide_opensubdiv_fresh"}});
     std::printf("\n");
@@ -166,6 +169,24 @@ void print_summary(const CollectingReporter& rep) {
         std::printf("%s peak heap of one level at %lld input quads: %.1f MB, output mesh %.1f MB: %.2f x%s%s\n",
                     who, static_cast<long long>(kRatioQuads), *peak / 1e6, *out / 1e6, *peak / *out,
                     is_dozu ? " (target <= 2: " : "", is_dozu ? (*peak / *out <= 2 ? "met)" : "MISSED)") : "");
+    }
+    for (int64_t n : {int64_t(25000), kRatioQuads}) {
+        const auto with = rep.cpu_ms("BM_run_repeated", n);
+        const auto without = rep.cpu_ms("BM_run_repeated_unsubdivided", n);
+        const auto out = rep.counter("BM_run_repeated", n, "out_quads");
+        const auto osd = ns_per_out_quad(rep, "BM_subdivide_opensubdiv", n);
+        if (!with || !without || !out) continue;
+        const double ns = (*with - *without) * 1e6 / *out;
+        std::printf(
+            "repeated runs of one model, %lld input quads: %.2f ms a run, %.0f page faults a run; "
+            "its \"D\" %.2f ns per output quad",
+            static_cast<long long>(n), *with, rep.counter("BM_run_repeated", n, "faults").value_or(0), ns);
+        if (n == kRatioQuads) std::printf(" (target <= 20: %s)", verdict(ns <= 20));
+        if (osd)
+            std::printf(
+                ", OpenSubdiv / it %.2f%s", *osd / ns,
+                n == kRatioQuads ? (*osd / ns >= 4 ? " (target >= 4: met)" : " (target >= 4: MISSED)") : "");
+        std::printf("\n");
     }
     for (int64_t n : {1000, 10000}) {
         const auto ms = rep.cpu_ms("BM_run_program", n);

@@ -21,7 +21,8 @@ namespace dozu::bench {
 
 namespace {
 
-size_t mesh_bytes(const std::vector<float>& vertices, const std::vector<uint32_t>& indices) {
+template <typename Floats>
+size_t mesh_bytes(const Floats& vertices, const std::vector<uint32_t>& indices) {
     return vertices.size() * sizeof(float) + indices.size() * sizeof(uint32_t);
 }
 
@@ -47,9 +48,8 @@ void set_counters(benchmark::State& state, const QuadMesh& in, size_t batch, siz
     state.counters["in_quads"] = double(in.index_count() / 4);
     state.counters["out_quads"] = double(out_quads);
     // Seconds per output quad, shown as e.g. "12.3ns".
-    state.counters[kTimePerOutQuad] =
-        benchmark::Counter(double(out_quads * batch),
-                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters[kTimePerOutQuad] = benchmark::Counter(
+        double(out_quads * batch), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Each timed batch refines inputs made while the clock was stopped; each
@@ -82,13 +82,14 @@ void time_batches(benchmark::State& state, bool fresh, Input input, Refine refin
 
 // As the interpreter calls it: the caller keeps its mesh.
 void time_dozu(benchmark::State& state, bool fresh) {
-    time_batches(state, fresh, [](const QuadMesh& in) { return &in; },
-                 [](const QuadMesh* m) { return subdivide(*m); });
+    time_batches(
+        state, fresh, [](const QuadMesh& in) { return &in; }, [](const QuadMesh* m) { return subdivide(*m); });
 }
 
 void time_opensubdiv(benchmark::State& state, bool fresh) {
-    time_batches(state, fresh, [](const QuadMesh& in) { return &in; },
-                 [](const QuadMesh* m) { return opensubdiv_refine(*m); });
+    time_batches(
+        state, fresh, [](const QuadMesh& in) { return &in; },
+        [](const QuadMesh* m) { return opensubdiv_refine(*m); });
 }
 
 void BM_subdivide_dozu(benchmark::State& state) {
@@ -141,6 +142,48 @@ void BM_peak_memory_opensubdiv(benchmark::State& state) {
     });
 }
 
+// As the interpreter calls it from run to run: into the same output mesh
+// with the same working arrays, so that after the first call no page is new.
+void BM_subdivide_dozu_warm(benchmark::State& state) {
+    use_recycled_memory();
+    const QuadMesh& in = chain_model(uint32_t(state.range(0)));
+    const size_t batch = batch_size(in);
+    QuadMesh out;
+    SubdivisionScratch scratch;
+    subdivide(in, out, scratch);
+    const long faults = minor_faults();
+    for (auto _ : state)
+        for (size_t i = 0; i < batch; ++i) subdivide(in, out, scratch);
+    set_counters(state, in, batch, out.index_count() / 4, minor_faults() - faults);
+}
+
+// Repeated runs of one model in one interpreter, as the editor runs it after
+// each change: the chain alone, and the chain with one "D". Their difference
+// is the subdivision inside the interpreter.
+void time_repeated_runs(benchmark::State& state, bool subdivided) {
+    std::vector<std::string> lines = chain_program(uint32_t(state.range(0)));
+    if (subdivided) lines.push_back("D ");
+    turtle t;
+    interpreter ip(t);
+    MessageList messages;
+    ip.run(lines, messages, int(lines.size()));
+    const long faults = minor_faults();
+    for (auto _ : state)
+        if (!ip.run(lines, messages, int(lines.size()))) state.SkipWithError("the program failed");
+    state.counters["faults"] = double(minor_faults() - faults) / double(state.iterations());
+    state.counters["out_quads"] = double(ip.output_mesh().index_count() / 4);
+}
+
+void BM_run_repeated(benchmark::State& state) {
+    use_recycled_memory();
+    time_repeated_runs(state, true);
+}
+
+void BM_run_repeated_unsubdivided(benchmark::State& state) {
+    use_recycled_memory();
+    time_repeated_runs(state, false);
+}
+
 // A whole run: the turtle lays the chain, the flush copies it, two "D".
 void BM_run_program(benchmark::State& state) {
     use_recycled_memory();
@@ -173,10 +216,17 @@ void ratio_size(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_subdivide_dozu)->Apply(input_sizes);
 BENCHMARK(BM_subdivide_opensubdiv)->Apply(input_sizes);
+BENCHMARK(BM_subdivide_dozu_warm)->Apply(input_sizes);
 BENCHMARK(BM_subdivide_dozu_fresh)->Apply(input_sizes);
 BENCHMARK(BM_subdivide_opensubdiv_fresh)->Apply(input_sizes);
 BENCHMARK(BM_peak_memory_dozu)->Apply(ratio_size);
 BENCHMARK(BM_peak_memory_opensubdiv)->Apply(ratio_size);
+BENCHMARK(BM_run_repeated)->ArgName("in_quads")->Arg(25000)->Arg(kRatioQuads)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_run_repeated_unsubdivided)
+    ->ArgName("in_quads")
+    ->Arg(25000)
+    ->Arg(kRatioQuads)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_run_program)->ArgName("in_quads")->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace dozu::bench

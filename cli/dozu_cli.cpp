@@ -5,13 +5,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "editor/file_io.h"
@@ -128,6 +132,40 @@ int parse_count(const std::string& s) {
     return int(v);
 }
 
+double parse_seconds(const std::string& s) {
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || v > 1e9)
+        throw UsageError{"--time-limit needs a number of seconds above 0, not \"" + s + "\""};
+    return v;
+}
+
+// Asks a run to stop once its time is up, from a thread of its own.
+class Watchdog {
+public:
+    Watchdog(StopFlag& flag, double seconds)
+        : thread_([this, &flag, seconds] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              const auto limit = std::chrono::duration<double>(seconds);
+              if (!done_signal_.wait_for(lock, limit, [this] { return done_; }))
+                  flag.request(StopReason::time_limit);
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        done_signal_.notify_one();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_signal_;
+    bool done_ = false;
+    std::thread thread_;  // last: it starts once the rest is there
+};
+
 double parse_scale(const std::string& s) {
     char* end = nullptr;
     const double v = std::strtod(s.c_str(), &end);
@@ -196,6 +234,7 @@ struct RunOptions {
     Value compiled, png, size;
     bool solid = false;
     Value scale;
+    Value time_limit;
 };
 
 CLI::App* add_run(CLI::App& app, RunOptions& o) {
@@ -225,6 +264,12 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
               "Multiplies every position in the mesh files by\n"
               "S, a number above 0 (default 1).",
               "S");
+    add_value(run, "--time-limit", o.time_limit,
+              "Stops the run after SECONDS (a number above 0)\n"
+              "with the fatal error \"time limit reached\" at the\n"
+              "line being run; the files are then written as\n"
+              "after any fatal error.",
+              "SECONDS");
     add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the steps.", "FILE");
     add_value(run, "--png", o.png,
               "Draws the output mesh as a PNG picture as the\n"
@@ -275,6 +320,7 @@ void write_run_outputs(const RunOptions& o, const Program& program, const turtle
 
 int run(const RunOptions& o) {
     const int line_limit = o.lines ? parse_count(*o.lines) : -1;
+    const double time_limit = o.time_limit ? parse_seconds(*o.time_limit) : 0;  // 0: none
     ExportOptions export_options;
     if (o.scale) export_options.scale = parse_scale(*o.scale);
     if (o.program != kStdin) export_options.name = std::filesystem::path(o.program).stem().string();
@@ -296,7 +342,13 @@ int run(const RunOptions& o) {
     turtle t;
     interpreter interp(t);
     MessageList messages;
-    const bool ok = interp.run(lines, messages, count);
+    StopFlag stop;
+    bool ok;
+    {
+        std::optional<Watchdog> watchdog;
+        if (time_limit > 0) watchdog.emplace(stop, time_limit);
+        ok = interp.run(lines, messages, count, &stop);
+    }
     for (const Message& m : messages)
         std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
     try {

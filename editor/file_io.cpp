@@ -49,17 +49,21 @@ private:
 };
 
 // Collects small writes into a fixed buffer and hands it to the descriptor
-// in large ones.
+// in large ones; a large write goes straight through. Into a new regular
+// file, every few MiB written are handed to the disk at once rather than
+// left to pile up until the final flush to disk, so that a large export
+// writes while it formats.
 class DescriptorSink final : public ByteSink {
 public:
-    DescriptorSink(int fd, const std::string& name) : fd_(fd), name_(name), buffer_(new char[kSize]) {}
+    DescriptorSink(int fd, const std::string& name, bool write_behind = false)
+        : fd_(fd), name_(name), buffer_(new char[kSize]), write_behind_(write_behind) {}
     using ByteSink::write;
     void write(const void* data, size_t size) override {
         if (size == 0) return;
         const char* p = static_cast<const char*>(data);
-        if (used_ + size > kSize) {
+        if (used_ + size > kSize || size >= kDirect) {
             flush();
-            if (size >= kSize) return put(p, size);
+            if (size >= kDirect) return put(p, size);
         }
         std::memcpy(buffer_.get() + used_, p, size);
         used_ += size;
@@ -70,7 +74,8 @@ public:
     }
 
 private:
-    static constexpr size_t kSize = 1 << 20;
+    static constexpr size_t kSize = 1 << 20, kDirect = kSize / 8;
+    static constexpr off_t kWriteBehind = 16 << 20;
 
     void put(const char* p, size_t n) {
         while (n > 0) {
@@ -81,6 +86,12 @@ private:
             }
             p += w;
             n -= size_t(w);
+            written_ += w;
+        }
+        if (write_behind_ && written_ - started_ >= kWriteBehind) {
+            // Only a start: the final fsync still waits for all of it.
+            ::sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
+            started_ = written_;
         }
     }
 
@@ -88,6 +99,8 @@ private:
     const std::string& name_;
     std::unique_ptr<char[]> buffer_;
     size_t used_ = 0;
+    bool write_behind_;
+    off_t written_ = 0, started_ = 0;
 };
 
 // The file a path finally names, so that saving through a symbolic link
@@ -211,7 +224,7 @@ void replace_atomically(const std::string& path, const std::string& target, cons
     if (fd.get() < 0) fail("cannot write", path, create_error);
     int err = 0;
     try {
-        DescriptorSink sink(fd.get(), path);
+        DescriptorSink sink(fd.get(), path, true);
         fill(sink);
         sink.flush();
     } catch (...) {

@@ -1,146 +1,153 @@
-// glTF 2.0 through tinygltf: the triangles with unit normals in one buffer,
-// binary (.glb) or as a data URI inside the JSON (.gltf).
-#include <tiny_gltf.h>
-
-#include <cstring>
+// glTF 2.0: the triangles with unit normals in one buffer, binary (.glb) or
+// as a data URI inside the JSON (.gltf). The JSON is small and written
+// here; the buffer is streamed after it, so no part of the file is held.
+#include <cmath>
 #include <limits>
-#include <ostream>
 #include <stdexcept>
-#include <streambuf>
+#include <string>
 
 #include "editor/byte_sink.h"
 #include "editor/mesh_export.h"
+#include "editor/out_buffer.h"
+#include "editor/text_escape.h"
 
 namespace dozu {
 
 namespace {
 
-// A stream whose bytes go to a sink; the sink's own errors pass through.
-class SinkBuffer final : public std::streambuf {
-public:
-    explicit SinkBuffer(ByteSink& sink) : sink_(sink) {}
+constexpr uint64_t kMaxGlb = std::numeric_limits<uint32_t>::max();
 
-protected:
-    int_type overflow(int_type c) override {
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            const char ch = traits_type::to_char_type(c);
-            sink_.write(&ch, 1);
+// Passes bytes on as base64, three at a time; finish writes the tail.
+class Base64Sink final : public ByteSink {
+public:
+    explicit Base64Sink(OutBuffer& out) : out_(out) {}
+    using ByteSink::write;
+    void write(const void* data, size_t size) override {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            held_[held_count_++] = p[i];
+            if (held_count_ == 3) put_group(3);
         }
-        return traits_type::not_eof(c);
     }
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        sink_.write(s, size_t(n));
-        return n;
+    void finish() {
+        if (held_count_) put_group(held_count_);
     }
 
 private:
-    ByteSink& sink_;
+    void put_group(int n) {
+        static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = n; i < 3; ++i) held_[i] = 0;
+        const uint32_t v = uint32_t(held_[0]) << 16 | uint32_t(held_[1]) << 8 | held_[2];
+        char text[4];
+        for (int i = 0; i < 4; ++i) text[i] = i <= n ? kDigits[(v >> (18 - 6 * i)) & 63] : '=';
+        out_.put(std::string_view(text, 4));
+        held_count_ = 0;
+    }
+
+    OutBuffer& out_;
+    unsigned char held_[3] = {};
+    int held_count_ = 0;
 };
 
-template <typename T>
-size_t append(std::vector<unsigned char>& buffer, const T* data, size_t count) {
-    const size_t offset = buffer.size();
-    buffer.resize(offset + count * sizeof(T));
-    if (count) std::memcpy(buffer.data() + offset, data, count * sizeof(T));
-    return offset;
-}
+std::string number(uint64_t v) { return std::to_string(v); }
 
-int add_view(tinygltf::Model& model, size_t offset, size_t length, int target) {
-    tinygltf::BufferView view;
-    view.buffer = 0;
-    view.byteOffset = offset;
-    view.byteLength = length;
-    view.target = target;
-    model.bufferViews.push_back(view);
-    return int(model.bufferViews.size() - 1);
-}
-
-int add_accessor(tinygltf::Model& model, int view, int component, int type, size_t count) {
-    tinygltf::Accessor accessor;
-    accessor.bufferView = view;
-    accessor.byteOffset = 0;
-    accessor.componentType = component;
-    accessor.type = type;
-    accessor.count = count;
-    model.accessors.push_back(accessor);
-    return int(model.accessors.size() - 1);
+// The shortest text of a float that reads back as the same double: the
+// accessor bounds must equal the values in the buffer exactly.
+std::string bound(float v) {
+    char text[32];
+    return std::string(text, size_t(std::to_chars(text, text + sizeof text, double(v)).ptr - text));
 }
 
 }  // namespace
 
 void write_gltf(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& options, bool binary) {
-    const std::vector<uint32_t> indices = triangles(mesh);
-    tinygltf::Model model;
-    model.asset.version = "2.0";
-    model.asset.generator = "dozu";
-    tinygltf::Node node;
-    // tinygltf writes a node without a single field as null, which no
-    // reader takes: a model without a name (and without a mesh) would be
-    // one.
-    const std::string name = printable_utf8(options.name.empty() ? ExportOptions().name : options.name);
-    node.name = name;
+    const uint64_t vertices = mesh.vertex_count(), indices = 3 * mesh.triangle_count();
+    const uint64_t vector_bytes = 12 * vertices, index_bytes = 4 * indices;
+    const uint64_t buffer_bytes = 2 * vector_bytes + index_bytes;
+    const std::string name = json_string(options.name);
 
+    std::string json = R"({"asset":{"version":"2.0","generator":"dozu"},"scene":0,"scenes":[{"nodes":[0]}],)";
     // An empty model is a scene with a node and nothing else: an accessor
     // may not be empty.
-    if (!indices.empty()) {
-        const size_t count = mesh.positions.size() / 3;
-        std::vector<float> positions(3 * count);
-        std::vector<double> low(3, std::numeric_limits<double>::infinity()), high(3, -low[0]);
-        for (size_t v = 0; v < count; ++v) {
+    if (indices == 0) {
+        json += R"("nodes":[{"name":)" + name + "}]}";
+    } else {
+        float low[3], high[3];
+        for (int i = 0; i < 3; ++i) low[i] = std::numeric_limits<float>::infinity(), high[i] = -low[i];
+        mesh.for_each_vertex([&](uint32_t v) {
             const std::array<float, 3> p = position(mesh, v, options);
-            for (size_t i = 0; i < 3; ++i) {
-                positions[3 * v + i] = p[i];
-                low[i] = std::min(low[i], double(p[i]));
-                high[i] = std::max(high[i], double(p[i]));
-            }
-        }
-        tinygltf::Buffer buffer;
-        const size_t at_positions = append(buffer.data, positions.data(), positions.size());
-        const size_t at_normals = append(buffer.data, mesh.normals.data(), mesh.normals.size());
-        const size_t at_indices = append(buffer.data, indices.data(), indices.size());
-        if (binary && buffer.data.size() > std::numeric_limits<uint32_t>::max() - 4096)
-            throw std::length_error("the mesh is too large for a binary glTF file (4 GiB)");
-        model.buffers.push_back(std::move(buffer));
-
-        const int vec3 = TINYGLTF_TYPE_VEC3, f32 = TINYGLTF_COMPONENT_TYPE_FLOAT;
-        tinygltf::Primitive primitive;
-        primitive.mode = TINYGLTF_MODE_TRIANGLES;
-        primitive.attributes["POSITION"] = add_accessor(
-            model, add_view(model, at_positions, at_normals - at_positions, TINYGLTF_TARGET_ARRAY_BUFFER), f32,
-            vec3, count);
-        model.accessors.back().minValues = low;
-        model.accessors.back().maxValues = high;
-        primitive.attributes["NORMAL"] =
-            add_accessor(model, add_view(model, at_normals, at_indices - at_normals, TINYGLTF_TARGET_ARRAY_BUFFER),
-                         f32, vec3, count);
-        primitive.indices = add_accessor(
-            model,
-            add_view(model, at_indices, indices.size() * sizeof(uint32_t), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER),
-            TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, indices.size());
-
-        tinygltf::Material material;
-        material.name = "default";
-        model.materials.push_back(material);
-        primitive.material = 0;
-
-        tinygltf::Mesh gltf_mesh;
-        gltf_mesh.name = name;
-        gltf_mesh.primitives.push_back(primitive);
-        model.meshes.push_back(gltf_mesh);
-        node.mesh = 0;
+            for (size_t i = 0; i < 3; ++i) low[i] = std::min(low[i], p[i]), high[i] = std::max(high[i], p[i]);
+        });
+        auto vec3 = [](const float* v) {
+            std::string text(1, '[');
+            for (int i = 0; i < 3; ++i) (text += bound(v[i])) += i < 2 ? ',' : ']';
+            return text;
+        };
+        json += R"("nodes":[{"name":)" + name + R"(,"mesh":0}],)";
+        json += R"("meshes":[{"name":)" + name +
+                R"(,"primitives":[{"attributes":{"POSITION":0,"NORMAL":1},"indices":2,"mode":4,"material":0}]}],)";
+        json += R"("materials":[{"name":"default"}],)";
+        json += R"("accessors":[{"bufferView":0,"componentType":5126,"count":)" + number(vertices) +
+                R"(,"type":"VEC3","min":)" + vec3(low) + R"(,"max":)" + vec3(high) + "},";
+        json += R"({"bufferView":1,"componentType":5126,"count":)" + number(vertices) + R"(,"type":"VEC3"},)";
+        json += R"({"bufferView":2,"componentType":5125,"count":)" + number(indices) + R"(,"type":"SCALAR"}],)";
+        json += R"("bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":)" + number(vector_bytes) +
+                R"(,"target":34962},)";
+        json += R"({"buffer":0,"byteOffset":)" + number(vector_bytes) + R"(,"byteLength":)" +
+                number(vector_bytes) + R"(,"target":34962},)";
+        json += R"({"buffer":0,"byteOffset":)" + number(2 * vector_bytes) + R"(,"byteLength":)" +
+                number(index_bytes) + R"(,"target":34963}],)";
+        json += R"("buffers":[{"byteLength":)" + number(buffer_bytes);
+        json += binary ? "}]}" : R"(,"uri":"data:application/octet-stream;base64,)";
     }
-    model.nodes.push_back(node);
-    tinygltf::Scene scene;
-    scene.nodes.push_back(0);
-    model.scenes.push_back(scene);
-    model.defaultScene = 0;
 
-    SinkBuffer buffer(sink);
-    std::ostream stream(&buffer);
-    stream.exceptions(std::ios::badbit);
-    tinygltf::TinyGLTF gltf;
-    if (!gltf.WriteGltfSceneToStream(&model, stream, !binary, binary))
-        throw std::runtime_error("the glTF writer failed");
+    OutBuffer out(sink);
+    // The buffer: positions, normals, then the triangles' corners.
+    auto put_buffer = [&](ByteSink& to) {
+        OutBuffer data(to);
+        mesh.for_each_vertex([&](uint32_t v) {
+            for (const float x : position(mesh, v, options)) data.put_f32(x);
+        });
+        mesh.for_each_vertex([&](uint32_t v) {
+            for (const float x : mesh.normal(v)) data.put_f32(x);
+        });
+        mesh.for_each_triangle([&](const uint32_t* n, const uint32_t*) {
+            for (int k = 0; k < 3; ++k) data.put_u32(n[k]);
+        });
+        data.flush();
+    };
+    if (!binary) {
+        out.put(json);
+        if (indices != 0) {
+            Base64Sink base64(out);
+            put_buffer(base64);
+            base64.finish();
+            out.put("\"}]}");
+        }
+        out.put('\n');
+        out.flush();
+        return;
+    }
+
+    // GLB: a header, the JSON chunk padded with blanks, the binary chunk
+    // (whole floats and indices: no padding).
+    while (json.size() % 4) json += ' ';
+    const uint64_t total = 12 + 8 + json.size() + (indices ? 8 + buffer_bytes : 0);
+    if (total > kMaxGlb) throw std::length_error("the mesh is too large for a binary glTF file (4 GiB)");
+    out.put("glTF");
+    out.put_u32(2);
+    out.put_u32(uint32_t(total));
+    out.put_u32(uint32_t(json.size()));
+    out.put("JSON");
+    out.put(json);
+    if (indices != 0) {
+        out.put_u32(uint32_t(buffer_bytes));
+        out.put("BIN");
+        out.put('\0');
+        out.flush();
+        put_buffer(sink);
+    }
+    out.flush();
 }
 
 }  // namespace dozu

@@ -17,87 +17,9 @@ namespace {
 // them by about 1e-6.
 constexpr double kTinyNormal = 1e-4;
 
-// Scales every normal to unit length; those too short to have a direction
-// take the area-weighted mean of the normals of the quads around them.
-void make_unit_normals(CompactMesh& mesh) {
-    const size_t count = mesh.positions.size() / 3;
-    std::vector<size_t> redo;
-    for (size_t v = 0; v < count; ++v) {
-        float* n = &mesh.normals[3 * v];
-        const double length = std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
-        if (!(length > kTinyNormal) || !std::isfinite(length)) {
-            redo.push_back(v);
-            continue;
-        }
-        for (int i = 0; i < 3; ++i) n[i] = float(n[i] / length);
-    }
-    if (redo.empty()) return;
-
-    // A counter-clockwise quad's diagonals span twice its area vector,
-    // which points outside.
-    std::vector<double> sums(3 * count, 0.0);
-    auto p = [&](uint32_t v, int i) { return double(mesh.positions[3 * size_t(v) + size_t(i)]); };
-    for (size_t q = 0; q + 4 <= mesh.quads.size(); q += 4) {
-        const uint32_t a = mesh.quads[q], b = mesh.quads[q + 1], c = mesh.quads[q + 2], d = mesh.quads[q + 3];
-        const double e[3] = {p(c, 0) - p(a, 0), p(c, 1) - p(a, 1), p(c, 2) - p(a, 2)};
-        const double f[3] = {p(d, 0) - p(b, 0), p(d, 1) - p(b, 1), p(d, 2) - p(b, 2)};
-        const double area[3] = {e[1] * f[2] - e[2] * f[1], e[2] * f[0] - e[0] * f[2], e[0] * f[1] - e[1] * f[0]};
-        for (const uint32_t v : {a, b, c, d})
-            for (int i = 0; i < 3; ++i) sums[3 * size_t(v) + size_t(i)] += area[i];
-    }
-    for (const size_t v : redo) {
-        const double* s = &sums[3 * v];
-        const double length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
-        float* n = &mesh.normals[3 * v];
-        if (length > 0 && std::isfinite(length)) {
-            for (int i = 0; i < 3; ++i) n[i] = float(s[i] / length);
-        } else {  // only flat quads around it: any direction is as good
-            n[0] = 0, n[1] = 0, n[2] = 1;
-        }
-    }
-}
+void set_bit(std::vector<uint64_t>& bits, uint64_t i) { bits[i >> 6] |= uint64_t(1) << (i & 63); }
 
 }  // namespace
-
-std::string printable_utf8(const std::string& text) {
-    std::string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = p[i];
-        // The sequence's length and the range of its first continuation
-        // byte, which rules out overlong forms, surrogates and code points
-        // past U+10FFFF.
-        size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c >= 0x20 && c < 0x7F) {
-            length = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            low = c == 0xE0 ? 0xA0 : 0x80;
-            high = c == 0xED ? 0x9F : 0xBF;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            low = c == 0xF0 ? 0x90 : 0x80;
-            high = c == 0xF4 ? 0x8F : 0xBF;
-        }
-        bool ok = length > 0 && i + length <= n;
-        for (size_t k = 1; ok && k < length; ++k)
-            ok = p[i + k] >= (k == 1 ? low : 0x80) && p[i + k] <= (k == 1 ? high : 0xBF);
-        // C1 controls, U+0080 to U+009F.
-        ok = ok && !(c == 0xC2 && p[i + 1] < 0xA0);
-        if (ok) {
-            out.append(text, i, length);
-            i += length;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out;
-}
 
 MeshView output_mesh_view(QuadMesh& mesh) {
     mesh.to_display_form();
@@ -116,58 +38,89 @@ MeshView input_mesh_view(const turtle& t) {
             t.index_count()};
 }
 
-CompactMesh compact(const MeshView& view) {
-    constexpr uint32_t kUnused = UINT32_MAX;
-    auto record = [&](uint32_t v) { return view.records + size_t(v) * size_t(view.stride); };
-    std::vector<uint8_t> finite(view.vertex_count);
-    for (uint32_t v = 0; v < view.vertex_count; ++v) {
-        const float* r = record(v) + view.position;
-        finite[v] = std::isfinite(r[0]) && std::isfinite(r[1]) && std::isfinite(r[2]);
+CompactMesh::CompactMesh(const MeshView& view) : view_(view) {
+    const uint32_t V = view.vertex_count;
+    const size_t words = (size_t(V) + 63) / 64;
+    std::vector<uint64_t> finite(words, 0);
+    for (uint32_t v = 0; v < V; ++v) {
+        const float* p = position(v);
+        if (std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2])) set_bit(finite, v);
     }
 
-    std::vector<uint32_t> number(view.vertex_count, kUnused);
-    std::vector<uint32_t> kept;  // first index of each quad that stays
-    for (uint32_t i = 0; i + 4 <= view.index_count; i += 4) {
+    used_.assign(words, 0);
+    const uint64_t quads = view.index_count / 4;
+    std::vector<uint64_t> kept((quads + 63) / 64, 0);
+    for (uint64_t q = 0; q < quads; ++q) {
+        const uint32_t* c = view.indices + 4 * q;
         bool ok = true;
-        for (int k = 0; k < 4; ++k) {
-            const uint32_t v = view.indices[i + uint32_t(k)];
-            ok = ok && v < view.vertex_count && finite[v];
-        }
+        for (int k = 0; k < 4; ++k) ok = ok && c[k] < V && bit(finite, c[k]);
         if (!ok) continue;
-        kept.push_back(i);
-        for (int k = 0; k < 4; ++k) number[view.indices[i + uint32_t(k)]] = 0;
+        set_bit(kept, q);
+        ++quad_count_;
+        for (int k = 0; k < 4; ++k) set_bit(used_, c[k]);
+        // The two triangles, (c0 c3 c2) and (c0 c2 c1), each if it names
+        // three distinct vertices.
+        triangle_count_ +=
+            (c[0] != c[3] && c[3] != c[2] && c[2] != c[0]) + (c[0] != c[2] && c[2] != c[1] && c[1] != c[0]);
     }
+    if (quad_count_ != quads) quads_kept_ = std::move(kept);
 
-    CompactMesh out;
-    uint32_t next = 0;
-    for (uint32_t v = 0; v < view.vertex_count; ++v) {
-        if (number[v] == kUnused) continue;
-        number[v] = next++;
-        const float* r = record(v);
-        out.positions.insert(out.positions.end(), r + view.position, r + view.position + 3);
-        out.normals.insert(out.normals.end(), r + view.normal, r + view.normal + 3);
+    rank_.resize(words);
+    for (size_t w = 0; w < words; ++w) {
+        rank_[w] = vertex_count_;
+        vertex_count_ += uint32_t(__builtin_popcountll(used_[w]));
     }
-    // The turtle lays its quads clockwise seen from outside: taken
-    // backwards from the same first corner, they run counter-clockwise.
-    out.quads.reserve(kept.size() * 4);
-    for (const uint32_t i : kept)
-        for (const uint32_t k : {0u, 3u, 2u, 1u}) out.quads.push_back(number[view.indices[i + k]]);
-    make_unit_normals(out);
-    return out;
+    all_vertices_ = vertex_count_ == V;
+
+    // Normals too short to have a direction take the area-weighted mean of
+    // the normals of the quads around them.
+    for_each_vertex([&](uint32_t v) {
+        const float* n = record(v) + view_.normal;
+        const double length = std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
+        if (!(length > kTinyNormal) || !std::isfinite(length)) mean_vertices_.push_back(v);
+    });
+    if (mean_vertices_.empty()) return;
+    mean_normal_.assign(words, 0);
+    for (const uint32_t v : mean_vertices_) set_bit(mean_normal_, v);
+    // A counter-clockwise quad's diagonals span twice its area vector,
+    // which points outside.
+    std::vector<double> sums(3 * mean_vertices_.size(), 0.0);
+    for_each_quad([&](const uint32_t*, const uint32_t* c) {
+        const float *a = position(c[0]), *b = position(c[1]), *cc = position(c[2]), *d = position(c[3]);
+        const double e[3] = {double(cc[0]) - a[0], double(cc[1]) - a[1], double(cc[2]) - a[2]};
+        const double f[3] = {double(d[0]) - b[0], double(d[1]) - b[1], double(d[2]) - b[2]};
+        const double area[3] = {e[1] * f[2] - e[2] * f[1], e[2] * f[0] - e[0] * f[2], e[0] * f[1] - e[1] * f[0]};
+        for (int k = 0; k < 4; ++k) {
+            if (!bit(mean_normal_, c[k])) continue;
+            const size_t slot = size_t(std::lower_bound(mean_vertices_.begin(), mean_vertices_.end(), c[k]) -
+                                       mean_vertices_.begin());
+            for (int i = 0; i < 3; ++i) sums[3 * slot + size_t(i)] += area[i];
+        }
+    });
+    mean_normals_.resize(mean_vertices_.size());
+    for (size_t slot = 0; slot < mean_vertices_.size(); ++slot) {
+        const double* s = &sums[3 * slot];
+        const double length = std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+        std::array<float, 3>& n = mean_normals_[slot];
+        if (length > 0 && std::isfinite(length)) {
+            for (int i = 0; i < 3; ++i) n[size_t(i)] = float(s[i] / length);
+        } else {  // only flat quads around it: any direction is as good
+            n = {0, 0, 1};
+        }
+    }
 }
 
-std::vector<uint32_t> triangles(const CompactMesh& mesh) {
-    std::vector<uint32_t> out;
-    out.reserve(mesh.quads.size() / 4 * 6);
-    auto add = [&](uint32_t a, uint32_t b, uint32_t c) {
-        if (a != b && b != c && c != a) out.insert(out.end(), {a, b, c});
-    };
-    for (size_t q = 0; q + 4 <= mesh.quads.size(); q += 4) {
-        add(mesh.quads[q], mesh.quads[q + 1], mesh.quads[q + 2]);
-        add(mesh.quads[q], mesh.quads[q + 2], mesh.quads[q + 3]);
+std::array<float, 3> CompactMesh::normal(uint32_t v) const {
+    if (!mean_normal_.empty() && bit(mean_normal_, v)) {
+        const auto at = std::lower_bound(mean_vertices_.begin(), mean_vertices_.end(), v);
+        return mean_normals_[size_t(at - mean_vertices_.begin())];
     }
-    return out;
+    const float* n = record(v) + view_.normal;
+    const double length = std::sqrt(double(n[0]) * n[0] + double(n[1]) * n[1] + double(n[2]) * n[2]);
+    return {float(n[0] / length), float(n[1] / length), float(n[2] / length)};
 }
+
+CompactMesh compact(const MeshView& view) { return CompactMesh(view); }
 
 const std::vector<MeshFormatInfo>& mesh_formats() {
     static const std::vector<MeshFormatInfo> formats = {

@@ -1,113 +1,130 @@
-// The plain mesh formats: OBJ, PLY and STL, written piece by piece into a
-// sink.
-#include <bit>
+// The plain mesh formats: OBJ, PLY and STL, streamed into a sink.
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "editor/block_writer.h"
 #include "editor/byte_sink.h"
 #include "editor/mesh_export.h"
+#include "editor/out_buffer.h"
 
 namespace dozu {
 
 namespace {
 
-// Little-endian binary fields, gathered per record.
-class Record {
-public:
-    void u32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes_[size_++] = char((v >> (8 * i)) & 0xFF);
-    }
-    void u16(uint16_t v) {
-        bytes_[size_++] = char(v & 0xFF);
-        bytes_[size_++] = char(v >> 8);
-    }
-    void u8(uint8_t v) { bytes_[size_++] = char(v); }
-    void f32(float v) { u32(std::bit_cast<uint32_t>(v)); }
-    void flush(ByteSink& sink) {
-        sink.write(bytes_, size_);
-        size_ = 0;
-    }
+// Items of an OBJ block: vertices for v and vn lines, quads for f lines.
+constexpr uint32_t kBlockItems = 16384;
+// The longest line: "vn" and three floats of at most 15 characters, or
+// "f" and four corners "n//n" of numbers up to 4294967296.
+constexpr size_t kLongestLine = 2 + 4 * (1 + 10 + 2 + 10) + 1;
 
-private:
-    char bytes_[64];
-    size_t size_ = 0;
-};
+char* put_float(char* p, float v) { return std::to_chars(p, p + 16, v).ptr; }
+
+char* put_floats(char* p, const char* key, size_t key_length, const std::array<float, 3>& v) {
+    std::memcpy(p, key, key_length);
+    p += key_length;
+    for (const float x : v) {
+        *p++ = ' ';
+        p = put_float(p, x);
+    }
+    *p++ = '\n';
+    return p;
+}
+
+// "f a//a b//b c//c d//d": each corner's number serves as position and as
+// normal, made once.
+char* put_face(char* p, const uint32_t* n) {
+    *p++ = 'f';
+    for (int k = 0; k < 4; ++k) {
+        *p++ = ' ';
+        char* number = p;
+        p = std::to_chars(p, p + 10, uint64_t(n[k]) + 1).ptr;
+        const size_t length = size_t(p - number);
+        *p++ = '/';
+        *p++ = '/';
+        std::memcpy(p, number, length);
+        p += length;
+    }
+    *p++ = '\n';
+    return p;
+}
 
 }  // namespace
 
 void write_obj(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& options) {
-    char buf[128];
-    auto put3 = [&](const char* key, const std::array<float, 3>& p) {
-        const int n =
-            std::snprintf(buf, sizeof buf, "%s %.9g %.9g %.9g\n", key, double(p[0]), double(p[1]), double(p[2]));
-        sink.write(buf, size_t(n));
-    };
-    const size_t count = mesh.positions.size() / 3;
-    for (size_t v = 0; v < count; ++v) put3("v", position(mesh, v, options));
-    for (size_t v = 0; v < count; ++v)
-        put3("vn", {mesh.normals[3 * v], mesh.normals[3 * v + 1], mesh.normals[3 * v + 2]});
-    for (size_t i = 0; i + 4 <= mesh.quads.size(); i += 4) {
-        const uint32_t a = mesh.quads[i] + 1, b = mesh.quads[i + 1] + 1, c = mesh.quads[i + 2] + 1,
-                       d = mesh.quads[i + 3] + 1;
-        const int n = std::snprintf(buf, sizeof buf, "f %u//%u %u//%u %u//%u %u//%u\n", a, a, b, b, c, c, d, d);
-        sink.write(buf, size_t(n));
-    }
+    const uint32_t vertices = mesh.view_vertices(), quads = mesh.view_quads();
+    const size_t vertex_blocks = (size_t(vertices) + kBlockItems - 1) / kBlockItems;
+    const size_t quad_blocks = (size_t(quads) + kBlockItems - 1) / kBlockItems;
+    // The v lines, the vn lines, the f lines, each in blocks of the view's
+    // vertices or quads.
+    write_blocks(sink, 2 * vertex_blocks + quad_blocks, kBlockItems * kLongestLine, [&](size_t block, char* out) {
+        char* p = out;
+        const uint32_t first = uint32_t((block % std::max<size_t>(vertex_blocks, 1)) * kBlockItems);
+        if (block < vertex_blocks) {
+            mesh.for_each_vertex(first, std::min(vertices, first + kBlockItems),
+                                 [&](uint32_t v) { p = put_floats(p, "v", 1, position(mesh, v, options)); });
+        } else if (block < 2 * vertex_blocks) {
+            mesh.for_each_vertex(first, std::min(vertices, first + kBlockItems),
+                                 [&](uint32_t v) { p = put_floats(p, "vn", 2, mesh.normal(v)); });
+        } else {
+            const uint32_t q = uint32_t((block - 2 * vertex_blocks) * kBlockItems);
+            mesh.for_each_quad(q, std::min(quads, q + kBlockItems),
+                               [&](const uint32_t* n, const uint32_t*) { p = put_face(p, n); });
+        }
+        return size_t(p - out);
+    });
 }
 
 void write_ply(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& options) {
-    const size_t vertices = mesh.positions.size() / 3, faces = mesh.quads.size() / 4;
-    std::string header = "ply\nformat binary_little_endian 1.0\ncomment written by dozu\n";
-    header += "element vertex " + std::to_string(vertices) + "\n";
-    for (const char* p : {"x", "y", "z", "nx", "ny", "nz"}) header += std::string("property float ") + p + "\n";
-    header += "element face " + std::to_string(faces) + "\n";
-    header += "property list uchar uint vertex_indices\nend_header\n";
-    sink.write(header);
-    Record r;
-    for (size_t v = 0; v < vertices; ++v) {
-        for (const float x : position(mesh, v, options)) r.f32(x);
-        for (int i = 0; i < 3; ++i) r.f32(mesh.normals[3 * v + size_t(i)]);
-        r.flush(sink);
-    }
-    for (size_t f = 0; f < faces; ++f) {
-        r.u8(4);
-        for (int k = 0; k < 4; ++k) r.u32(mesh.quads[4 * f + size_t(k)]);
-        r.flush(sink);
-    }
+    OutBuffer out(sink);
+    out.put("ply\nformat binary_little_endian 1.0\ncomment written by dozu\n");
+    out.put("element vertex " + std::to_string(mesh.vertex_count()) + "\n");
+    for (const char* p : {"x", "y", "z", "nx", "ny", "nz"}) out.put(std::string("property float ") + p + "\n");
+    out.put("element face " + std::to_string(mesh.quad_count()) + "\n");
+    out.put("property list uchar uint vertex_indices\nend_header\n");
+    mesh.for_each_vertex([&](uint32_t v) {
+        for (const float x : position(mesh, v, options)) out.put_f32(x);
+        for (const float x : mesh.normal(v)) out.put_f32(x);
+    });
+    mesh.for_each_quad([&](const uint32_t* n, const uint32_t*) {
+        out.put_u8(4);
+        for (int k = 0; k < 4; ++k) out.put_u32(n[k]);
+    });
+    out.flush();
 }
 
 void write_stl(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& options) {
-    const std::vector<uint32_t> corners = triangles(mesh);
+    OutBuffer out(sink);
     char title[80] = {};
     const char text[] = "binary STL written by dozu";
     std::memcpy(title, text, sizeof text - 1);
-    sink.write(title, sizeof title);
-    Record r;
-    r.u32(uint32_t(corners.size() / 3));
-    r.flush(sink);
-    for (size_t t = 0; t + 3 <= corners.size(); t += 3) {
-        const std::array<float, 3> p = position(mesh, corners[t], options),
-                                   q = position(mesh, corners[t + 1], options),
-                                   s = position(mesh, corners[t + 2], options);
+    out.put(std::string_view(title, sizeof title));
+    out.put_u32(uint32_t(mesh.triangle_count()));  // at most two per quad of 32-bit indices
+    mesh.for_each_triangle([&](const uint32_t*, const uint32_t* c) {
+        const std::array<float, 3> p = position(mesh, c[0], options), q = position(mesh, c[1], options),
+                                   s = position(mesh, c[2], options);
         const double u[3] = {double(q[0]) - p[0], double(q[1]) - p[1], double(q[2]) - p[2]};
         const double w[3] = {double(s[0]) - p[0], double(s[1]) - p[1], double(s[2]) - p[2]};
         double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
         double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         if (!(len > 0) || !std::isfinite(len)) {
             // No area to face anywhere: the corners' normals tell.
-            for (int i = 0; i < 3; ++i) {
+            const std::array<float, 3> corner[3] = {mesh.normal(c[0]), mesh.normal(c[1]), mesh.normal(c[2])};
+            for (size_t i = 0; i < 3; ++i) {
                 n[i] = 0;
-                for (size_t k = 0; k < 3; ++k) n[i] += mesh.normals[3 * size_t(corners[t + k]) + size_t(i)];
+                for (size_t k = 0; k < 3; ++k) n[i] += corner[k][i];
             }
             len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         }
         for (double& x : n) x = len > 0 ? x / len : 0.0;
-        for (const double x : n) r.f32(float(x));
+        for (const double x : n) out.put_f32(float(x));
         for (const auto& v : {p, q, s})
-            for (const float x : v) r.f32(x);
-        r.u16(0);
-        r.flush(sink);
-    }
+            for (const float x : v) out.put_f32(x);
+        out.put_u16(0);
+    });
+    out.flush();
 }
 
 }  // namespace dozu

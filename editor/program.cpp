@@ -15,7 +15,13 @@ bool Program::ButtonClick(int tag) {
     return true;
 }
 
+std::unique_lock<std::recursive_mutex> Program::edit_lock() {
+    if (interrupt_) interrupt_();
+    return std::unique_lock<std::recursive_mutex>(lock_);
+}
+
 void Program::insert_line(int at, uint8_t tag, std::string_view text) {
+    const auto guard = edit_lock();
     at = std::clamp(at, 0, int(lines_.size()));
     // Room for the step first: once the line is in, nothing may fail.
     if (steps_.size() == steps_.capacity()) steps_.reserve(std::max<size_t>(16, 2 * steps_.size()));
@@ -26,6 +32,7 @@ void Program::insert_line(int at, uint8_t tag, std::string_view text) {
 }
 
 void Program::remove_line(int at) {
+    const auto guard = edit_lock();
     if (at < 0 || size_t(at) >= lines_.size()) return;
     lines_.erase(size_t(at));
     steps_.erase(steps_.begin() + at);
@@ -35,7 +42,7 @@ void Program::remove_line(int at) {
 
 void Program::New() {
     CommandTable defaults;
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    const auto guard = edit_lock();
     std::swap(table, defaults);
     // The storage of a large program goes with it.
     ProgramLines().swap(lines_);
@@ -115,7 +122,7 @@ LoadedProgram Program::Prepare(const std::vector<uint8_t>& bytes) {
 }
 
 LoadReport Program::Replace(LoadedProgram&& loaded) noexcept {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
+    const auto guard = edit_lock();
     std::swap(table, loaded.table);
     lines_.swap(loaded.lines);
     steps_.swap(loaded.steps);
@@ -126,18 +133,13 @@ LoadReport Program::Replace(LoadedProgram&& loaded) noexcept {
 }
 
 void Program::SaveProgram(const std::string& path, bool compiled) {
-    CommandTable saved_table;
-    std::vector<uint8_t> saved_steps;
-    {
-        std::lock_guard<std::recursive_mutex> guard(lock_);
-        saved_table = table;
-        saved_steps = steps_;
-    }
+    // The steps and the table are not a run's to read: no lock, so a save
+    // neither waits for a run nor stops it.
     if (compiled) {
         // As long as the steps times their codes: written as it is made.
-        write_file(path, [&](ByteSink& sink) { write_compiled(sink, saved_table, saved_steps); });
+        write_file(path, [&](ByteSink& sink) { write_compiled(sink, table, steps_); });
     } else {
-        write_file_atomic(path, encode_program_file(saved_table, saved_steps));
+        write_file_atomic(path, encode_program_file(table, steps_));
     }
 }
 

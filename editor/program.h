@@ -2,9 +2,15 @@
 // lines and their steps (the tag of the button that made each line), the
 // selected line, trace mode, the changed flag and the re-entrant program
 // lock. The editor frame shows this model and forwards its events to it.
+//
+// The lines are the only part that a run on another thread reads, under
+// the program lock; every change of the lines takes the lock, after asking
+// such a run to stop (the interrupt), so that it waits for a moment at most.
+// Everything else belongs to the editing thread alone.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -72,6 +78,9 @@ public:
     // The next paint runs the program again.
     void request_run() { changed_ = true; }
 
+    // Called before each change of the lines, before the lock is taken.
+    void set_interrupt(std::function<void()> interrupt) { interrupt_ = std::move(interrupt); }
+
     bool TakeChanged();
     bool changed() const { return changed_; }
     // Holds the lock until UnlockProgram; the view stays valid while it is
@@ -96,12 +105,15 @@ public:
     void SaveProgram(const std::string& path, bool compiled);
 
 private:
+    std::unique_lock<std::recursive_mutex> edit_lock();
+
     ProgramLines lines_;
     std::vector<uint8_t> steps_;
     int selected_ = -1;
     bool trace_mode_ = false;
     bool changed_ = true;
     std::recursive_mutex lock_;
+    std::function<void()> interrupt_;
 };
 
 }  // namespace dozu

@@ -43,14 +43,10 @@ std::string compare_floats(const char* what, const std::vector<float>& found, co
     return "";
 }
 
-std::string compare(const Found& found, const CompactMesh& mesh, const ExportOptions& options, bool quads,
-                    bool normals = true) {
-    std::vector<float> positions;
-    for (size_t v = 0; v < mesh.positions.size() / 3; ++v)
-        for (const float x : position(mesh, v, options)) positions.push_back(x);
-    std::string d = compare_floats("positions", found.positions, positions);
+std::string compare(const Found& found, const ExpectedMesh& mesh, bool quads, bool normals = true) {
+    std::string d = compare_floats("positions", found.positions, mesh.positions);
     if (d.empty() && normals) d = compare_floats("normals", found.normals, mesh.normals);
-    if (d.empty() && found.faces != (quads ? mesh.quads : triangles(mesh))) d = "the faces differ";
+    if (d.empty() && found.faces != (quads ? mesh.quads : mesh.triangles)) d = "the faces differ";
     return d;
 }
 
@@ -123,8 +119,8 @@ std::string read_ply(const std::string& bytes, Found& found) {
 
 // Facet corners stand for their vertices: the faces are checked by the
 // corners' positions, and each facet normal must be of unit length.
-std::string check_stl(const std::string& bytes, const CompactMesh& mesh, const ExportOptions& options) {
-    const std::vector<uint32_t> corners = triangles(mesh);
+std::string check_stl(const std::string& bytes, const ExpectedMesh& mesh) {
+    const std::vector<uint32_t>& corners = mesh.triangles;
     const size_t count = corners.size() / 3;
     if (bytes.size() != 84 + 50 * count || read_u32(&bytes[80]) != count) return "STL of the wrong size";
     for (size_t t = 0; t < count; ++t) {
@@ -133,12 +129,10 @@ std::string check_stl(const std::string& bytes, const CompactMesh& mesh, const E
         const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         if (!(std::fabs(length - 1) < 1e-5) && length != 0)
             return "STL facet " + std::to_string(t) + " has a normal of length " + std::to_string(length);
-        for (size_t k = 0; k < 3; ++k) {
-            const std::array<float, 3> want = position(mesh, corners[3 * t + k], options);
+        for (size_t k = 0; k < 3; ++k)
             for (size_t i = 0; i < 3; ++i)
-                if (!same(read_f32(p + 12 + 12 * k + 4 * i), want[i]))
+                if (!same(read_f32(p + 12 + 12 * k + 4 * i), mesh.positions[3 * corners[3 * t + k] + i]))
                     return "STL facet " + std::to_string(t) + " corner " + std::to_string(k) + " moved";
-        }
     }
     return "";
 }
@@ -165,8 +159,7 @@ std::string read_accessor(const tinygltf::Model& model, int index, int component
     return "";
 }
 
-std::string check_gltf(const std::string& bytes, bool binary, const CompactMesh& mesh,
-                       const ExportOptions& options) {
+std::string check_gltf(const std::string& bytes, bool binary, const ExpectedMesh& mesh) {
     tinygltf::TinyGLTF loader;
     tinygltf::Model model;
     std::string err, warn;
@@ -177,7 +170,7 @@ std::string check_gltf(const std::string& bytes, bool binary, const CompactMesh&
                : loader.LoadASCIIFromString(&model, &err, &warn, bytes.data(), unsigned(bytes.size()), "");
     if (!ok) return "glTF not read: " + err;
     if (model.scenes.size() != 1 || model.nodes.size() != 1) return "glTF without its one scene and node";
-    if (triangles(mesh).empty()) return model.meshes.empty() ? "" : "glTF of an empty model holds a mesh";
+    if (mesh.triangles.empty()) return model.meshes.empty() ? "" : "glTF of an empty model holds a mesh";
     if (model.meshes.size() != 1 || model.meshes[0].primitives.size() != 1) return "glTF without its one mesh";
     const tinygltf::Primitive& p = model.meshes[0].primitives[0];
     if (p.mode != TINYGLTF_MODE_TRIANGLES || !p.attributes.count("POSITION") || !p.attributes.count("NORMAL"))
@@ -189,7 +182,7 @@ std::string check_gltf(const std::string& bytes, bool binary, const CompactMesh&
     if (d.empty())
         d = read_accessor(model, p.indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR,
                           found.faces);
-    if (d.empty()) d = compare(found, mesh, options, false);
+    if (d.empty()) d = compare(found, mesh, false);
     if (!d.empty()) return d;
     // The bounds that readers trust must be those of the positions.
     const tinygltf::Accessor& a = model.accessors[size_t(p.attributes.at("POSITION"))];
@@ -241,7 +234,7 @@ std::string attribute_number(std::string_view element, const char* name, bool in
     return "";
 }
 
-std::string check_3mf(const std::string& bytes, const CompactMesh& mesh, const ExportOptions& options) {
+std::string check_3mf(const std::string& bytes, const ExpectedMesh& mesh) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
@@ -275,28 +268,35 @@ std::string check_3mf(const std::string& bytes, const CompactMesh& mesh, const E
             for (const char* name : names)
                 if (std::string d = attribute_number(element, name, integer, found); !d.empty()) return d;
         }
-    if (triangles(mesh).empty() && xml.find("<object") != std::string::npos)
+    if (mesh.triangles.empty() && xml.find("<object") != std::string::npos)
         return "3MF of an empty model holds an object";
-    return compare(found, mesh, options, false, false);
+    return compare(found, mesh, false, false);
 }
 
 }  // namespace
 
-std::string readback_difference(MeshFormat format, const std::string& bytes, const CompactMesh& mesh,
-                                const ExportOptions& options) {
+ExpectedMesh expected_mesh(const CompactMesh& mesh, const ExportOptions& options) {
+    ExpectedMesh e;
+    mesh.for_each_vertex([&](uint32_t v) {
+        for (const float x : position(mesh, v, options)) e.positions.push_back(x);
+        for (const float x : mesh.normal(v)) e.normals.push_back(x);
+    });
+    mesh.for_each_quad([&](const uint32_t* n, const uint32_t*) { e.quads.insert(e.quads.end(), n, n + 4); });
+    mesh.for_each_triangle(
+        [&](const uint32_t* n, const uint32_t*) { e.triangles.insert(e.triangles.end(), n, n + 3); });
+    return e;
+}
+
+std::string readback_difference(MeshFormat format, const std::string& bytes, const ExpectedMesh& mesh) {
     Found found;
     std::string d;
     switch (format) {
-        case MeshFormat::obj:
-            d = read_obj(bytes, found);
-            return d.empty() ? compare(found, mesh, options, true) : d;
-        case MeshFormat::ply:
-            d = read_ply(bytes, found);
-            return d.empty() ? compare(found, mesh, options, true) : d;
-        case MeshFormat::stl: return check_stl(bytes, mesh, options);
-        case MeshFormat::glb: return check_gltf(bytes, true, mesh, options);
-        case MeshFormat::gltf: return check_gltf(bytes, false, mesh, options);
-        case MeshFormat::three_mf: return check_3mf(bytes, mesh, options);
+        case MeshFormat::obj: d = read_obj(bytes, found); return d.empty() ? compare(found, mesh, true) : d;
+        case MeshFormat::ply: d = read_ply(bytes, found); return d.empty() ? compare(found, mesh, true) : d;
+        case MeshFormat::stl: return check_stl(bytes, mesh);
+        case MeshFormat::glb: return check_gltf(bytes, true, mesh);
+        case MeshFormat::gltf: return check_gltf(bytes, false, mesh);
+        case MeshFormat::three_mf: return check_3mf(bytes, mesh);
     }
     return "unknown format";
 }

@@ -1,6 +1,8 @@
 // Bytes -> a quad mesh -> subdivision, level after level, each level held
 // bit for bit against the plain transcription of the rules, and the input
-// left as it was.
+// left as it was. Each level is made twice: into a fresh mesh, and into an
+// output mesh and working arrays that every input before this one has used
+// already, as the interpreter reuses them from run to run.
 #include <cstdint>
 #include <stdexcept>
 
@@ -28,11 +30,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (level.vertex_count() > kMaxVertices || level.index_count() / 4 > kMaxQuads) break;
         const QuadMesh before = level;
         bool refused = false, reference_refused = false;
+        static SubdivisionScratch scratch;
+        static QuadMesh reused;
         std::unique_ptr<QuadMesh> fast;
+        bool reuse_refused = false;
         try {
             fast = subdivide(level);
         } catch (const std::out_of_range&) {
             refused = true;
+        }
+        try {
+            subdivide(level, reused, scratch);
+        } catch (const std::out_of_range&) {
+            reuse_refused = true;
         }
         QuadMesh reference;
         try {
@@ -40,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } catch (const std::out_of_range&) {
             reference_refused = true;
         }
-        fuzz::check(refused == reference_refused, "subdivide refuses a mesh that the rules take, or the reverse");
+        fuzz::check(refused == reference_refused && reuse_refused == refused,
+                    "subdivide refuses a mesh that the rules take, or the reverse");
         fuzz::check(
             testing::first_difference(level, before).empty() && level.display_ready == before.display_ready,
             "subdivide changed its input");
@@ -49,6 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::check(difference.empty(),
                     "level " + std::to_string(depth) + " differs from the rules: " + difference);
         fuzz::check(!fast->display_ready, "subdivide's result is not in accumulation form");
+        const std::string reuse_difference = testing::first_difference(reused, reference);
+        fuzz::check(
+            reuse_difference.empty() && !reused.display_ready,
+            "level " + std::to_string(depth) + " into reused storage differs from the rules: " + reuse_difference);
         level = std::move(*fast);
     }
     return 0;

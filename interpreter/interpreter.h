@@ -2,6 +2,12 @@
 // one-character statements with hexadecimal parameters, drives the turtle,
 // copies its new geometry into the output mesh at each flush, subdivides
 // on "D", extrudes on "X", and reports errors and hints as tagged messages.
+//
+// A run builds aside, into a turtle and meshes of the interpreter's own,
+// and only a finished run becomes current, by swapping: so a run may go on
+// on another thread while the caller draws the last finished one, and a
+// cancelled run leaves no trace. The storage of earlier runs is reused, so
+// repeated runs of one model map no new memory.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "geometry/stop_flag.h"
 #include "interpreter/program_lines.h"
 #include "mesh/quad_mesh.h"
+#include "mesh/subdivision.h"
 #include "turtle/extrusion.h"
 #include "turtle/turtle.h"
 
@@ -32,32 +40,57 @@ public:
     // Runs the first count lines (clamped to the number of lines); replaces
     // messages with this run's messages; true when no fatal error occurred.
     // Running out of memory is a fatal error of the line being run, after
-    // which the output mesh holds what the run had made until then.
-    bool run(LineView lines, MessageList& messages, int count);
+    // which the output mesh holds what the run had made until then; so is a
+    // stop for a time limit ("fatal error: time limit reached"). A cancelled
+    // run changes nothing and returns false.
+    bool run(LineView lines, MessageList& messages, int count, const StopFlag* stop = nullptr);
+
+    // The same in two steps. stage runs without changing anything that the
+    // accessors or the turtle show, and may run on another thread while the
+    // caller reads them; false when it was cancelled, which also puts the
+    // random sequence back where the run found it. commit, after a stage
+    // that was not cancelled, makes its results current: the turtle, the
+    // output mesh and the messages, in constant time.
+    bool stage(LineView lines, int count, const StopFlag* stop = nullptr);
+    // What the staged run returns; its messages are given by commit.
+    bool staged_ok() const { return staged_ok_; }
+    QuadMesh& staged_mesh() { return *staged_; }
+    void commit(MessageList& messages);
 
     void draw() { output_->draw(); }
     QuadMesh& output_mesh() { return *output_; }
     const QuadMesh& output_mesh() const { return *output_; }
-    const extrusion_parameters& extrusion() const { return extrusion_; }
+    const extrusion_parameters& extrusion() const { return kept_.extrusion; }
 
 private:
     struct RunState;
+    // What a run leaves for the next one.
+    struct Carried {
+        turtle_value_op pending_op = nullptr;
+        extrusion_parameters extrusion;
+        uint32_t vertices_copied = 0;
+        uint32_t indices_copied = 0;
+        bool pending = false;
+        int extrusion_slot = 0;
+        int32_t accumulator = 0;
+        bool negative = false;
+    };
+
     void statement(char c, RunState& rs);
     void parameter_char(char c);
     void start_parameter(turtle_value_op op, int slot);
     void flush(RunState& rs);
     void subdivide_output(RunState& rs);
+    bool starts_with_init(LineView lines, int count) const;
 
-    turtle_value_op pending_op_ = nullptr;
-    turtle& turtle_;
-    std::unique_ptr<QuadMesh> output_;
-    extrusion_parameters extrusion_;
-    uint32_t vertices_copied_ = 0;
-    uint32_t indices_copied_ = 0;
-    bool pending_ = false;
-    int extrusion_slot_ = 0;
-    int32_t accumulator_ = 0;
-    bool negative_ = false;
+    turtle& turtle_;      // the last finished run's
+    turtle work_turtle_;  // the run's
+    Carried kept_, work_;
+    std::unique_ptr<QuadMesh> output_, staged_, spare_;
+    SubdivisionScratch scratch_;
+    MessageList staged_messages_;
+    const StopFlag* stop_ = nullptr;
+    bool staged_ok_ = false;
 };
 
 }  // namespace dozu

@@ -5,9 +5,32 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace dozu {
+
+// An allocator whose resize leaves new elements uninitialised, for arrays
+// that are written before they are read.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <typename U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(p)) U;
+        else
+            ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+using FloatArray = std::vector<float, UninitializedAllocator<float>>;
 
 class QuadMesh {
 public:
@@ -36,7 +59,7 @@ public:
     void draw();
 
     bool display_ready = false;
-    std::vector<float> vertices;
+    FloatArray vertices;
     std::vector<uint32_t> indices;
 };
 

@@ -6,9 +6,26 @@
 
 #include <memory>
 
+#include "geometry/stop_flag.h"
 #include "mesh/quad_mesh.h"
 
 namespace dozu {
+
+// The working arrays of a subdivision, kept from call to call so that a
+// repeated subdivision of one size maps no new memory.
+class SubdivisionScratch {
+public:
+    SubdivisionScratch();
+    ~SubdivisionScratch();
+    SubdivisionScratch(const SubdivisionScratch&) = delete;
+    SubdivisionScratch& operator=(const SubdivisionScratch&) = delete;
+
+    struct Arrays;
+
+private:
+    friend void subdivide(const QuadMesh&, QuadMesh&, SubdivisionScratch&, const StopFlag*);
+    std::unique_ptr<Arrays> arrays_;
+};
 
 // Output numbering: input vertices 0..V-1, face points V..V+Q-1, then edge
 // points in the order their edges are first met (quads in order, edges
@@ -17,5 +34,11 @@ namespace dozu {
 // would not fit 32-bit indices. The input is left as it is, so a failed
 // call loses nothing.
 std::unique_ptr<QuadMesh> subdivide(const QuadMesh& input);
+
+// The same into output (not the input), whose storage is reused for the
+// result, with the working arrays of scratch. Polls stop and throws Stopped
+// when it is set; output then holds nothing useful.
+void subdivide(const QuadMesh& input, QuadMesh& output, SubdivisionScratch& scratch,
+               const StopFlag* stop = nullptr);
 
 }  // namespace dozu

@@ -7,12 +7,11 @@
 
 namespace dozu {
 
-void set_extrusion_parameter(extrusion_parameters& p, int slot, float v) {
-    (slot == 0 ? p.offset : p.scale) = v;
-}
+void set_extrusion_parameter(extrusion_parameters& p, int slot, float v) { (slot == 0 ? p.offset : p.scale) = v; }
 
-void extrude(const extrusion_parameters& p, float* records, uint32_t count) {
+void extrude(const extrusion_parameters& p, float* records, uint32_t count, const StopFlag* stop) {
     for (uint32_t i = 0; i < count; ++i) {
+        if ((i & 0xFFFF) == 0) check_stop(stop);
         float* r = records + std::size_t(i) * 8;
         const float k = (random_symmetric() + p.offset) * p.scale;
         float moved[3];

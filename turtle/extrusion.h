@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "geometry/stop_flag.h"
+
 namespace dozu {
 
 struct extrusion_parameters {
@@ -13,7 +15,8 @@ struct extrusion_parameters {
 
 void set_extrusion_parameter(extrusion_parameters& p, int slot, float v);
 
-// records: homogeneous 8-float records in accumulation form.
-void extrude(const extrusion_parameters& p, float* records, uint32_t count);
+// records: homogeneous 8-float records in accumulation form. Polls stop and
+// throws Stopped when it is set, with only the first vertices moved.
+void extrude(const extrusion_parameters& p, float* records, uint32_t count, const StopFlag* stop = nullptr);
 
 }  // namespace dozu

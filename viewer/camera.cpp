@@ -139,6 +139,13 @@ rotation Camera::orientation_rotation() const {
     return {true, alpha * 114.59156f, {o.x / div, o.y / div, o.z / div}};
 }
 
+bool Camera::settled(const float m[3]) const {
+    if (trackball.speed * std::max(screen_radius, 1.0f) >= 0.01f) return false;
+    for (int i = 0; i < 3; ++i)
+        if (std::fabs(view_center[i] - m[i]) > 1e-6f * (1 + std::fabs(m[i]))) return false;
+    return true;
+}
+
 void Camera::recenter(const float m[3]) {
     for (int i = 0; i < 3; ++i) view_center[i] = (m[i] + view_center[i] + view_center[i] + view_center[i]) * 0.25f;
 }

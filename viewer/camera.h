@@ -76,6 +76,10 @@ struct Camera {
     rotation orientation_rotation() const;
     // Moves the view centre a quarter of the way to m.
     void recenter(const float m[3]);
+    // True when another frame would move nothing that can be seen: the
+    // spin turns the model by less than a hundredth of a pixel and the view
+    // centre has all but reached m.
+    bool settled(const float m[3]) const;
 };
 
 }  // namespace dozu

@@ -10,18 +10,18 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <new>
 
 #include "editor/file_io.h"
 #include "editor/mesh_export.h"
-#include "geometry/random.h"
 #include "glpanel/scrgl.h"
 #include "viewer/debug_mesh.h"
 #include "viewer/export_dialog.h"
@@ -32,6 +32,8 @@ namespace dozu {
 namespace {
 
 constexpr int kRefreshMs = 25;
+// A run that takes longer says so in the status bar.
+constexpr double kShowRunningSeconds = 0.3;
 constexpr int kPanelBotHeight = 227;
 constexpr int kClientWidth = 746, kClientHeight = 515;
 constexpr int kViewMinWidth = 160, kViewMinHeight = 120;
@@ -75,10 +77,20 @@ TFormMain::TFormMain(QWidget* parent)
     SglPanel->OnGLPaint = [this](TSglPanel*) { SglPanelGLPaint(); };
     SglPanel->OnMouseDown = [this](TSglPanel*, TMouseButton b, TShiftState, int x, int y) {
         camera_.mouse_down(uint8_t(b), x, y);
+        PictureChanged();
     };
-    SglPanel->OnMouseUp = [this](TSglPanel*, TMouseButton, TShiftState, int, int) { camera_.mouse_up(); };
-    SglPanel->OnMouseMove = [this](TSglPanel*, TShiftState, int x, int y) { camera_.mouse_move(x, y); };
-    SglPanel->OnMouseWheel = [this](TSglPanel*, TShiftState, int delta, int, int) { camera_.wheel(delta); };
+    SglPanel->OnMouseUp = [this](TSglPanel*, TMouseButton, TShiftState, int, int) {
+        camera_.mouse_up();
+        PictureChanged();
+    };
+    SglPanel->OnMouseMove = [this](TSglPanel*, TShiftState, int x, int y) {
+        camera_.mouse_move(x, y);
+        if (camera_.drag_active) PictureChanged();
+    };
+    SglPanel->OnMouseWheel = [this](TSglPanel*, TShiftState, int delta, int, int) {
+        camera_.wheel(delta);
+        PictureChanged();
+    };
     SglPanel->OnGLError = [this](TSglPanel*, const std::string& error) {
         std::fprintf(stderr, "dozu: OpenGL: %s\n", error.c_str());
         statusBar()->showMessage(QString("OpenGL: %1").arg(QString::fromLocal8Bit(error.c_str())));
@@ -136,6 +148,11 @@ TFormMain::TFormMain(QWidget* parent)
     MIRedo->setShortcuts(redo_keys);
     edit->addAction(MIUndo);
     edit->addAction(MIRedo);
+    edit->addSeparator();
+    // Enabled only while a run goes on, so that Escape is free otherwise.
+    MICancelRun = edit->addAction("&Cancel Run", this, &TFormMain::MICancelRunClick);
+    MICancelRun->setShortcut(Qt::Key_Escape);
+    MICancelRun->setEnabled(false);
 
     QMenu* view = menuBar()->addMenu("&View");
     MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
@@ -157,6 +174,15 @@ TFormMain::TFormMain(QWidget* parent)
     StatusTime = new QLabel;
     StatusError = new QLabel;
     for (QLabel* label : {StatusMesh, StatusTime, StatusError}) statusBar()->addWidget(label);
+    StatusRunning = new QLabel;
+    CancelRunButton = new QToolButton;
+    CancelRunButton->setDefaultAction(MICancelRun);
+    CancelRunButton->setText("Cancel");
+    CancelRunButton->setToolTip("Cancel the run (Esc)");
+    statusBar()->addWidget(StatusRunning);
+    statusBar()->addWidget(CancelRunButton);
+    StatusRunning->hide();
+    CancelRunButton->hide();
     statusBar()->setSizeGripEnabled(true);
 
     connect(FrameProgram->UndoStack, &QUndoStack::cleanChanged, this, &TFormMain::UpdateTitle);
@@ -174,6 +200,10 @@ TFormMain::TFormMain(QWidget* parent)
 
     camera_.reset();
     interpreter_ = std::make_unique<interpreter>(turtle_);
+    runner_ = std::make_unique<ProgramRunner>(FrameProgram->program(), *interpreter_, [this] {
+        QMetaObject::invokeMethod(this, &TFormMain::RunEnded, Qt::QueuedConnection);
+    });
+    FrameProgram->program().set_interrupt([this] { runner_->cancel(); });
 }
 
 TFormMain::~TFormMain() {
@@ -181,6 +211,8 @@ TFormMain::~TFormMain() {
     // The undo stack tells of its last clean change while the widgets are
     // destroyed, when this window is no longer one.
     FrameProgram->UndoStack->disconnect(this);
+    FrameProgram->program().set_interrupt(nullptr);
+    runner_.reset();
     interpreter_.reset();
 }
 
@@ -191,28 +223,58 @@ void TFormMain::SglPanelGLInit() {
     if (MISolid->isChecked()) ApplySolidState();
 }
 
-void TFormMain::RunProgram() {
-    const int count = FrameProgram->RunCount();
-    const LineView lines = FrameProgram->LockProgram();
-    // The batch tool starts the random sequence at 0; the editor runs it on
-    // unless asked to do the same.
-    if (MIRepeatableRandom->isChecked()) set_random_state(0);
-    QElapsedTimer clock;
-    clock.start();
-    try {
-        interpreter_->run(lines, FrameProgram->messages, count);
-    } catch (const std::bad_alloc&) {
-        FrameProgram->messages = {{"fatal error: out of memory", 0}};
-    } catch (const std::exception& e) {
-        // Nothing else is expected; the paint must still release the lock
-        // and show that the run failed.
-        FrameProgram->messages = {{std::string("fatal error: ") + e.what(), 0}};
-    }
-    const double milliseconds = double(clock.nsecsElapsed()) / 1e6;
-    FrameProgram->UnlockProgram();
+void TFormMain::StartRun() {
+    runner_->start(FrameProgram->RunCount(), MIRepeatableRandom->isChecked());
+    ShowRunning();
+}
+
+void TFormMain::RunEnded() {
+    const std::optional<ProgramRunner::Report> report = runner_->collect(FrameProgram->messages);
+    ShowRunning();
+    if (!report) return;
+    // A failed run changed nothing but the messages, which say why.
+    if (report->outcome == ProgramRunner::Outcome::failed) FrameProgram->messages = {{report->failure, 0}};
     FrameProgram->ShowMessages();
-    ShowRunStatus(milliseconds);
+    last_run_ = *report;
+    ShowRunStatus(report->seconds * 1000);
     ++runs_;
+    PictureChanged();
+}
+
+void TFormMain::ShowRunning() {
+    const double seconds = runner_->elapsed();
+    const bool show = seconds >= kShowRunningSeconds;
+    if (show) StatusRunning->setText(QString("running... %1 s").arg(seconds, 0, 'f', 1));
+    StatusRunning->setVisible(show);
+    CancelRunButton->setVisible(show);
+    MICancelRun->setEnabled(seconds > 0);
+}
+
+void TFormMain::MICancelRunClick() {
+    runner_->cancel();
+    ShowRunning();
+    // The rest of the status bar still tells of the last finished run.
+    StatusTime->setText("run cancelled");
+}
+
+bool TFormMain::WaitForRun() {
+    if (FrameProgram->TakeChanged()) StartRun();
+    if (!running()) return true;
+    QProgressDialog progress("Waiting for the run to finish...", "Cancel", 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(int(kShowRunningSeconds * 1000));
+    while (running()) {
+        if (progress.wasCanceled()) {
+            runner_->cancel();
+            while (running()) QApplication::processEvents(QEventLoop::AllEvents, kRefreshMs);
+            return false;
+        }
+        progress.setValue(0);
+        QEventLoop pause;
+        QTimer::singleShot(kRefreshMs, &pause, &QEventLoop::quit);
+        pause.exec();
+    }
+    return true;
 }
 
 void TFormMain::ShowRunStatus(double milliseconds) {
@@ -232,11 +294,18 @@ void TFormMain::SglPanelGLPaint() {
 void TFormMain::RenderScene() {
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
     scene_begin(w, h);
-    if (!frozen_ && FrameProgram->TakeChanged()) RunProgram();
     scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, !frozen_);
+    picture_changed_ = false;
+    ++paints_;
 }
 
-void TFormMain::RefreshGLTimer() { SglPanel->update(); }
+void TFormMain::RefreshGLTimer() {
+    if (!frozen_ && FrameProgram->TakeChanged()) StartRun();
+    ShowRunning();
+    float center[3];
+    turtle_.bounds_center(center);
+    if (picture_changed_ || !camera_.settled(center)) SglPanel->update();
+}
 
 template <typename Operation>
 void TFormMain::FileOperation(Operation operation) {
@@ -259,6 +328,7 @@ void TFormMain::FileOperation(Operation operation) {
     }
     if (!outer) return;
     frozen_ = false;
+    PictureChanged();
     RefreshGL->start();
 }
 
@@ -400,7 +470,9 @@ void TFormMain::dropEvent(QDropEvent* event) {
 
 void TFormMain::MIExportMeshClick() {
     FileOperation([this] {
-        if (SDExportMesh->exec() == QDialog::Accepted)
+        // The file gets the program as it is now: a change not yet shown is
+        // run first.
+        if (SDExportMesh->exec() == QDialog::Accepted && WaitForRun())
             ExportMeshTo(SDExportMesh->chosen_path(), SDExportMesh->chosen_format());
     });
 }
@@ -420,13 +492,17 @@ void TFormMain::ExportMeshTo(const QString& path, MeshFormat format) {
                     format, options);
 }
 
-void TFormMain::MIResetCamClick() { camera_.reset(); }
+void TFormMain::MIResetCamClick() {
+    camera_.reset();
+    PictureChanged();
+}
 
 void TFormMain::MIZoomFitClick() {
     float center[3];
     turtle_.bounds_center(center);
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
     camera_.fit(center, turtle_.bounds_radius(), h > 0 ? double(w) / h : 1.0, kFieldOfViewDegrees);
+    PictureChanged();
 }
 
 void TFormMain::MIRepeatableRandomClick() { FrameProgram->program().request_run(); }
@@ -438,6 +514,7 @@ void TFormMain::MISolidClick() {
 
 void TFormMain::ApplySolidState() {
     if (SglPanel->GLHandleAllocated()) scene_set_solid(MISolid->isChecked());
+    PictureChanged();
 }
 
 void TFormMain::MIDebugInMeshClick() {

@@ -1,9 +1,11 @@
 // The main window: the GL panel above, the program frame below, the 25 ms
-// refresh timer, the menu and the status bar. A paint after a timer tick
-// re-runs the program when the frame reports a change, then draws the
-// output mesh through the mouse camera and the overlay of the gesture in
-// progress. While a file operation or its questions are on screen, paints
-// only draw the last picture again.
+// refresh timer, the menu and the status bar. A timer tick starts a run of
+// the program on the runner's thread when the frame reports a change (a
+// change during a run cancels it), and repaints only when the picture
+// changed: a finished run, a camera gesture or a spin still turning. Paints
+// draw the last finished run's output mesh through the mouse camera and the
+// overlay of the gesture in progress. While a file operation or its
+// questions are on screen, paints only draw the last picture again.
 #pragma once
 
 #include <QMainWindow>
@@ -13,6 +15,7 @@
 
 #include "editor/frame_program.h"
 #include "editor/mesh_export.h"
+#include "editor/program_runner.h"
 #include "interpreter/interpreter.h"
 #include "turtle/turtle.h"
 #include "viewer/camera.h"
@@ -21,6 +24,7 @@
 class QAction;
 class QLabel;
 class QTimer;
+class QToolButton;
 
 namespace dozu {
 
@@ -53,6 +57,7 @@ public:
     QAction* MIZoomFit;
     QAction* MISolid;
     QAction* MIRepeatableRandom;
+    QAction* MICancelRun;
     QAction* MIDebugInMesh;
     QAction* MIDebugOutMesh;
     QAction* MICommandTable;
@@ -60,6 +65,10 @@ public:
     QLabel* StatusMesh;
     QLabel* StatusTime;
     QLabel* StatusError;
+    // "running..." and the time so far, with a button that cancels the run,
+    // while a run takes longer than a moment.
+    QLabel* StatusRunning;
+    QToolButton* CancelRunButton;
 
     // The mesh debugger window that the two debug items fill; the
     // application creates it after this window.
@@ -72,15 +81,24 @@ public:
     turtle& Turtle() { return turtle_; }
     interpreter& Interpreter() { return *interpreter_; }
     Camera& camera() { return camera_; }
-    // How many program runs the paints have made.
+    // How many program runs have finished and been shown.
     int runs() const { return runs_; }
+    // True from the start of a run until it has been shown or cancelled.
+    bool running() const { return runner_ && runner_->busy(); }
+    // How many times the view has been painted.
+    int paints() const { return paints_; }
+    // The last run that was shown: how long it took from its start, and
+    // the processor time of its thread.
+    double last_run_seconds() const { return last_run_.seconds; }
+    double last_run_cpu_seconds() const { return last_run_.cpu_seconds; }
 
     void SglPanelGLInit();
     void SglPanelGLPaint();
-    // The paint without the buffer swap: runs the program if it changed and
-    // draws the scene into the back buffer.
+    // The paint without the buffer swap: draws the scene into the back
+    // buffer.
     void RenderScene();
     void RefreshGLTimer();
+    void MICancelRunClick();
     void MINewClick();
     void MILoadClick();
     void MISaveClick();
@@ -114,8 +132,15 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void RunProgram();
+    void StartRun();
+    // The runner's word that a run ended, on this window's thread.
+    void RunEnded();
     void ShowRunStatus(double milliseconds);
+    void ShowRunning();
+    // Before an export: starts the run of a change not yet run and waits
+    // for it, with a way to cancel. False when it was cancelled.
+    bool WaitForRun();
+    void PictureChanged() { picture_changed_ = true; }
     void ApplySolidState();
     // Runs a file operation with the refresh timer stopped and the view
     // frozen; file errors end in a message box.
@@ -134,9 +159,13 @@ private:
     turtle turtle_;
     Camera camera_;
     std::unique_ptr<interpreter> interpreter_;
+    std::unique_ptr<ProgramRunner> runner_;
     RecentFiles recent_;
     int runs_ = 0;
-    bool frozen_ = false;  // a file operation is on: paints only redraw
+    int paints_ = 0;
+    ProgramRunner::Report last_run_{ProgramRunner::Outcome::finished, 0, 0, {}};
+    bool frozen_ = false;          // a file operation is on: paints only redraw
+    bool picture_changed_ = true;  // the next tick repaints
 };
 
 }  // namespace dozu

@@ -206,6 +206,25 @@ TEST(Cli, FatalRunStillWritesThePreview) {
     EXPECT_EQ(count_prefix(read_text(dir / "out.obj"), "f "), 5u * 4);
 }
 
+TEST(Cli, TimeLimitStopsARunAtTheLineBeingRun) {
+    // Each "X" extrudes every output vertex: 30,000 of them after 30,000
+    // steps would take a minute.
+    TempDir dir;
+    std::string text = "*\nS4\nR2\n=\n";
+    for (int i = 0; i < 30000; ++i) text += "^\n";
+    for (int i = 0; i < 30000; ++i) text += "X\n";
+    write_text(dir / "p.txt", text);
+    const Result r = cli(dir, "run --text p.txt --time-limit 0.5 --obj out.obj");
+    EXPECT_EQ(r.status, 1);
+    int line = 0;
+    char rest[64] = {};
+    ASSERT_EQ(std::sscanf(r.err.c_str(), "p.txt:%d: %63[^\n]", &line, rest), 2) << r.err;
+    EXPECT_EQ(std::string(rest), "fatal error: time limit reached");
+    EXPECT_GE(line, 5);
+    EXPECT_LE(line, 60004);
+    EXPECT_EQ(cli(dir, "run --text p.txt --time-limit 0").status, 2);
+}
+
 TEST(Cli, RunWritesCompiledAndWarnsAboutStrayBytes) {
     TempDir dir;
     std::vector<uint8_t> bytes = dozu::encode_program_file(dozu::CommandTable(), {1, 6, 4, 2, 0, 17});
@@ -380,6 +399,53 @@ std::vector<std::string> example_names() {
 INSTANTIATE_TEST_SUITE_P(Cli, Examples, ::testing::ValuesIn(example_names()));
 
 TEST(Cli, ExamplesAreFound) { EXPECT_GE(example_names().size(), 14u); }
+
+// The files that the writers made before they streamed and wrote the
+// shortest numbers, kept in the test data: the same bytes where no text is
+// involved, the same floats and faces read back where it is.
+TEST(Cli, ExportsReadBackAsTheEarlierWritersFiles) {
+    TempDir dir;
+    const std::string rock = "'" DOZU_EXAMPLES "/rock.tpg'";
+    ASSERT_EQ(
+        cli(dir, "run " + rock + " --obj r.obj --ply r.ply --stl r.stl --glb r.glb --gltf r.gltf --3mf r.3mf")
+            .status,
+        0);
+    ASSERT_EQ(cli(dir, "run " + rock + " --input-mesh --scale 2.5 --obj in.obj").status, 0);
+    const std::string earlier = std::string(DOZU_TEST_DATA) + "/export/rock";
+    EXPECT_EQ(read_text(dir / "r.ply"), read_text(earlier + ".ply"));
+    EXPECT_EQ(read_text(dir / "r.stl"), read_text(earlier + ".stl"));
+    auto floats = [](const std::vector<Vec>& v) {
+        std::vector<float> f;
+        for (const Vec& x : v) f.insert(f.end(), {float(x[0]), float(x[1]), float(x[2])});
+        return f;
+    };
+    const std::pair<ReadMesh, ReadMesh> pairs[] = {
+        {read_obj(read_text(dir / "r.obj")), read_obj(read_text(earlier + ".obj"))},
+        {read_obj(read_text(dir / "in.obj")), read_obj(read_text(earlier + "-input.obj"))},
+        {read_gltf(dir / "r.glb", true), read_gltf(earlier + ".glb", true)},
+        {read_gltf(dir / "r.gltf", false), read_gltf(earlier + ".gltf", false)},
+        {read_3mf(dir / "r.3mf"), read_3mf(earlier + ".3mf")}};
+    for (const auto& [now, before] : pairs) {
+        ASSERT_EQ(now.error, "");
+        ASSERT_EQ(before.error, "");
+        ASSERT_GT(before.positions.size(), 0u);
+        EXPECT_EQ(floats(now.positions), floats(before.positions));
+        EXPECT_EQ(floats(now.normals), floats(before.normals));
+        EXPECT_EQ(now.faces, before.faces);
+    }
+}
+
+// A model is named after its file, whatever bytes the name holds.
+TEST(Cli, NamesInGltfAnd3mfAreValidText) {
+    TempDir dir;
+    const std::string name = "a\"b\\c<&\xff\x01";
+    std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", dir / (name + ".tpg"));
+    ASSERT_EQ(cli(dir, "run $'a\"b\\\\c<&\\xff\\x01.tpg' --glb m.glb --gltf m.gltf --3mf m.3mf").status, 0);
+    EXPECT_EQ(read_gltf(dir / "m.glb", true).error, "");
+    EXPECT_EQ(read_gltf(dir / "m.gltf", false).error, "");
+    const std::string xml = read_3mf_model_part(dir / "m.3mf");
+    EXPECT_NE(xml.find("name=\"a&quot;b\\c&lt;&amp;\xEF\xBF\xBD\""), std::string::npos) << xml.substr(0, 400);
+}
 
 TEST(Cli, ExportsReadBackWithAssimp) {
     TempDir dir;

@@ -29,6 +29,33 @@ void add(QuadMesh& m, float x, float y, float z) {
     m.add_vertex(n, p);
 }
 
+std::vector<float> positions(const CompactMesh& c) {
+    std::vector<float> out;
+    c.for_each_vertex([&](uint32_t v) { out.insert(out.end(), c.position(v), c.position(v) + 3); });
+    return out;
+}
+
+std::vector<float> normals(const CompactMesh& c) {
+    std::vector<float> out;
+    c.for_each_vertex([&](uint32_t v) {
+        const std::array<float, 3> n = c.normal(v);
+        out.insert(out.end(), n.begin(), n.end());
+    });
+    return out;
+}
+
+std::vector<uint32_t> quads(const CompactMesh& c) {
+    std::vector<uint32_t> out;
+    c.for_each_quad([&](const uint32_t* n, const uint32_t*) { out.insert(out.end(), n, n + 4); });
+    return out;
+}
+
+std::vector<uint32_t> triangles(const CompactMesh& c) {
+    std::vector<uint32_t> out;
+    c.for_each_triangle([&](const uint32_t* n, const uint32_t*) { out.insert(out.end(), n, n + 3); });
+    return out;
+}
+
 }  // namespace
 
 TEST(MeshExport, CompactDropsUnusedVerticesAndRenumbers) {
@@ -39,9 +66,12 @@ TEST(MeshExport, CompactDropsUnusedVerticesAndRenumbers) {
     m.add_quad(1, 2, 9, 6);  // missing vertex
     m.add_quad(1, 2, 5, 6);  // non-finite vertex
     const CompactMesh c = compact(output_mesh_view(m));
-    EXPECT_EQ(c.positions, (std::vector<float>{1, 0, 0, 2, 0, 0, 4, 0, 0, 6, 0, 0}));
-    EXPECT_EQ(c.quads, (std::vector<uint32_t>{0, 3, 2, 1}));  // counter-clockwise
-    EXPECT_EQ(c.normals.size(), 12u);
+    EXPECT_EQ(positions(c), (std::vector<float>{1, 0, 0, 2, 0, 0, 4, 0, 0, 6, 0, 0}));
+    EXPECT_EQ(quads(c), (std::vector<uint32_t>{0, 3, 2, 1}));  // counter-clockwise
+    EXPECT_EQ(normals(c).size(), 12u);
+    EXPECT_EQ(c.vertex_count(), 4u);
+    EXPECT_EQ(c.quad_count(), 1u);
+    EXPECT_EQ(c.triangle_count(), 2u);
 }
 
 TEST(MeshExport, ObjReadsBackAsTheSameFloats) {
@@ -80,27 +110,31 @@ TEST(MeshExport, InputMeshView) {
     t.first();
     t.fix();  // five faces, all naming existing vertices
     const CompactMesh c = compact(input_mesh_view(t));
-    EXPECT_EQ(c.positions.size(), 8u * 3);
-    EXPECT_EQ(c.quads.size(), 24u);
-    EXPECT_EQ(c.positions[2], 1.5f);
-    EXPECT_FLOAT_EQ(c.normals[0], std::sqrt(0.5f));  // made unit
+    EXPECT_EQ(positions(c).size(), 8u * 3);
+    EXPECT_EQ(quads(c).size(), 24u);
+    EXPECT_EQ(positions(c)[2], 1.5f);
+    EXPECT_FLOAT_EQ(normals(c)[0], std::sqrt(0.5f));  // made unit
 }
 
 namespace {
 
-// A closed unit cube: six quads, counter-clockwise seen from outside.
-CompactMesh cube() {
-    CompactMesh c;
-    for (int i = 0; i < 8; ++i) {
-        const float p[3] = {float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)};
-        c.positions.insert(c.positions.end(), p, p + 3);
-        c.normals.insert(c.normals.end(), {0, 0, 1});
+// A closed unit cube: six quads, counter-clockwise seen from outside once
+// compacted (so clockwise in the view, as the turtle lays them).
+struct Cube {
+    float records[8][6];
+    uint32_t cw[24];
+    Cube() {
+        for (int i = 0; i < 8; ++i) {
+            const float r[6] = {0, 0, 1, float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1)};
+            std::memcpy(records[i], r, sizeof r);
+        }
+        const uint32_t ccw[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                    {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+        for (int q = 0; q < 6; ++q)
+            for (int k = 0; k < 4; ++k) cw[4 * q + k] = ccw[q][(4 - k) % 4];
     }
-    const uint32_t ccw[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                                {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (const auto& q : ccw) c.quads.insert(c.quads.end(), q, q + 4);
-    return c;
-}
+    CompactMesh mesh() const { return compact({&records[0][0], 8, 6, 0, 3, cw, 24}); }
+};
 
 uint32_t u32(const std::string& s, size_t at) {
     uint32_t v;
@@ -117,7 +151,8 @@ float f32(const std::string& s, size_t at) {
 }  // namespace
 
 TEST(MeshExport, Ply) {
-    const CompactMesh c = cube();
+    const Cube cube;
+    const CompactMesh c = cube.mesh();
     StringSink sink;
     write_ply(sink, c, ExportOptions());
     const std::string& ply = sink.bytes;
@@ -133,13 +168,13 @@ TEST(MeshExport, Ply) {
     EXPECT_EQ(f32(ply, body + 24 * 7 + 20), 1.0f);  // its nz
     const size_t faces = body + 8 * 24;
     EXPECT_EQ(ply[faces], 4);
-    EXPECT_EQ(u32(ply, faces + 1), c.quads[0]);
-    EXPECT_EQ(u32(ply, faces + 13), c.quads[3]);
+    EXPECT_EQ(u32(ply, faces + 1), quads(c)[0]);
+    EXPECT_EQ(u32(ply, faces + 13), quads(c)[3]);
 }
 
 TEST(MeshExport, StlIsWatertightAndFacesOutward) {
     StringSink sink;
-    write_stl(sink, cube(), ExportOptions());
+    write_stl(sink, Cube().mesh(), ExportOptions());
     const std::string& stl = sink.bytes;
     EXPECT_NE(stl.rfind("solid", 0), 0u);
     const std::vector<dozu::testing::StlFacet> facets = dozu::testing::read_stl(stl);
@@ -184,57 +219,39 @@ TEST(MeshExport, NormalsOfAboutZeroTakeTheAreaWeightedMeanOfTheirQuads) {
     // one of area 1 facing +x; vertex 4's is too short to have a direction.
     const float records[6][6] = {{0, 0, 0, 0, 0, 0}, {0, 0, 2, 2, 0, 0},     {0, 0, 1, 2, 1, 0},
                                  {0, 0, 1, 0, 1, 0}, {1e-6f, 0, 0, 0, 0, 1}, {1, 0, 0, 0, 1, 1}};
-    const uint32_t quads[8] = {0, 3, 2, 1, 0, 4, 5, 3};  // the turtle's clockwise winding
-    const CompactMesh c = compact({&records[0][0], 6, 6, 0, 3, quads, 8});
-    ASSERT_EQ(c.normals.size(), 18u);
+    const uint32_t cw[8] = {0, 3, 2, 1, 0, 4, 5, 3};  // the turtle's clockwise winding
+    const CompactMesh c = compact({&records[0][0], 6, 6, 0, 3, cw, 8});
+    const std::vector<float> n = normals(c);
+    ASSERT_EQ(n.size(), 18u);
     const float s5 = float(1 / std::sqrt(5.0));
-    EXPECT_NEAR(c.normals[0], s5, 1e-7);
-    EXPECT_NEAR(c.normals[1], 0, 1e-7);
-    EXPECT_NEAR(c.normals[2], 2 * s5, 1e-7);
-    EXPECT_EQ(std::vector<float>(c.normals.begin() + 3, c.normals.begin() + 6), (std::vector<float>{0, 0, 1}));
-    EXPECT_EQ(std::vector<float>(c.normals.begin() + 12, c.normals.begin() + 15), (std::vector<float>{1, 0, 0}));
+    EXPECT_NEAR(n[0], s5, 1e-7);
+    EXPECT_NEAR(n[1], 0, 1e-7);
+    EXPECT_NEAR(n[2], 2 * s5, 1e-7);
+    EXPECT_EQ(std::vector<float>(n.begin() + 3, n.begin() + 6), (std::vector<float>{0, 0, 1}));
+    EXPECT_EQ(std::vector<float>(n.begin() + 12, n.begin() + 15), (std::vector<float>{1, 0, 0}));
     EXPECT_EQ(triangles(c), (std::vector<uint32_t>{0, 1, 2, 0, 2, 3, 0, 3, 5, 0, 5, 4}));
 }
 
-TEST(MeshExport, GltfOfAnEmptyModelWithoutANameIsRead) {
-    ExportOptions unnamed;
-    unnamed.name = "";
-    for (const bool binary : {true, false}) {
-        StringSink sink;
-        write_gltf(sink, CompactMesh(), unnamed, binary);
-        tinygltf::TinyGLTF loader;
-        tinygltf::Model model;
-        std::string err, warn;
-        const std::string& b = sink.bytes;
-        EXPECT_TRUE(binary ? loader.LoadBinaryFromMemory(&model, &err, &warn,
-                                                         reinterpret_cast<const unsigned char*>(b.data()),
-                                                         unsigned(b.size()))
-                           : loader.LoadASCIIFromString(&model, &err, &warn, b.data(), unsigned(b.size()), ""))
-            << err;
-        EXPECT_EQ(model.nodes.size(), 1u);
-    }
-}
-
-TEST(MeshExport, NamesBecomePrintableUtf8) {
+TEST(MeshExport, GltfOfAnEmptyModelIsReadWhateverItsName) {
+    // An empty name, and a file name's bytes that are not UTF-8.
     const std::string bad = "\xEF\xBF\xBD";
-    EXPECT_EQ(printable_utf8("caf\xC3\xA9 \xF0\x9F\x98\x80~"), "caf\xC3\xA9 \xF0\x9F\x98\x80~");
-    EXPECT_EQ(printable_utf8("caf\xE9"), "caf" + bad);                     // Latin-1
-    EXPECT_EQ(printable_utf8("\xC0\xAF"), bad + bad);                      // overlong
-    EXPECT_EQ(printable_utf8("\xED\xA0\x80"), bad + bad + bad);            // surrogate
-    EXPECT_EQ(printable_utf8("\xF4\x90\x80\x80"), bad + bad + bad + bad);  // past U+10FFFF
-    // Control characters: C0, DEL and C1.
-    EXPECT_EQ(printable_utf8("a\x01\tb\x7F\xC2\x85"), "a" + bad + bad + "b" + bad + bad + bad);
-    EXPECT_EQ(printable_utf8("x\xE2\x82"), "x" + bad + bad);  // cut short
-
-    // A glTF reader takes the name the writer makes of one.
-    ExportOptions options;
-    options.name = "caf\xE9";
-    StringSink sink;
-    write_gltf(sink, CompactMesh(), options, false);
-    tinygltf::TinyGLTF loader;
-    tinygltf::Model model;
-    std::string err, warn;
-    const std::string& b = sink.bytes;
-    ASSERT_TRUE(loader.LoadASCIIFromString(&model, &err, &warn, b.data(), unsigned(b.size()), "")) << err;
-    EXPECT_EQ(model.nodes.at(0).name, "caf" + bad);
+    for (const auto& [name, read] :
+         {std::pair<std::string, std::string>{"", ""}, {"caf\xE9\x01", "caf" + bad + "\x01"}})
+        for (const bool binary : {true, false}) {
+            ExportOptions options;
+            options.name = name;
+            StringSink sink;
+            write_gltf(sink, CompactMesh(MeshView()), options, binary);
+            tinygltf::TinyGLTF loader;
+            tinygltf::Model model;
+            std::string err, warn;
+            const std::string& b = sink.bytes;
+            ASSERT_TRUE(binary ? loader.LoadBinaryFromMemory(&model, &err, &warn,
+                                                             reinterpret_cast<const unsigned char*>(b.data()),
+                                                             unsigned(b.size()))
+                               : loader.LoadASCIIFromString(&model, &err, &warn, b.data(), unsigned(b.size()), ""))
+                << err;
+            ASSERT_EQ(model.nodes.size(), 1u);
+            EXPECT_EQ(model.nodes[0].name, read);
+        }
 }

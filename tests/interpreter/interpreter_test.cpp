@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "geometry/random.h"
@@ -127,7 +129,7 @@ TEST_F(Interpreter, Parameters) {
     EXPECT_FLOAT_EQ(t.state.angle, 1.5707964f);
     run(program({"*", "R2-", "Y", "S1F"}));
     EXPECT_FLOAT_EQ(t.state.radius, -0.2617994f);  // the minus sign may stand anywhere
-    EXPECT_EQ(t.state.angle, 0.0f);                 // no digits: a turn by 0
+    EXPECT_EQ(t.state.angle, 0.0f);                // no digits: a turn by 0
     EXPECT_FLOAT_EQ(t.state.size, float(31 * 3.14159274 / 24));
     run(program({"*", "O2", "+-4"}));
     EXPECT_FLOAT_EQ(interp.extrusion().offset, 0.2617994f);
@@ -192,8 +194,7 @@ TEST_F(Interpreter, EachRunCopiesOnlyItsOwnGeometry) {
 }
 
 TEST_F(Interpreter, SecondInitKeepsEarlierModelAndNumbersTheNewOne) {
-    const auto lines = program({"*", "S4", "R2", "=", "B", "^", "T", "X",
-                                "*", "S4", "R2", "=", "B", "^", "T"});
+    const auto lines = program({"*", "S4", "R2", "=", "B", "^", "T", "X", "*", "S4", "R2", "=", "B", "^", "T"});
     EXPECT_TRUE(run(lines));
     EXPECT_TRUE(messages.empty());
     const QuadMesh& m = interp.output_mesh();
@@ -215,4 +216,41 @@ TEST_F(Interpreter, RefusesASubdivisionThatWouldBeTooLarge) {
     EXPECT_EQ(got(), (Expected{{kTooLarge, 5}}));
     EXPECT_EQ(interp.output_mesh().index_count(), 4u * ((1 << 22) + 4));
     EXPECT_EQ(interp.output_mesh().vertex_count(), 8u);
+}
+
+TEST_F(Interpreter, ACancelledRunLeavesNoTrace) {
+    // rock: roughened, so the random sequence shows; the next program starts
+    // on the turtle that the last finished run left ("=" before "*").
+    const auto rock = program({"*", "S4", "R2", "R2", "=", "^", "T", "X", "D"});
+    const auto next = program({"=X*", "S4", "R2", "=", "^", "X"});
+    std::vector<std::string> endless = program({"*", "S4", "R2", "="});
+    endless.insert(endless.end(), 3000, "^ ");
+    endless.insert(endless.end(), 300000, "[^X] ");
+
+    turtle t2;
+    interpreter plain(t2);
+    MessageList plain_messages;
+    plain.run(rock, plain_messages, int(rock.size()));
+    plain.run(next, plain_messages, int(next.size()));
+    const QuadMesh expected = plain.output_mesh();
+    const uint32_t random_after = random_state();
+
+    set_random_state(0);
+    run(rock);
+    const FloatArray rock_vertices = interp.output_mesh().vertices;
+    StopFlag stop;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop.request(StopReason::cancel);
+    });
+    EXPECT_FALSE(interp.stage(endless, int(endless.size()), &stop));
+    canceller.join();
+    EXPECT_EQ(interp.output_mesh().vertices, rock_vertices);
+    EXPECT_EQ(t.vertex_count(), 12u);
+    run(next);
+    ASSERT_EQ(messages.size(), plain_messages.size());
+    for (size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].text, plain_messages[i].text);
+    EXPECT_EQ(interp.output_mesh().vertices, expected.vertices);
+    EXPECT_EQ(interp.output_mesh().indices, expected.indices);
+    EXPECT_EQ(random_state(), random_after);
 }

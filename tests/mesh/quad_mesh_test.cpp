@@ -36,7 +36,7 @@ TEST(QuadMesh, DisplayFormDividesOnceInPlace) {
               (std::vector<float>{0, 0, 1, 1, 2, 3, 3, 1}));
     EXPECT_EQ(std::vector<float>(m.vertices.begin() + 8, m.vertices.end()),
               (std::vector<float>{0, 0, 1, 1, 2, 3, 6, 2}));
-    const std::vector<float> once = m.vertices;
+    const FloatArray once = m.vertices;
     m.to_display_form();
     EXPECT_EQ(m.vertices, once);
 }

@@ -49,9 +49,9 @@ void expect_at(const QuadMesh& m, uint32_t v, P p, float w) {
 
 QuadMesh cube() {
     // Six quads, each edge used once in each direction.
-    return make_mesh({{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
-                      {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},
-                     {0, 3, 2, 1, 4, 5, 6, 7, 0, 1, 5, 4, 1, 2, 6, 5, 2, 3, 7, 6, 3, 0, 4, 7});
+    return make_mesh(
+        {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},
+        {0, 3, 2, 1, 4, 5, 6, 7, 0, 1, 5, 4, 1, 2, 6, 5, 2, 3, 7, 6, 3, 0, 4, 7});
 }
 
 // Every directed edge of every quad, counted.
@@ -94,8 +94,8 @@ TEST(Subdivision, SingleQuad) {
 }
 
 TEST(Subdivision, TwoQuadsShareOneEdgePoint) {
-    const QuadMesh in = make_mesh({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0}},
-                                  {0, 1, 4, 3, 1, 2, 5, 4});
+    const QuadMesh in =
+        make_mesh({{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0}}, {0, 1, 4, 3, 1, 2, 5, 4});
     auto out = subdivide(in);
     EXPECT_EQ(out->vertex_count(), 15u);
     EXPECT_EQ(out->index_count(), 32u);
@@ -183,10 +183,11 @@ TEST(Subdivision, UnusedVertexGetsWeightZero) {
     EXPECT_EQ(weight(*out, 4), 0.0f);
 }
 
-TEST(Subdivision, LargeMeshWithHighDegreeVertex) {
-    // A strip of 100,000 quads (200,002 vertices), all of them also joined
-    // to one hub vertex by a fan: the hub has 100,000 distinct neighbours.
-    const uint32_t n = 100000;
+namespace {
+
+// A strip of n quads (2n + 2 vertices), all of them also joined to one hub
+// vertex by a fan: the hub has n distinct neighbours.
+QuadMesh strip_with_hub(uint32_t n) {
     QuadMesh m;
     const float nrm[3] = {0, 0, 1};
     for (uint32_t i = 0; i <= n; ++i) {
@@ -198,6 +199,14 @@ TEST(Subdivision, LargeMeshWithHighDegreeVertex) {
     const uint32_t hub = uint32_t(m.add_vertex(nrm, hub_pos));
     for (uint32_t i = 0; i < n; ++i) m.add_quad(2 * i, 2 * i + 2, 2 * i + 3, 2 * i + 1);
     for (uint32_t i = 0; i < n; ++i) m.add_quad(hub, 2 * i + 2, 2 * i, hub);
+    return m;
+}
+
+}  // namespace
+
+TEST(Subdivision, LargeMeshWithHighDegreeVertex) {
+    const uint32_t n = 100000;
+    const QuadMesh m = strip_with_hub(n);
     ASSERT_GT(m.vertex_count(), 200000u);
     auto out = subdivide(m);
     // Edges: strip 3n + 1, fan: {hub, 2i} for i = 0..n (n + 1), {2i, 2i+2} shared, {hub, hub} once.
@@ -206,6 +215,23 @@ TEST(Subdivision, LargeMeshWithHighDegreeVertex) {
     EXPECT_EQ(out->index_count(), 16u * 2 * n);
     // The first edge point is that of the first quad's first edge.
     EXPECT_EQ(out->indices[1], m.vertex_count() + 2 * n);
+}
+
+TEST(Subdivision, ReusedStorageGivesWhatFreshStorageGives) {
+    // Larger and smaller meshes in turn, numbered by lists and by groups.
+    SubdivisionScratch scratch;
+    QuadMesh out;
+    for (const QuadMesh& in : {cube(), strip_with_hub(3000), cube(), strip_with_hub(20), QuadMesh()}) {
+        subdivide(in, out, scratch);
+        const auto fresh = subdivide(in);
+        EXPECT_EQ(out.vertices, fresh->vertices);
+        EXPECT_EQ(out.indices, fresh->indices);
+    }
+    StopFlag stop;
+    stop.request(StopReason::cancel);
+    const QuadMesh in = strip_with_hub(20);
+    EXPECT_THROW(subdivide(in, out, scratch, &stop), Stopped);
+    EXPECT_EQ(in.vertices, strip_with_hub(20).vertices);
 }
 
 TEST(Subdivision, MatchesThePlainRulesBitForBit) {

@@ -17,6 +17,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QUndoStack>
 #include <algorithm>
 #include <cmath>
@@ -512,4 +513,66 @@ TEST_F(MainWindow, ViewRepaintsWhatADialogUncoversWithoutARun) {
     EXPECT_EQ(red_after, 0);
     EXPECT_EQ(runs_during, runs_before);
     EXPECT_TRUE(x11test::WaitFor([&] { return form.runs() > runs_before; }));
+}
+
+TEST_F(MainWindow, ACancelledRunLeavesTheLastModelAndNoOtherTrace) {
+    ASSERT_TRUE(form.LoadFile(DOZU_EXAMPLES "/rock.tpg"));
+    ASSERT_TRUE(
+        x11test::WaitFor([&] { return !form.running() && form.Interpreter().output_mesh().vertex_count(); }));
+    const FloatArray rock = form.Interpreter().output_mesh().vertices;
+    const int messages = form.FrameProgram->LBMessages->count();
+    const uint32_t random_after_rock = random_state();  // the run's thread is idle
+
+    // Rock's table with 30,000 steps, then as many roughenings of them all.
+    std::vector<uint8_t> slow = read_bytes(DOZU_EXAMPLES "/rock.tpg");
+    slow.resize(slow.size() - 16);
+    slow.insert(slow.end(), {1, 6, 4, 2});
+    slow.insert(slow.end(), 30000, 17);
+    slow.insert(slow.end(), 30000, 20);
+    dozu::testing::write_bytes(temp / "slow.tpg", slow);
+    ASSERT_TRUE(form.LoadFile(path("slow.tpg")));
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.StatusRunning->isVisible(); }));
+    EXPECT_TRUE(form.StatusRunning->text().startsWith("running... ")) << form.StatusRunning->text().toStdString();
+    EXPECT_TRUE(form.CancelRunButton->isVisible());
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    QTest::keyClick(&form, Qt::Key_Escape);
+    ASSERT_TRUE(x11test::WaitFor([&] { return !form.running(); }));
+    x11test::Pump(50);
+    EXPECT_FALSE(form.StatusRunning->isVisible());
+    EXPECT_EQ(form.Interpreter().output_mesh().vertices, rock);
+    EXPECT_EQ(form.FrameProgram->LBMessages->count(), messages);
+    EXPECT_EQ(random_state(), random_after_rock);
+
+    // The next run goes on from where the rock left the random sequence.
+    Program p;
+    p.LoadProgram(DOZU_EXAMPLES "/rock.tpg");
+    turtle t;
+    interpreter plain(t);
+    MessageList plain_messages;
+    plain.run(p.lines(), plain_messages, int(p.lines().size()));
+    set_random_state(random_after_rock);
+    const int runs = form.runs();
+    ASSERT_TRUE(form.LoadFile(DOZU_EXAMPLES "/rock.tpg"));
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.runs() > runs && !form.running(); }));
+    set_random_state(random_after_rock);
+    plain.run(p.lines(), plain_messages, int(p.lines().size()));
+    EXPECT_EQ(output_mesh_view(form.Interpreter().output_mesh()).vertex_count, plain.output_mesh().vertex_count());
+    plain.output_mesh().to_display_form();
+    EXPECT_EQ(form.Interpreter().output_mesh().vertices, plain.output_mesh().vertices);
+}
+
+TEST_F(MainWindow, AnIdleViewIsNotRepainted) {
+    for (int tag : {1, 6, 4, 2, 13, 17, 14}) click(tag);
+    float center[3];
+    ASSERT_TRUE(x11test::WaitFor([&] {
+        form.Turtle().bounds_center(center);
+        return form.runs() > 1 && !form.running() && form.camera().settled(center);
+    }));
+    x11test::Pump(100);
+    const int paints = form.paints();
+    x11test::Pump(300);
+    EXPECT_EQ(form.paints(), paints);
+    form.MIResetCam->trigger();
+    EXPECT_TRUE(x11test::WaitFor([&] { return form.paints() > paints; }));
 }

@@ -1,0 +1,204 @@
+// The editor itself on a private X server with the system's GL (under Xvfb
+// that is Mesa's software renderer): a change to a large model, from the
+// start of its run until it is drawn; the spin's frame rate; the processor
+// time of an idle editor. The main window does all of it through its real
+// runner, scene and GL panel.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <GL/gl.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUndoStack>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "editor/command_table.h"
+#include "editor/file_io.h"
+#include "editor/program_file.h"
+#include "glpanel/scrgl.h"
+#include "models.h"
+#include "viewer/main_window.h"
+#include "xvfb_server.h"
+
+namespace dozu::bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void pump(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Sleeps between events, so that waiting takes no processor time from the
+// run.
+bool wait_for(const std::function<bool()>& condition, int milliseconds = 60000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > milliseconds) return false;
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+double cpu_seconds() {
+    rusage r;
+    getrusage(RUSAGE_SELF, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+// The benchmark chain, subdivided once, loaded into a shown editor from a
+// program file made of the default buttons.
+TFormMain& editor(int64_t in_quads) {
+    static std::map<int64_t, std::unique_ptr<TFormMain>> editors;
+    std::unique_ptr<TFormMain>& form = editors[in_quads];
+    if (form) return *form;
+    const CommandTable table;
+    std::vector<uint8_t> steps;
+    std::vector<std::string> lines = chain_program(uint32_t(in_quads));
+    lines.push_back("D ");
+    for (const std::string& line : lines)
+        for (int tag = 1; tag <= CommandTable::kButtons; ++tag)
+            if (table.interpreter_code(tag) + " " == line) {
+                steps.push_back(uint8_t(tag));
+                break;
+            }
+    char path[] = "/tmp/dozu-editor-bench-XXXXXX.tpg";
+    const int fd = mkstemps(path, 4);
+    if (fd >= 0) close(fd);
+    write_file_atomic(path, encode_program_file(table, steps));
+    form = std::make_unique<TFormMain>();
+    form->AskUnsaved = [](const QString&) { return QMessageBox::Discard; };
+    form->show();
+    form->LoadFile(path);
+    std::remove(path);
+    wait_for([&] { return form->runs() > 0 && !form->running(); });
+    return *form;
+}
+
+// A change: a MARK line after the first line, then its undoing, in turn.
+void change(TFormMain& form, bool add) {
+    if (add) {
+        form.FrameProgram->SelectLine(0);
+        form.FrameProgram->ButtonClick(18);
+    } else {
+        form.FrameProgram->UndoStack->undo();
+    }
+}
+
+void BM_editor_change(benchmark::State& state) {
+    TFormMain& form = editor(state.range(0));
+    double run = 0, run_cpu = 0, process_cpu = 0, draw = 0;
+    bool add = true;
+    for (auto _ : state) {
+        const int runs = form.runs();
+        const double cpu = cpu_seconds();
+        change(form, add);
+        add = !add;
+        if (!wait_for([&] { return form.runs() > runs && !form.running(); }))
+            return state.SkipWithError("the run did not end");
+        process_cpu += cpu_seconds() - cpu;
+        run_cpu += form.last_run_cpu_seconds();
+        const auto start = Clock::now();
+        form.RenderScene();
+        glFinish();
+        const double drawn = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(form.last_run_seconds() + drawn);
+        run += form.last_run_seconds();
+        draw += drawn;
+    }
+    const double n = double(state.iterations());
+    state.counters["run_ms"] = run / n * 1000;
+    // The processor time of the run's thread, and of the whole process from
+    // the change until the run was shown (the window's thread's share is
+    // the list, the undo step and the messages).
+    state.counters["run_cpu_ms"] = run_cpu / n * 1000;
+    state.counters["process_cpu_ms"] = process_cpu / n * 1000;
+    state.counters["draw_ms"] = draw / n * 1000;
+    state.counters["out_quads"] = double(form.Interpreter().output_mesh().index_count() / 4);
+}
+
+// Frames of a spin that is kept going, each painted and swapped.
+void BM_editor_spin(benchmark::State& state) {
+    TFormMain& form = editor(state.range(0));
+    constexpr int kFrames = 20;
+    for (auto _ : state) {
+        for (int i = 0; i < kFrames; ++i) {
+            form.camera().trackball.speed = 0.05f;
+            form.camera().trackball.axis_x = 1;
+            form.camera().trackball.axis_y = 0;
+            form.SglPanel->repaint();
+        }
+        glFinish();
+    }
+    state.counters["frames_per_s"] =
+        benchmark::Counter(double(kFrames), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Ten seconds of an editor that shows the model and is left alone.
+void BM_editor_idle(benchmark::State& state) {
+    TFormMain& form = editor(state.range(0));
+    form.camera().trackball.speed = 0;
+    pump(2000);  // the view centre settles
+    double share = 0;
+    for (auto _ : state) {
+        const int paints = form.paints();
+        const double before = cpu_seconds();
+        const auto start = Clock::now();
+        pump(10000);
+        share = (cpu_seconds() - before) / std::chrono::duration<double>(Clock::now() - start).count();
+        state.counters["paints"] = double(form.paints() - paints);
+    }
+    state.counters["core_percent"] = share * 100;
+}
+
+}  // namespace
+
+BENCHMARK(BM_editor_change)
+    ->ArgName("in_quads")
+    ->Arg(25000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_editor_spin)->ArgName("in_quads")->Arg(100000)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_editor_idle)
+    ->ArgName("in_quads")
+    ->Arg(100000)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace dozu::bench
+
+int main(int argc, char** argv) {
+    XvfbServer server;
+    std::string error;
+    const std::string display = server.Start(error);
+    if (display.empty()) {
+        std::fprintf(stderr, "dozu_editor_bench: no X server: %s\n", error.c_str());
+        return 2;
+    }
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    QApplication app(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    // The editors go before the application.
+    QApplication::closeAllWindows();
+    return 0;
+}
