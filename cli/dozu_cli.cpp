@@ -286,22 +286,6 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
     return run;
 }
 
-ProgramLines text_program_lines(const std::vector<uint8_t>& bytes) {
-    ProgramLines lines;
-    std::string line;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = start;
-        while (end < bytes.size() && bytes[end] != '\n') ++end;
-        line.assign(bytes.begin() + long(start), bytes.begin() + long(end));
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        line.push_back(' ');
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
 // The program's lines, as PROGRAM names them: a program file loaded as the
 // editor loads it, or with text set one line per text line.
 ProgramLines load_lines(const std::string& path, bool text, Program& program) {

@@ -62,4 +62,20 @@ void apply_table_cells(CommandTable& table, const ProgramFileData& data) {
         table.set_cell(int(i % CommandTable::kColumns), int(i / CommandTable::kColumns) + 1, data.cells[i]);
 }
 
+ProgramLines text_program_lines(const std::vector<uint8_t>& bytes) {
+    ProgramLines lines;
+    std::string line;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\n') ++end;
+        line.assign(bytes.begin() + long(start), bytes.begin() + long(end));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        line.push_back(' ');
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
 }  // namespace dozu

@@ -11,6 +11,7 @@
 
 #include "editor/byte_sink.h"
 #include "editor/command_table.h"
+#include "interpreter/program_lines.h"
 
 namespace dozu {
 
@@ -44,5 +45,10 @@ std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vecto
 void write_compiled(ByteSink& sink, const CommandTable& table, const std::vector<uint8_t>& steps);
 
 void apply_table_cells(CommandTable& table, const ProgramFileData& data);
+
+// A program written as text: one program line per text line (a CR before
+// the LF dropped), each given the blank that a button click adds. Throws
+// ProgramTooLarge past the line text limit.
+ProgramLines text_program_lines(const std::vector<uint8_t>& bytes);
 
 }  // namespace dozu

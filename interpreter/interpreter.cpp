@@ -76,6 +76,11 @@ bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
     work_ = kept_;
     work_.accumulator = 0;
     work_.negative = false;
+    // Every run extrudes by its own program's parameters: one kept from an
+    // earlier run would outlive the deletion of its line, and the editor
+    // would show another model than the batch tool makes.
+    work_.extrusion = extrusion_parameters();
+    work_.extrusion_slot = 0;
     // A run that starts with "*" begins from an empty turtle whatever the
     // last one left; any other picks up where the last finished run ended.
     if (!starts_with_init(lines, count)) work_turtle_ = turtle_;

@@ -134,9 +134,10 @@ TEST_F(Interpreter, Parameters) {
     run(program({"*", "O2", "+-4"}));
     EXPECT_FLOAT_EQ(interp.extrusion().offset, 0.2617994f);
     EXPECT_FLOAT_EQ(interp.extrusion().scale, -0.5235988f);
-    // Extrusion parameters are kept from run to run.
+    // Every run starts from the default extrusion parameters.
     run(program({"*"}));
-    EXPECT_FLOAT_EQ(interp.extrusion().offset, 0.2617994f);
+    EXPECT_EQ(interp.extrusion().offset, 0.25f);
+    EXPECT_EQ(interp.extrusion().scale, 0.5f);
     // Any character is a digit by the formula, and an overlong parameter wraps.
     run(program({"*", "RG", "S123456789ABCDEF0"}));
     EXPECT_FLOAT_EQ(t.state.radius, float(16 * 3.14159274 / 24));
@@ -152,6 +153,12 @@ TEST_F(Interpreter, ExtrudeMovesTheFlushedVertices) {
     // The random sequence goes on from run to run.
     EXPECT_TRUE(run(program({"*", "S4", "R2", "=", "X"})));
     EXPECT_NE(interp.output_mesh().vertices[4], -0.1132005f);
+    // From the same random state a program makes the same model, whatever
+    // parameters the run before it set after its extrusion.
+    EXPECT_TRUE(run(program({"*", "S4", "R2", "=", "X", "+8", "O-4"})));
+    set_random_state(0);
+    EXPECT_TRUE(run(program({"*", "S4", "R2", "=", "X"})));
+    EXPECT_NEAR(interp.output_mesh().vertices[4], -0.1132005f, 1e-6);
 }
 
 TEST_F(Interpreter, FacesNamingMissingVerticesAreDropped) {

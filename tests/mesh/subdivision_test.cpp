@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <random>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "mesh/subdivision.h"
+#include "subdivision_reference.h"
 
 using namespace dozu;
 
@@ -230,4 +232,47 @@ TEST(Subdivision, ReusedStorageGivesWhatFreshStorageGives) {
     const QuadMesh in = strip_with_hub(20);
     EXPECT_THROW(subdivide(in, out, scratch, &stop), Stopped);
     EXPECT_EQ(in.vertices, strip_with_hub(20).vertices);
+}
+
+TEST(Subdivision, MatchesThePlainRulesBitForBit) {
+    // Floats of many magnitudes, so that a sum taken in another order
+    // rounds differently.
+    std::mt19937 random(7);
+    auto any_float = [&] {
+        return std::ldexp(std::uniform_real_distribution<float>(-1, 1)(random),
+                          std::uniform_int_distribution<int>(-20, 20)(random));
+    };
+    auto with_random_records = [&](QuadMesh m) {
+        for (float& f : m.vertices) f = any_float();
+        return m;
+    };
+    // Random quads over 40 vertices: edges in many quads, repeated corners.
+    QuadMesh tangle;
+    for (int v = 0; v < 40; ++v) {
+        const float n[3] = {any_float(), any_float(), any_float()}, p[3] = {any_float(), any_float(), any_float()};
+        tangle.add_vertex(n, p);
+    }
+    for (int i = 0; i < 4 * 150; ++i)
+        tangle.indices.push_back(std::uniform_int_distribution<uint32_t>(0, 39)(random));
+    // A hub with 100 neighbours: past the per-vertex lists' walk limit.
+    QuadMesh fan;
+    const uint32_t n = 100;
+    for (uint32_t v = 0; v <= 2 * n; ++v) {
+        const float nrm[3] = {0, 0, 1}, p[3] = {any_float(), any_float(), 0};
+        fan.add_vertex(nrm, p);
+    }
+    for (uint32_t i = 0; i < n; ++i) fan.add_quad(0, 1 + i, 1 + n + i, 1 + (i + 1) % n);
+
+    const QuadMesh meshes[] = {cube(), with_random_records(cube()), tangle, fan,
+                               make_mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {0, 1, 1, 2})};
+    for (const QuadMesh& mesh : meshes) {
+        QuadMesh level = mesh;
+        for (int depth = 1; depth <= 2; ++depth) {
+            SCOPED_TRACE("mesh of " + std::to_string(mesh.vertex_count()) + " vertices, level " +
+                         std::to_string(depth));
+            auto fast = subdivide(level);
+            EXPECT_EQ(dozu::testing::first_difference(*fast, dozu::testing::reference_subdivide(level)), "");
+            level = *fast;
+        }
+    }
 }
