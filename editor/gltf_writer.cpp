@@ -118,7 +118,9 @@ void write_gltf(ByteSink& sink, const CompactMesh& mesh, const ExportOptions& op
     model.asset.version = "2.0";
     model.asset.generator = "dozu";
     tinygltf::Node node;
-    node.name = name;
+    // tinygltf writes a node without a single field as null, which no
+    // reader takes: a model without a name (and without a mesh) would be one.
+    node.name = name.empty() ? ExportOptions().name : name;
     // An empty model is a scene with a node and nothing else: an accessor
     // may not be empty.
     if (indices != 0) {

@@ -236,7 +236,7 @@ TEST(MeshExport, GltfOfAnEmptyModelIsReadWhateverItsName) {
     // An empty name, and a file name's bytes that are not UTF-8.
     const std::string bad = "\xEF\xBF\xBD";
     for (const auto& [name, read] :
-         {std::pair<std::string, std::string>{"", ""}, {"caf\xE9\x01", "caf" + bad + "\x01"}})
+         {std::pair<std::string, std::string>{"", ExportOptions().name}, {"caf\xE9\x01", "caf" + bad + "\x01"}})
         for (const bool binary : {true, false}) {
             ExportOptions options;
             options.name = name;
