@@ -6,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 #include <cstdio>
+#include <optional>
 
 #include "app/identity.h"
 #include "editor/file_io.h"
@@ -19,15 +20,16 @@ constexpr int kOk = 0, kUsage = 2;
 
 // The view draws with GLX, so the editor needs an X display. When no Qt
 // platform is forced it starts on xcb, which a Wayland session serves
-// through XWayland. False, after saying why, when there is no display.
-bool display_ready() {
+// through XWayland. False, after saying why, when there is no display. The
+// connection that asked is kept in `hold` until Qt has made its own.
+bool display_ready(std::optional<dozu::glplatform::DisplayHold>& hold) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", "xcb");
     else if (!platform.startsWith("xcb"))
         return true;  // another platform was asked for: Qt's to judge
     const QByteArray display = qgetenv("DISPLAY");
-    if (!display.isEmpty() && dozu::glplatform::display_reachable(display.constData())) return true;
+    if (!display.isEmpty() && hold.emplace(display.constData()).answered()) return true;
     if (display.isEmpty())
         std::fputs("dozu: the editor needs a desktop display, and none is set (DISPLAY is empty).\n", stderr);
     else
@@ -67,10 +69,12 @@ int main(int argc, char** argv) {
         std::printf("dozu %s\n", DOZU_VERSION);
         return kOk;
     }
-    if (!display_ready()) return kUsage;
+    std::optional<dozu::glplatform::DisplayHold> display_hold;
+    if (!display_ready(display_hold)) return kUsage;
 
     dozu::remove_temporary_file_on_signals();
     QApplication app(argc, argv);
+    display_hold.reset();
     dozu::set_application_identity();
 
     dozu::TFormMain FormMain;

@@ -36,8 +36,20 @@ unsigned long canvas_gl_window(TSglDC dc);
 // Whether an event of the display's connection (an xcb_generic_event_t)
 // tells that part of the canvas's GL window was exposed.
 bool canvas_exposed(TSglDC dc, const void* xcb_event);
-// Whether an X display of that name (the environment's for null) answers.
-bool display_reachable(const char* name);
+// A connection to an X display (the environment's for null), held while it
+// lives. A server that resets when its last client leaves, as Xvfb does by
+// default, would otherwise be between resets when the next client connects.
+class DisplayHold {
+public:
+    explicit DisplayHold(const char* name);
+    ~DisplayHold();
+    DisplayHold(const DisplayHold&) = delete;
+    DisplayHold& operator=(const DisplayHold&) = delete;
+    bool answered() const { return display_ != nullptr; }
+
+private:
+    void* display_;
+};
 
 // `library` is where the GLX functions are taken from.
 // Returns the number of formats (0 on failure); fills `pfd` when `format`

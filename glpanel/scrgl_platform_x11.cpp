@@ -274,11 +274,10 @@ bool canvas_exposed(TSglDC dc, const void* xcb_event) {
     return static_cast<const xcb_expose_event_t*>(xcb_event)->window == dc->gl_window;
 }
 
-bool display_reachable(const char* name) {
-    Display* display = XOpenDisplay(name);
-    if (!display) return false;
-    XCloseDisplay(display);
-    return true;
+DisplayHold::DisplayHold(const char* name) : display_(XOpenDisplay(name)) {}
+
+DisplayHold::~DisplayHold() {
+    if (display_) XCloseDisplay(static_cast<Display*>(display_));
 }
 
 int describe_format(TSglDC dc, void* library, int format, TSglPixelFormatDescriptor* pfd) {

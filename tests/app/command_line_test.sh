@@ -28,4 +28,22 @@ expect_status 2 "$hint" env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "$d
 # A Wayland session without XWayland: no X display either.
 expect_status 2 "$hint" env -u DISPLAY -u QT_QPA_PLATFORM WAYLAND_DISPLAY=wayland-0 "$dozu"
 expect_status 2 "does not answer" env -u QT_QPA_PLATFORM DISPLAY=:65000 "$dozu"
+
+# A server that resets when its last client leaves, as Xvfb does by default:
+# the editor's check that it answers must not leave it resetting when Qt
+# connects (an abort inside Qt, most times). Started, it is stopped by timeout.
+displays=$(mktemp)
+Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp > "$displays" 2> /dev/null &
+xvfb=$!
+trap 'kill $xvfb 2> /dev/null; rm -f "$out" "$displays"' EXIT
+for _ in $(seq 100); do [ -s "$displays" ] && break; sleep 0.1; done
+for _ in 1 2 3; do
+  got=0
+  env -u QT_QPA_PLATFORM DISPLAY=":$(head -1 "$displays")" timeout 2 "$dozu" > /dev/null 2> "$out" || got=$?
+  if [ "$got" -ne 124 ]; then
+    echo "FAILED: the editor on a fresh Xvfb ended with status $got:" >&2
+    cat "$out" >&2
+    exit 1
+  fi
+done
 echo "command line checked"
