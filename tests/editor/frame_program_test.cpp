@@ -407,7 +407,10 @@ TEST_F(Frame, LoadDialogLeavesNoPopupBehind) {
         ASSERT_NE(name, nullptr);
         QTest::keyClicks(name, "cha");
         // The completer offers chain.tpg in its popup, then Enter accepts.
-        popup_seen = QTest::qWaitFor([&] { return name->completer() && name->completer()->popup()->isVisible(); });
+        // Its file model is filled on a thread of its own, which can be slow
+        // on a loaded machine.
+        popup_seen =
+            QTest::qWaitFor([&] { return name->completer() && name->completer()->popup()->isVisible(); }, 30000);
         QTest::keyClicks(name, "in.tpg");
         QTest::keyClick(name, Qt::Key_Return);
         if (frame.ODProgram->isVisible()) QTest::keyClick(name, Qt::Key_Return);
