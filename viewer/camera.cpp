@@ -14,6 +14,7 @@ constexpr float kResetHalfAngle = 0.785395026f;
 constexpr float kWheelStep = 0.9f;        // eye distance kept per notch up
 constexpr float kMinEyeDistance = 0.25f;  // twice the near plane
 constexpr double kFitMargin = 1.1;
+constexpr double kNear = 0.125, kFar = 100.0;
 
 // Angles of a ball position, when it lies inside the sphere.
 bool ball_angles(float x, float y, float& ax, float& ay) {
@@ -148,6 +149,15 @@ bool Camera::settled(const float m[3]) const {
 
 void Camera::recenter(const float m[3]) {
     for (int i = 0; i < 3; ++i) view_center[i] = (m[i] + view_center[i] + view_center[i] + view_center[i]) * 0.25f;
+}
+
+DepthRange depth_range(double centre_distance, double radius) {
+    const double reach = centre_distance + radius;
+    if (!(reach > kFar) || !std::isfinite(reach)) return {kNear, kFar};
+    const double far_plane = reach * 1.01;
+    // An eye inside the sphere can have the model anywhere in front of it.
+    const double near_plane = std::max({kNear, (centre_distance - radius) / 2, far_plane * 1e-6});
+    return {near_plane, far_plane};
 }
 
 }  // namespace dozu

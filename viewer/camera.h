@@ -82,4 +82,15 @@ struct Camera {
     bool settled(const float m[3]) const;
 };
 
+// The perspective's near and far planes for a model whose bounding sphere
+// has the given radius and its centre at most `centre_distance` from the
+// eye: the fixed 0.125 and 100 while they hold the sphere. A larger or
+// farther model gets a far plane past the sphere and a near plane halfway
+// to its front, so that it is seen whole and the depth test keeps its
+// precision on it.
+struct DepthRange {
+    double near_plane, far_plane;
+};
+DepthRange depth_range(double centre_distance, double radius);
+
 }  // namespace dozu

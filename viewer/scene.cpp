@@ -12,7 +12,6 @@ namespace dozu {
 
 namespace {
 
-constexpr double kNear = 0.125, kFar = 100.0;
 // A light from the viewer's upper left, a mid-blue diffuse colour and a
 // small, tight highlight: faces turned from the light darken, so the
 // shape reads on the white background.
@@ -67,6 +66,15 @@ void draw_overlay(const Camera& camera, float r) {
     }
 }
 
+void set_projection(int w, int h, DepthRange depth) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // A view without height keeps a finite aspect: nothing is seen anyway.
+    gluPerspective(kFieldOfViewDegrees, h > 0 ? double(w) / double(h) : double(w), depth.near_plane,
+                   depth.far_plane);
+    glMatrixMode(GL_MODELVIEW);
+}
+
 }  // namespace
 
 void scene_init_gl() {
@@ -104,11 +112,7 @@ void scene_set_solid(bool solid) {
 
 void scene_begin(int w, int h) {
     glViewport(0, 0, w, h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    // A view without height keeps a finite aspect: nothing is seen anyway.
-    gluPerspective(kFieldOfViewDegrees, h > 0 ? double(w) / double(h) : double(w), kNear, kFar);
-    glMatrixMode(GL_MODELVIEW);
+    set_projection(w, h, depth_range(0, 0));
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(0, 0, 0);
 }
@@ -119,6 +123,14 @@ void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, b
     float tr[3];
     camera.translation(tr);
     glTranslatef(tr[0], tr[1], tr[2]);
+    float m[3];
+    t.bounds_center(m);
+    // The model's centre is at tr + R (m - view centre) from the eye.
+    const float offset[3] = {m[0] - camera.view_center[0], m[1] - camera.view_center[1],
+                             m[2] - camera.view_center[2]};
+    const double centre_distance = std::hypot(tr[0], tr[1], tr[2]) + std::hypot(offset[0], offset[1], offset[2]);
+    const DepthRange depth = depth_range(centre_distance, t.bounds_radius());
+    if (depth.far_plane != depth_range(0, 0).far_plane) set_projection(w, h, depth);
     GLdouble projection[16];
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     camera.measure(projection, w, h, t.bounds_radius());
@@ -127,8 +139,6 @@ void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, b
     glPushMatrix();
     const rotation rot = camera.orientation_rotation();
     if (rot.apply) glRotatef(rot.degrees, rot.axis[0], rot.axis[1], rot.axis[2]);
-    float m[3];
-    t.bounds_center(m);
     camera.recenter(m);
     glTranslatef(-camera.view_center[0], -camera.view_center[1], -camera.view_center[2]);
     mesh.draw();

@@ -180,3 +180,23 @@ TEST(Camera, RecenterGlides) {
     c.recenter(m);
     EXPECT_FLOAT_EQ(c.view_center[0], 1.75f);
 }
+
+TEST(Camera, DepthRangeHoldsTheModel) {
+    // The fixed planes while they hold the bounding sphere, a bad distance too.
+    for (const auto& [distance, radius] : {std::pair{5.0, 3.0}, {95.0, 5.0}, {NAN, 1.0}, {INFINITY, 1.0}}) {
+        const DepthRange d = depth_range(distance, radius);
+        EXPECT_EQ(d.near_plane, 0.125);
+        EXPECT_EQ(d.far_plane, 100.0);
+    }
+    // A model fitted into the view (2.4 radii away) or far off, and an eye
+    // inside a large one: the sphere lies between the planes, and the depth
+    // buffer's range is not spent far from the model.
+    for (const auto& [distance, radius] : {std::pair{238.0, 100.0}, {2e7, 8e6}, {500.0, 10.0}, {10.0, 1e4}}) {
+        const DepthRange d = depth_range(distance, radius);
+        EXPECT_GE(d.far_plane, distance + radius);
+        EXPECT_LT(d.far_plane, 1.02 * (distance + radius));
+        EXPECT_GE(d.near_plane, 0.125);
+        EXPECT_LE(d.near_plane, std::max(distance - radius, 0.125));
+        if (distance > 2 * radius) EXPECT_LT(d.far_plane / d.near_plane, 10 * distance / (distance - radius));
+    }
+}

@@ -449,6 +449,12 @@ TEST_F(MainWindow, WheelZoomsAndZoomToFitFramesTheModel) {
         EXPECT_LT(k.max_y, h - 1);
         EXPECT_GT(std::max(double(k.max_x - k.min_x) / w, double(k.max_y - k.min_y) / h), 0.5);
     }
+    // A model whose fitted view lies past the default far plane is seen whole.
+    for (int i = 0; i < 300; ++i) click(17);
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.Turtle().bounds_radius() > 75; }));
+    form.MIZoomFit->trigger();
+    const Ink k = ink(render(w, h), w, h);
+    EXPECT_GT(std::max(double(k.max_x - k.min_x) / w, double(k.max_y - k.min_y) / h), 0.5);
 }
 
 TEST_F(MainWindow, SolidModelHasContrastOnWhite) {
