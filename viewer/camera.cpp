@@ -147,6 +147,11 @@ bool Camera::settled(const float m[3]) const {
     return true;
 }
 
+void Camera::settle(const float m[3]) {
+    for (int i = 0; i < 3; ++i) view_center[i] = m[i];
+    if (!(drag_active && drag_button == kButtonLeft)) trackball.speed = 0;
+}
+
 void Camera::recenter(const float m[3]) {
     for (int i = 0; i < 3; ++i) view_center[i] = (m[i] + view_center[i] + view_center[i] + view_center[i]) * 0.25f;
 }

@@ -80,6 +80,9 @@ struct Camera {
     // spin turns the model by less than a hundredth of a pixel and the view
     // centre has all but reached m.
     bool settled(const float m[3]) const;
+    // Ends the animations at once: the view centre reaches m and a coasting
+    // spin stops (a left drag goes on spinning).
+    void settle(const float m[3]);
 };
 
 // The perspective's near and far planes for a model whose bounding sphere

@@ -287,9 +287,16 @@ void TFormMain::ShowRunStatus(double milliseconds) {
 }
 
 void TFormMain::SglPanelGLPaint() {
+    QElapsedTimer paint;
+    paint.start();
     RenderScene();
     glFlush();
     SglPanel->SwapBuffers();
+    if (paint.elapsed() >= slow_paint_ms_) {
+        float center[3];
+        turtle_.bounds_center(center);
+        camera_.settle(center);
+    }
 }
 
 void TFormMain::RenderScene() {

@@ -87,6 +87,9 @@ public:
     bool running() const { return runner_ && runner_->busy(); }
     // How many times the view has been painted.
     int paints() const { return paints_; }
+    // A paint that takes longer than this ends the camera's animations, so
+    // that a model too large to animate is painted once, not for minutes.
+    void SetSlowPaint(int milliseconds) { slow_paint_ms_ = milliseconds; }
     // The last run that was shown: how long it took from its start, and
     // the processor time of its thread.
     double last_run_seconds() const { return last_run_.seconds; }
@@ -163,6 +166,7 @@ private:
     RecentFiles recent_;
     int runs_ = 0;
     int paints_ = 0;
+    int slow_paint_ms_ = 250;
     ProgramRunner::Report last_run_{ProgramRunner::Outcome::finished, 0, 0, {}};
     bool frozen_ = false;          // a file operation is on: paints only redraw
     bool picture_changed_ = true;  // the next tick repaints

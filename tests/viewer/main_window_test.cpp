@@ -581,4 +581,13 @@ TEST_F(MainWindow, AnIdleViewIsNotRepainted) {
     EXPECT_EQ(form.paints(), paints);
     form.MIResetCam->trigger();
     EXPECT_TRUE(x11test::WaitFor([&] { return form.paints() > paints; }));
+
+    // A model too slow to animate (every paint here, with no time allowed)
+    // is painted once for a change, not for every step of the glide to it.
+    form.SetSlowPaint(0);
+    for (int i = 0; i < 40; ++i) click(17);
+    ASSERT_TRUE(x11test::WaitFor([&] { return !form.running() && form.Turtle().bounds_radius() > 10; }));
+    x11test::Pump(300);
+    form.Turtle().bounds_center(center);
+    EXPECT_TRUE(form.camera().settled(center));
 }
