@@ -287,16 +287,31 @@ void TFormMain::ShowRunStatus(double milliseconds) {
 }
 
 void TFormMain::SglPanelGLPaint() {
-    QElapsedTimer paint;
-    paint.start();
-    RenderScene();
+    const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
+    float center[3];
+    turtle_.bounds_center(center);
+    if (!picture_changed_ && camera_.settled(center) && !kept_picture_.empty() && kept_width_ == w &&
+        kept_height_ == h) {
+        scene_draw_picture(kept_picture_, w, h);
+    } else {
+        kept_picture_.clear();
+        QElapsedTimer paint;
+        paint.start();
+        RenderScene();
+        glFinish();
+        if (paint.elapsed() >= slow_paint_ms_) {
+            if (camera_.settled(center)) {
+                kept_picture_ = scene_read_picture(w, h);
+                kept_width_ = w, kept_height_ = h;
+            } else {
+                // The next tick draws the view where the animations end.
+                camera_.settle(center);
+                PictureChanged();
+            }
+        }
+    }
     glFlush();
     SglPanel->SwapBuffers();
-    if (paint.elapsed() >= slow_paint_ms_) {
-        float center[3];
-        turtle_.bounds_center(center);
-        camera_.settle(center);
-    }
 }
 
 void TFormMain::RenderScene() {

@@ -87,8 +87,9 @@ public:
     bool running() const { return runner_ && runner_->busy(); }
     // How many times the view has been painted.
     int paints() const { return paints_; }
-    // A paint that takes longer than this ends the camera's animations, so
-    // that a model too large to animate is painted once, not for minutes.
+    // A paint that takes longer than this ends the camera's animations and
+    // keeps its picture for exposes, so that a model too large to animate
+    // is drawn once for a change, not for minutes.
     void SetSlowPaint(int milliseconds) { slow_paint_ms_ = milliseconds; }
     // The last run that was shown: how long it took from its start, and
     // the processor time of its thread.
@@ -167,6 +168,10 @@ private:
     int runs_ = 0;
     int paints_ = 0;
     int slow_paint_ms_ = 250;
+    // The last picture, kept when it was slow to draw: a paint with nothing
+    // changed (an expose) shows it again instead of drawing the model.
+    std::vector<uint8_t> kept_picture_;
+    int kept_width_ = 0, kept_height_ = 0;
     ProgramRunner::Report last_run_{ProgramRunner::Outcome::finished, 0, 0, {}};
     bool frozen_ = false;          // a file operation is on: paints only redraw
     bool picture_changed_ = true;  // the next tick repaints

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "mesh/quad_mesh.h"
@@ -146,6 +147,31 @@ void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, b
     glPopMatrix();
 
     draw_overlay(camera, r);
+}
+
+std::vector<uint8_t> scene_read_picture(int w, int h) {
+    std::vector<uint8_t> rgba(size_t(std::max(w, 0)) * size_t(std::max(h, 0)) * 4);
+    if (rgba.empty()) return rgba;
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    return rgba;
+}
+
+void scene_draw_picture(const std::vector<uint8_t>& rgba, int w, int h) {
+    if (w <= 0 || h <= 0 || rgba.size() != size_t(w) * size_t(h) * 4) return;
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glPushAttrib(GL_ENABLE_BIT);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glRasterPos2f(-1, -1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glDrawPixels(w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glPopAttrib();
 }
 
 }  // namespace dozu

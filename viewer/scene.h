@@ -4,6 +4,9 @@
 // batch tool's pictures draw the same scene with it.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "viewer/camera.h"
 
 namespace dozu {
@@ -25,5 +28,9 @@ void scene_begin(int w, int h);
 // animate is set, rotation, the view centre's glide to the model, the mesh
 // and the overlay.
 void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, bool animate);
+// The w x h picture in the back buffer as RGBA rows from the bottom, and
+// such a picture drawn into the back buffer again.
+std::vector<uint8_t> scene_read_picture(int w, int h);
+void scene_draw_picture(const std::vector<uint8_t>& rgba, int w, int h);
 
 }  // namespace dozu

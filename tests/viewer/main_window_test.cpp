@@ -583,11 +583,31 @@ TEST_F(MainWindow, AnIdleViewIsNotRepainted) {
     EXPECT_TRUE(x11test::WaitFor([&] { return form.paints() > paints; }));
 
     // A model too slow to animate (every paint here, with no time allowed)
-    // is painted once for a change, not for every step of the glide to it.
+    // is painted where the glide to it ends, not at every step of it, and
+    // an expose shows that picture again without drawing the model.
     form.SetSlowPaint(0);
     for (int i = 0; i < 40; ++i) click(17);
     ASSERT_TRUE(x11test::WaitFor([&] { return !form.running() && form.Turtle().bounds_radius() > 10; }));
     x11test::Pump(300);
     form.Turtle().bounds_center(center);
     EXPECT_TRUE(form.camera().settled(center));
+    const int drawn = form.paints();
+    const QRect view(form.SglPanel->mapToGlobal(QPoint(0, 0)), form.SglPanel->size());
+    auto shot = [&] {
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, view.x(), view.y(), view.width(), view.height())
+            .toImage();
+    };
+    const QImage before = shot();
+    QWidget cover(nullptr, Qt::ToolTip);
+    cover.setStyleSheet("background: #ff0000");
+    cover.setGeometry(view);
+    cover.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+    x11test::Pump(200);
+    ASSERT_NE(shot(), before);
+    cover.hide();
+    x11test::Pump(300);
+    EXPECT_EQ(shot(), before);
+    EXPECT_EQ(form.paints(), drawn);
 }
