@@ -301,8 +301,12 @@ void TFormMain::SglPanelGLPaint() {
         glFinish();
         if (paint.elapsed() >= slow_paint_ms_) {
             if (camera_.settled(center)) {
-                kept_picture_ = scene_read_picture(w, h);
-                kept_width_ = w, kept_height_ = h;
+                try {
+                    kept_picture_ = scene_read_picture(w, h);
+                    kept_width_ = w, kept_height_ = h;
+                } catch (const std::bad_alloc&) {
+                    // Exposes then draw the model again.
+                }
             } else {
                 // The next tick draws the view where the animations end.
                 camera_.settle(center);
