@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "editor/frame_program.h"
 #include "editor/mesh_export.h"
