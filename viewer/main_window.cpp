@@ -298,7 +298,8 @@ void TFormMain::SglPanelGLPaint() {
         QElapsedTimer paint;
         paint.start();
         RenderScene();
-        glFinish();
+        // The time of the drawing calls, without waiting for the renderer:
+        // a model that is slow to draw is slow to hand over too.
         if (paint.elapsed() >= slow_paint_ms_) {
             if (camera_.settled(center)) {
                 try {
