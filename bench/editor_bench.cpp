@@ -62,8 +62,9 @@ double cpu_seconds() {
 
 // The benchmark chain, subdivided once, loaded into a shown editor from a
 // program file made of the default buttons.
+std::map<int64_t, std::unique_ptr<TFormMain>> editors;
+
 TFormMain& editor(int64_t in_quads) {
-    static std::map<int64_t, std::unique_ptr<TFormMain>> editors;
     std::unique_ptr<TFormMain>& form = editors[in_quads];
     if (form) return *form;
     const CommandTable table;
@@ -199,6 +200,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     // The editors go before the application.
-    QApplication::closeAllWindows();
+    dozu::bench::editors.clear();
     return 0;
 }
