@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <tiny_gltf.h>
 
 #include <array>
 #include <cmath>
@@ -230,28 +229,4 @@ TEST(MeshExport, NormalsOfAboutZeroTakeTheAreaWeightedMeanOfTheirQuads) {
     EXPECT_EQ(std::vector<float>(n.begin() + 3, n.begin() + 6), (std::vector<float>{0, 0, 1}));
     EXPECT_EQ(std::vector<float>(n.begin() + 12, n.begin() + 15), (std::vector<float>{1, 0, 0}));
     EXPECT_EQ(triangles(c), (std::vector<uint32_t>{0, 1, 2, 0, 2, 3, 0, 3, 5, 0, 5, 4}));
-}
-
-TEST(MeshExport, GltfOfAnEmptyModelIsReadWhateverItsName) {
-    // An empty name, and a file name's bytes that are not UTF-8.
-    const std::string bad = "\xEF\xBF\xBD";
-    for (const auto& [name, read] :
-         {std::pair<std::string, std::string>{"", ExportOptions().name}, {"caf\xE9\x01", "caf" + bad + "\x01"}})
-        for (const bool binary : {true, false}) {
-            ExportOptions options;
-            options.name = name;
-            StringSink sink;
-            write_gltf(sink, CompactMesh(MeshView()), options, binary);
-            tinygltf::TinyGLTF loader;
-            tinygltf::Model model;
-            std::string err, warn;
-            const std::string& b = sink.bytes;
-            ASSERT_TRUE(binary ? loader.LoadBinaryFromMemory(&model, &err, &warn,
-                                                             reinterpret_cast<const unsigned char*>(b.data()),
-                                                             unsigned(b.size()))
-                               : loader.LoadASCIIFromString(&model, &err, &warn, b.data(), unsigned(b.size()), ""))
-                << err;
-            ASSERT_EQ(model.nodes.size(), 1u);
-            EXPECT_EQ(model.nodes[0].name, read);
-        }
 }

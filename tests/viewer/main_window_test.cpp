@@ -21,6 +21,7 @@
 #include <QUndoStack>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "app/identity.h"
@@ -70,6 +71,23 @@ protected:
         glReadBuffer(GL_BACK);
         glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
         return rgb;
+    }
+
+    // What the X server shows of the view, and a window that covers it.
+    QImage view_on_screen() {
+        const QRect view(form.SglPanel->mapToGlobal(QPoint(0, 0)), form.SglPanel->size());
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(0, view.x(), view.y(), view.width(), view.height())
+            .toImage();
+    }
+    std::unique_ptr<QWidget> red_cover(const QRect& area) {
+        auto cover = std::make_unique<QWidget>(nullptr, Qt::ToolTip);
+        cover->setStyleSheet("background: #ff0000");
+        cover->setGeometry(area);
+        cover->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(cover.get()));
+        x11test::Pump(200);
+        return cover;
     }
 
     // Non-white pixels of a rendered picture: their bounding box and count.
@@ -486,9 +504,7 @@ TEST_F(MainWindow, ViewRepaintsWhatADialogUncoversWithoutARun) {
     x11test::Pump(300);
     const QRect view(form.SglPanel->mapToGlobal(QPoint(0, 0)), form.SglPanel->size());
     auto red_pixels = [&] {
-        const QImage shot = QGuiApplication::primaryScreen()
-                                ->grabWindow(0, view.x(), view.y(), view.width(), view.height())
-                                .toImage();
+        const QImage shot = view_on_screen();
         int red = 0;
         for (int y = 0; y < shot.height(); ++y)
             for (int x = 0; x < shot.width(); ++x) {
@@ -501,15 +517,10 @@ TEST_F(MainWindow, ViewRepaintsWhatADialogUncoversWithoutARun) {
     const int runs_before = form.runs();
     form.FrameProgram->program().request_run();  // a run is due, but not while the dialog is up
     form.FrameProgram->ExecFileDialog = [&](QFileDialog*) {
-        QWidget cover(nullptr, Qt::ToolTip);
-        cover.setStyleSheet("background: #ff0000");
-        cover.setGeometry(
-            view.adjusted(view.width() / 4, view.height() / 4, -view.width() / 4, -view.height() / 4));
-        cover.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&cover));
-        x11test::Pump(200);
+        const auto cover =
+            red_cover(view.adjusted(view.width() / 4, view.height() / 4, -view.width() / 4, -view.height() / 4));
         EXPECT_GT(red_pixels(), 1000);
-        cover.hide();
+        cover->hide();
         x11test::Pump(300);
         red_after = red_pixels();
         runs_during = form.runs();
@@ -592,22 +603,11 @@ TEST_F(MainWindow, AnIdleViewIsNotRepainted) {
     form.Turtle().bounds_center(center);
     EXPECT_TRUE(form.camera().settled(center));
     const int drawn = form.paints();
-    const QRect view(form.SglPanel->mapToGlobal(QPoint(0, 0)), form.SglPanel->size());
-    auto shot = [&] {
-        return QGuiApplication::primaryScreen()
-            ->grabWindow(0, view.x(), view.y(), view.width(), view.height())
-            .toImage();
-    };
-    const QImage before = shot();
-    QWidget cover(nullptr, Qt::ToolTip);
-    cover.setStyleSheet("background: #ff0000");
-    cover.setGeometry(view);
-    cover.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
-    x11test::Pump(200);
-    ASSERT_NE(shot(), before);
-    cover.hide();
+    const QImage before = view_on_screen();
+    const auto cover = red_cover(QRect(form.SglPanel->mapToGlobal(QPoint(0, 0)), form.SglPanel->size()));
+    ASSERT_NE(view_on_screen(), before);
+    cover->hide();
     x11test::Pump(300);
-    EXPECT_EQ(shot(), before);
+    EXPECT_EQ(view_on_screen(), before);
     EXPECT_EQ(form.paints(), drawn);
 }
