@@ -21,7 +21,8 @@ void* counted(void* p) {
     const size_t size = malloc_usable_size(p);
     const size_t n = now_bytes.fetch_add(size, std::memory_order_relaxed) + size;
     size_t peak = peak_bytes.load(std::memory_order_relaxed);
-    while (n > peak && !peak_bytes.compare_exchange_weak(peak, n, std::memory_order_relaxed)) {}
+    while (n > peak && !peak_bytes.compare_exchange_weak(peak, n, std::memory_order_relaxed)) {
+    }
     return p;
 }
 

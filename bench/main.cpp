@@ -146,8 +146,9 @@ void print_runtime_table(const CollectingReporter& rep) {
         std::printf("%-16s %12.1f %12.1f %14.2f\n", name.c_str(), *core * 1e3, *rt * 1e3, *rt / *core);
         worst = std::max(worst, *rt / *core);
     }
-    if (header) std::printf("runtime decode / core run, worst program: %.2f (target <= 1.5: %s)\n", worst,
-                            verdict(worst <= 1.5));
+    if (header)
+        std::printf("runtime decode / core run, worst program: %.2f (target <= 1.5: %s)\n", worst,
+                    verdict(worst <= 1.5));
 }
 
 void print_summary(const CollectingReporter& rep) {

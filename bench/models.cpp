@@ -18,8 +18,8 @@ const std::vector<std::string> kHead = {"* ", "S4 ", "R2 ", "= ", "B "};
 // renormalise its heading, and a long chain of turns lets it grow without
 // bound until positions overflow.
 const std::vector<std::string> kSegment = {
-    "^ ", "[ ", "YC ", "^ ", "^ ", "Y2 ", "^ ", "^ ", "] ", "^ ", "[ ", "Y-C ", "^ ", "Y-2 ", "^ ", "] ",
-    "^ ", "[ ", "YC ", "^ ", "YC ", "^ ", "] ", "^ ",
+    "^ ", "[ ",   "YC ", "^ ", "^ ", "Y2 ", "^ ",  "^ ", "] ",  "^ ", "[ ", "Y-C ",
+    "^ ", "Y-2 ", "^ ",  "] ", "^ ", "[ ",  "YC ", "^ ", "YC ", "^ ", "] ", "^ ",
 };
 const std::vector<std::string> kTail = {"T "};
 
@@ -37,8 +37,7 @@ uint32_t quads_of(uint32_t segments) { return run_to_mesh(program_of(segments)).
 std::vector<std::string> chain_program(uint32_t target_quads) {
     static const uint32_t base = quads_of(0);
     static const uint32_t per_segment = quads_of(1) - base;
-    const uint32_t segments =
-        target_quads > base ? (target_quads - base + per_segment / 2) / per_segment : 0;
+    const uint32_t segments = target_quads > base ? (target_quads - base + per_segment / 2) / per_segment : 0;
     return program_of(segments);
 }
 

@@ -11,8 +11,8 @@
 namespace dozu::bench {
 
 struct RefinedMesh {
-    std::vector<float> vertices;     // 8 floats per record
-    std::vector<uint32_t> indices;   // 4 per quad
+    std::vector<float> vertices;    // 8 floats per record
+    std::vector<uint32_t> indices;  // 4 per quad
 };
 
 // Builds the refiner from the mesh's quads, refines one level and

@@ -89,8 +89,9 @@ struct OffscreenGL::Egl {
 
 OffscreenGL::OffscreenGL(int width, int height) : egl_(std::make_unique<Egl>()), width_(width), height_(height) {
     if (!has_extension(eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS), "EGL_MESA_platform_surfaceless"))
-        throw GLError("EGL has no surfaceless platform (EGL_MESA_platform_surfaceless); "
-                      "is Mesa's libegl-mesa0 installed?");
+        throw GLError(
+            "EGL has no surfaceless platform (EGL_MESA_platform_surfaceless); "
+            "is Mesa's libegl-mesa0 installed?");
     const auto get_platform_display =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!get_platform_display) fail("EGL has no eglGetPlatformDisplayEXT");
@@ -100,13 +101,23 @@ OffscreenGL::OffscreenGL(int width, int height) : egl_(std::make_unique<Egl>()),
     if (!eglInitialize(egl_->display, &major, &minor)) fail("cannot initialise EGL's surfaceless display");
     if (!eglBindAPI(EGL_OPENGL_API)) fail("EGL offers no desktop OpenGL");
 
-    const EGLint config_attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                        EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
-                                        EGL_BLUE_SIZE,    8,               EGL_DEPTH_SIZE,      16,
+    const EGLint config_attributes[] = {EGL_SURFACE_TYPE,
+                                        EGL_PBUFFER_BIT,
+                                        EGL_RENDERABLE_TYPE,
+                                        EGL_OPENGL_BIT,
+                                        EGL_RED_SIZE,
+                                        8,
+                                        EGL_GREEN_SIZE,
+                                        8,
+                                        EGL_BLUE_SIZE,
+                                        8,
+                                        EGL_DEPTH_SIZE,
+                                        16,
                                         EGL_NONE};
     EGLConfig config = nullptr;
     EGLint configs = 0;
-    if (!eglChooseConfig(egl_->display, config_attributes, &config, 1, &configs)) fail("cannot choose an EGL config");
+    if (!eglChooseConfig(egl_->display, config_attributes, &config, 1, &configs))
+        fail("cannot choose an EGL config");
     if (configs < 1) fail("EGL has no OpenGL pbuffer config with 8-bit colour and a depth buffer");
 
     EGLint max_width = 0, max_height = 0;
@@ -118,8 +129,8 @@ OffscreenGL::OffscreenGL(int width, int height) : egl_(std::make_unique<Egl>()),
                       std::to_string(max_height));
     const EGLint surface_attributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     egl_->surface = eglCreatePbufferSurface(egl_->display, config, surface_attributes);
-    if (egl_->surface == EGL_NO_SURFACE) fail("cannot create a " + std::to_string(width) + " x " +
-                                              std::to_string(height) + " EGL pbuffer");
+    if (egl_->surface == EGL_NO_SURFACE)
+        fail("cannot create a " + std::to_string(width) + " x " + std::to_string(height) + " EGL pbuffer");
 
     // Without attributes EGL asks for OpenGL 1.0, which Mesa answers with a
     // compatibility context: the fixed-function calls of the scene work.

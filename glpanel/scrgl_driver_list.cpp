@@ -32,8 +32,7 @@ void replace_first(std::string& text, const std::string& from, const std::string
 void probe_vendor() {
     sglLog(0, "Temporarily loading opengl32 to find its vendor information");
     if (sglLoadLibrary("opengl32.dll")) {
-        if (TSglDC dc = glplatform::open_popup_canvas("ScrGL.OpenGL32.PixelFormat",
-                                                      "ScrGL.PixelFormatWindow")) {
+        if (TSglDC dc = glplatform::open_popup_canvas("ScrGL.OpenGL32.PixelFormat", "ScrGL.PixelFormatWindow")) {
             int color = -1, depth = -1, dbl = -1, acc = 1;
             const int format = sglChoosePixelFormatEx(dc, &color, &depth, &dbl, &acc);
             if (format && sglSetPixelFormat(dc, format)) {
@@ -61,8 +60,8 @@ TSglDriverDetails sglDriverDetails(const std::string& file, const std::string& c
     details.fileDescription = description;
     const size_t at = company.empty() ? std::string::npos : description.find(company);
     if (at != std::string::npos) details.fileDescription.erase(at, company.size() + 1);
-    details.is3dfx = lower(company + " " + details.fileDescription + " " + version).find("3dfx") !=
-                     std::string::npos;
+    details.is3dfx =
+        lower(company + " " + details.fileDescription + " " + version).find("3dfx") != std::string::npos;
     return details;
 }
 
@@ -77,8 +76,7 @@ void TSglDriverStrings::Add(std::string line, std::unique_ptr<TSglDriverDetails>
     lines_.push_back({std::move(line), std::move(details)});
 }
 
-void TSglDriverStrings::Replace(int i, std::string line,
-                                std::unique_ptr<TSglDriverDetails> details) {
+void TSglDriverStrings::Replace(int i, std::string line, std::unique_ptr<TSglDriverDetails> details) {
     lines_.at(size_t(i)) = {std::move(line), std::move(details)};
 }
 
@@ -113,8 +111,8 @@ void TSglDriverShieldedStringList::Assign(const std::vector<std::string>& lines)
 }
 
 TSglDriverList::TSglDriverList() {
-    search_.Assign({"<project>/libGL*.so*", "<project>/*3dfx*GL*.so*", "<windows>/libGL*.so*",
-                    "<system>/libGL*.so*"});
+    search_.Assign(
+        {"<project>/libGL*.so*", "<project>/*3dfx*GL*.so*", "<windows>/libGL*.so*", "<system>/libGL*.so*"});
     search_.OnChange = [this] { built_ = false; };
 }
 
@@ -140,8 +138,8 @@ const TSglDriverStrings& TSglDriverList::GetDrivers() {
             }
             if (listed) continue;
             auto details = std::make_unique<TSglDriverDetails>(sglReadDriverDetails(file));
-            std::string line = name + " - " + details->companyName + " " +
-                               details->fileDescription + " " + details->fileVersion;
+            std::string line =
+                name + " - " + details->companyName + " " + details->fileDescription + " " + details->fileVersion;
             if (glsystem::is_generic_library_file(name) && sglVendorKnown())
                 line = name + " - " + sglVendor() + " " + sglRenderer() + " " + sglVersion();
             drivers_.Add(std::move(line), std::move(details));

@@ -47,28 +47,23 @@ bool TSglFormFilter::eventFilter(QObject* watched, QEvent* event) {
 
 void TSglFormFilter::Dispatch(TSglPanel* panel, QEvent* event) {
     switch (event->type()) {
-    case QEvent::WindowActivate:
-        if (sglUses3dfxStyle()) panel->ClipMouse();
-        break;
-    case QEvent::WindowDeactivate:
-        if (sglUses3dfxStyle()) panel->UnclipMouse();
-        break;
-    case QEvent::DeferredDelete:
-        panel->ResetScreenMode();
-        break;
-    case QEvent::PlatformSurface:
-        if (static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
-            QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
-            panel->InvalidateGLHandle();
-            panel->ResetScreenMode();
-        }
-        break;
-    case QEvent::Move:
-    case QEvent::Resize:
-        panel->CheckIfMoved();
-        break;
-    default:
-        break;
+        case QEvent::WindowActivate:
+            if (sglUses3dfxStyle()) panel->ClipMouse();
+            break;
+        case QEvent::WindowDeactivate:
+            if (sglUses3dfxStyle()) panel->UnclipMouse();
+            break;
+        case QEvent::DeferredDelete: panel->ResetScreenMode(); break;
+        case QEvent::PlatformSurface:
+            if (static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+                panel->InvalidateGLHandle();
+                panel->ResetScreenMode();
+            }
+            break;
+        case QEvent::Move:
+        case QEvent::Resize: panel->CheckIfMoved(); break;
+        default: break;
     }
 }
 

@@ -109,8 +109,7 @@ void* sglLoadLibrary(const std::string& name) {
     d.style_3dfx = lower(name).find("3dfx") != std::string::npos;
 
     std::array<void*, sglEntryCount> table{};
-    for (int i = 0; i < sglEntryCount; ++i)
-        table[size_t(i)] = glsystem::find_symbol(library, sglEntrySymbol(i));
+    for (int i = 0; i < sglEntryCount; ++i) table[size_t(i)] = glsystem::find_symbol(library, sglEntrySymbol(i));
 
     const std::string missing = missing_entries(table);
     if (!missing.empty()) {

@@ -14,7 +14,7 @@ enum TSglEntry : int {
 #define SGL_ENTRY_INDEX(result, name, params, args) sglEntry_##name,
     SGL_GL_ENTRIES(SGL_ENTRY_INDEX)
 #undef SGL_ENTRY_INDEX
-    sglEntry_wglCreateContext,
+        sglEntry_wglCreateContext,
     sglEntry_wglDeleteContext,
     sglEntry_wglMakeCurrent,
     sglEntry_wglSwapLayerBuffers,

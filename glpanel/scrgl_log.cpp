@@ -29,9 +29,8 @@ void sglLog(int level, const std::string& message) {
     const Sinks& s = sinks();
     const TSglMessageProc sink = level == 0 ? s.info : level == 1 ? s.error : nullptr;
     if (!sink) return;
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - base)
-                        .count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - base).count();
     const std::string line = "sgl:" + std::to_string(ms) + " - " + message;
     sink(line.c_str(), s.user_data);
 }

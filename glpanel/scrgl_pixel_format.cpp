@@ -6,27 +6,20 @@ namespace dozu {
 
 namespace {
 
-bool is_software(const TSglPixelFormatDescriptor& pfd) {
-    return pfd.generic && !pfd.genericAccelerated;
-}
+bool is_software(const TSglPixelFormatDescriptor& pfd) { return pfd.generic && !pfd.genericAccelerated; }
 
-bool is_accelerated(const TSglPixelFormatDescriptor& pfd) {
-    return pfd.genericAccelerated || !pfd.generic;
-}
+bool is_accelerated(const TSglPixelFormatDescriptor& pfd) { return pfd.genericAccelerated || !pfd.generic; }
 
-bool is_full_hardware(const TSglPixelFormatDescriptor& pfd) {
-    return !pfd.generic && !pfd.genericAccelerated;
-}
+bool is_full_hardware(const TSglPixelFormatDescriptor& pfd) { return !pfd.generic && !pfd.genericAccelerated; }
 
 }  // namespace
 
-int sglScorePixelFormat(const TSglPixelFormatDescriptor& pfd, int colorBits, int depthBits,
-                        int doubleBuffer, int acceleration) {
+int sglScorePixelFormat(const TSglPixelFormatDescriptor& pfd, int colorBits, int depthBits, int doubleBuffer,
+                        int acceleration) {
     int score = 0;
     if (pfd.supportOpenGL && pfd.drawToWindow) score += 0x8000;
     if (depthBits == -1 || (depthBits > 0 && pfd.depthBits > 0)) score += 0x4000;
-    if (doubleBuffer == -1 || (doubleBuffer == 0 && !pfd.doubleBuffer) ||
-        (doubleBuffer == 1 && pfd.doubleBuffer))
+    if (doubleBuffer == -1 || (doubleBuffer == 0 && !pfd.doubleBuffer) || (doubleBuffer == 1 && pfd.doubleBuffer))
         score += 0x2000;
     if (acceleration == -1 || (acceleration == 0 && is_software(pfd)) ||
         (acceleration == 1 && is_accelerated(pfd)))
@@ -44,8 +37,8 @@ int sglScorePixelFormat(const TSglPixelFormatDescriptor& pfd, int colorBits, int
     return score;
 }
 
-int sglPickPixelFormat(const std::vector<TSglPixelFormatDescriptor>& formats, int* colorBits,
-                       int* depthBits, int* doubleBuffer, int* acceleration) {
+int sglPickPixelFormat(const std::vector<TSglPixelFormatDescriptor>& formats, int* colorBits, int* depthBits,
+                       int* doubleBuffer, int* acceleration) {
     const int color = colorBits ? *colorBits : -1;
     const int depth = depthBits ? *depthBits : 16;
     const int dbl = doubleBuffer ? *doubleBuffer : -1;
@@ -70,8 +63,7 @@ int sglPickPixelFormat(const std::vector<TSglPixelFormatDescriptor>& formats, in
     return best;
 }
 
-int sglChoosePixelFormatEx(TSglDC dc, int* colorBits, int* depthBits, int* doubleBuffer,
-                           int* acceleration) {
+int sglChoosePixelFormatEx(TSglDC dc, int* colorBits, int* depthBits, int* doubleBuffer, int* acceleration) {
     TSglPixelFormatDescriptor pfd;
     const int count = sglDescribePixelFormat(dc, 1, &pfd);
     if (count <= 0) return 0;

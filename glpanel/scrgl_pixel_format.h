@@ -25,19 +25,18 @@ struct TSglPixelFormatDescriptor {
 };
 
 // The score of one format; -1 in a wanted value means "any".
-int sglScorePixelFormat(const TSglPixelFormatDescriptor& pfd, int colorBits, int depthBits,
-                        int doubleBuffer, int acceleration);
+int sglScorePixelFormat(const TSglPixelFormatDescriptor& pfd, int colorBits, int depthBits, int doubleBuffer,
+                        int acceleration);
 
 // Picks from formats numbered 1, 2, ... in list order. Absent pointers stand
 // for colour -1, depth 16, double buffering -1, acceleration 1. Returns the
 // number of the best format (the lower number on equal scores) and writes
 // its actual values back through the pointers that are present, or returns
 // 0 and writes nothing when no format scored above 0.
-int sglPickPixelFormat(const std::vector<TSglPixelFormatDescriptor>& formats, int* colorBits,
-                       int* depthBits, int* doubleBuffer, int* acceleration);
+int sglPickPixelFormat(const std::vector<TSglPixelFormatDescriptor>& formats, int* colorBits, int* depthBits,
+                       int* doubleBuffer, int* acceleration);
 
 // sglPickPixelFormat over the formats that the device context offers.
-int sglChoosePixelFormatEx(TSglDC dc, int* colorBits, int* depthBits, int* doubleBuffer,
-                           int* acceleration);
+int sglChoosePixelFormatEx(TSglDC dc, int* colorBits, int* depthBits, int* doubleBuffer, int* acceleration);
 
 }  // namespace dozu

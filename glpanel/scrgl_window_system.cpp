@@ -27,9 +27,7 @@ Vendor& vendor() {
 TSglRC g_current = nullptr;
 
 // The driver when it has the entry, else the system's generic library.
-void* library_with(int entry) {
-    return sglEntryPointer(entry) ? sglLibraryHandle() : glsystem::generic_library();
-}
+void* library_with(int entry) { return sglEntryPointer(entry) ? sglLibraryHandle() : glsystem::generic_library(); }
 
 std::string gl_string(GLenum name) {
     const GLubyte* text = sglGetString(name);
@@ -49,8 +47,7 @@ int sglChoosePixelFormat(TSglDC dc, const TSglPixelFormatDescriptor& pfd) {
 }
 
 int sglDescribePixelFormat(TSglDC dc, int format, TSglPixelFormatDescriptor* pfd) {
-    return glplatform::describe_format(dc, library_with(sglEntry_wglDescribePixelFormat), format,
-                                       pfd);
+    return glplatform::describe_format(dc, library_with(sglEntry_wglDescribePixelFormat), format, pfd);
 }
 
 bool sglSetPixelFormat(TSglDC dc, int format) {
@@ -88,8 +85,7 @@ bool sglMakeCurrent(TSglDC dc, TSglRC rc) {
 
 bool sglSwapBuffers(TSglDC dc) {
     if (!sglUses3dfxStyle() &&
-        glplatform::swap_buffers(dc, glsystem::find_symbol(glsystem::generic_library(),
-                                                           "glXSwapBuffers")))
+        glplatform::swap_buffers(dc, glsystem::find_symbol(glsystem::generic_library(), "glXSwapBuffers")))
         return true;
     if (sglLibraryHandle() && sglEntryPointer(sglEntry_wglSwapBuffers))
         return glplatform::swap_buffers(dc, sglEntryPointer(sglEntry_wglSwapBuffers));

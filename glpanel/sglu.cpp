@@ -66,8 +66,8 @@ void sgluOrtho2D(double left, double right, double bottom, double top) {
     sglOrtho(left, right, bottom, top, -1.0, 1.0);
 }
 
-void sgluLookAt(double eyeX, double eyeY, double eyeZ, double centerX, double centerY,
-                double centerZ, double upX, double upY, double upZ) {
+void sgluLookAt(double eyeX, double eyeY, double eyeZ, double centerX, double centerY, double centerZ, double upX,
+                double upY, double upZ) {
     double z[3] = {eyeX - centerX, eyeY - centerY, eyeZ - centerZ};
     normalize(z);
     const double up[3] = {upX, upY, upZ};
@@ -95,17 +95,27 @@ void sgluPickMatrix(double x, double y, double width, double height, const int v
     // A region of no size would put infinities into the matrix.
     if (!viewport || !(width > 0.0) || !(height > 0.0)) return;
     const double vx = viewport[0], vy = viewport[1], vw = viewport[2], vh = viewport[3];
-    const float m[16] = {float(vw / width), 0.0f, 0.0f, 0.0f,
-                         0.0f, float(vh / height), 0.0f, 0.0f,
-                         0.0f, 0.0f, 1.0f, 0.0f,
+    const float m[16] = {float(vw / width),
+                         0.0f,
+                         0.0f,
+                         0.0f,
+                         0.0f,
+                         float(vh / height),
+                         0.0f,
+                         0.0f,
+                         0.0f,
+                         0.0f,
+                         1.0f,
+                         0.0f,
                          float(((vx - x) * 2.0 + vw) / width),
-                         float(((vy - y) * 2.0 + vh) / height), 0.0f, 1.0f};
+                         float(((vy - y) * 2.0 + vh) / height),
+                         0.0f,
+                         1.0f};
     sglMultMatrixf(m);
 }
 
-int sgluUnProject(double winX, double winY, double winZ, const double model[16],
-                  const double proj[16], const int viewport[4], double* objX, double* objY,
-                  double* objZ) {
+int sgluUnProject(double winX, double winY, double winZ, const double model[16], const double proj[16],
+                  const int viewport[4], double* objX, double* objY, double* objZ) {
     if (!model || !proj || !viewport || !objX || !objY || !objZ) return 0;
     double combined[16];
     multiply(proj, model, combined);

@@ -15,8 +15,8 @@ QuadMesh& QuadMesh::operator=(const QuadMesh& other) {
 }
 
 int QuadMesh::add_vertex(const float normal[3], const float position[3]) {
-    vertices.insert(vertices.end(), {normal[0], normal[1], normal[2], 1.0f,
-                                     position[0], position[1], position[2], 1.0f});
+    vertices.insert(vertices.end(),
+                    {normal[0], normal[1], normal[2], 1.0f, position[0], position[1], position[2], 1.0f});
     return int(vertex_count()) - 1;
 }
 
@@ -26,7 +26,7 @@ void QuadMesh::add_quad(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
 
 void QuadMesh::to_display_form() {
     if (display_ready) return;
-    for (float* r = vertices.data(), *end = r + vertices.size(); r != end; r += kRecordFloats) {
+    for (float *r = vertices.data(), *end = r + vertices.size(); r != end; r += kRecordFloats) {
         const float inv = 1.0f / r[3];
         r[0] *= inv;
         r[1] *= inv;

@@ -55,7 +55,8 @@ inline double signed_volume(const std::vector<StlFacet>& facets) {
         const auto& c = f.corners[2];
         volume += (double(a[0]) * (double(b[1]) * c[2] - double(b[2]) * c[1]) -
                    double(a[1]) * (double(b[0]) * c[2] - double(b[2]) * c[0]) +
-                   double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0])) / 6;
+                   double(a[2]) * (double(b[0]) * c[1] - double(b[1]) * c[0])) /
+                  6;
     }
     return volume;
 }

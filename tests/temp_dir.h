@@ -17,18 +17,15 @@ class TempDir {
 public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = std::filesystem::temp_directory_path() /
-                ("dozu-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-                 std::to_string(::getpid()));
+        path_ = std::filesystem::temp_directory_path() / ("dozu-" + std::string(info->test_suite_name()) + "-" +
+                                                          info->name() + "-" + std::to_string(::getpid()));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
     ~TempDir() { std::filesystem::remove_all(path_); }
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& path() const { return path_; }
-    size_t entries() const {
-        return size_t(std::distance(std::filesystem::directory_iterator(path_), {}));
-    }
+    size_t entries() const { return size_t(std::distance(std::filesystem::directory_iterator(path_), {})); }
 
 private:
     std::filesystem::path path_;

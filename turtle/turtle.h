@@ -9,7 +9,7 @@
 namespace dozu {
 
 struct vertex {
-    float normal[3];    // from the ring centre to the vertex, not normalised
+    float normal[3];  // from the ring centre to the vertex, not normalised
     float position[3];
 };
 
@@ -17,7 +17,7 @@ struct stack_frame {
     float position[3];
     float radius;
     float size;
-    float angle;        // pending turn, spent by go
+    float angle;  // pending turn, spent by go
     float heading[3];
     float up[3];
     uint32_t base_ring[4];

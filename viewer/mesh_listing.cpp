@@ -49,7 +49,8 @@ std::string MeshListing::vertex_line(size_t i) const {
     static const char* const kLabels[6] = {"nx: ", "ny: ", "nz: ", " x: ", " y: ", " z: "};
     const size_t j = i / kLinesPerVertex, k = i % kLinesPerVertex;
     if (k == 0)
-        return "----- vertex #" + std::to_string(j) + (static_cast<long long>(j) <= largest_ ? " [referenced]" : "");
+        return "----- vertex #" + std::to_string(j) +
+               (static_cast<long long>(j) <= largest_ ? " [referenced]" : "");
     return kLabels[k - 1] + format_number(records_[6 * j + (k - 1)]);
 }
 

@@ -47,7 +47,9 @@ TEST(CommandTable, EditsKeepHeaderAndSeparatorOut) {
     EXPECT_EQ(t.title(4), "bigger");
     t.set_cell(0, 0, "x");
     EXPECT_EQ(t.cell(0, 0), "Button Title");
-    t.set_cell(1, 1, std::string("a\xFF" "b"));
+    t.set_cell(1, 1,
+               std::string("a\xFF"
+                           "b"));
     EXPECT_EQ(t.interpreter_code(1), "ab");
     t.set_cell(7, 1, "ignored");
     t.set_cell(0, 14, "ignored");

@@ -2,7 +2,7 @@
  * loader looks up is here and does nothing, except the ones a variant
  * leaves out on purpose. */
 
-#define ENTRY(name) \
+#define ENTRY(name)  \
     long name(void); \
     long name(void) { return 0; }
 

@@ -101,8 +101,7 @@ TEST(SglEntryTable, HoldsSeventyGLNamesThenEightWindowSystemNamesBoundToGLX) {
 TEST_F(LoaderTest, DriverWithoutFrustumAndPopMatrixIsRefusedWithTheLogLine) {
     LogLines log;
     EXPECT_EQ(sglLoadLibrary(FAKE_GL_PARTIAL), nullptr);
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{std::string("Failed to load ") +
-                                                       FAKE_GL_PARTIAL +
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{std::string("Failed to load ") + FAKE_GL_PARTIAL +
                                                        ": glFrustrum.glPopMatric."});
     EXPECT_EQ(sglLibraryHandle(), nullptr);
     for (int i = 0; i < sglEntryCount; ++i) EXPECT_EQ(sglEntryPointer(i), nullptr) << i;
@@ -115,8 +114,7 @@ TEST_F(LoaderTest, DriverWithoutFrustumAndPopMatrixIsRefusedWithTheLogLine) {
 TEST_F(LoaderTest, MissingWindowSystemEntriesAreListedFirstWithoutFullStops) {
     LogLines log;
     EXPECT_EQ(sglLoadLibrary(FAKE_GL_NO_MAKECURRENT), nullptr);
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{std::string("Failed to load ") +
-                                                       FAKE_GL_NO_MAKECURRENT +
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{std::string("Failed to load ") + FAKE_GL_NO_MAKECURRENT +
                                                        ": glMakeCurrentglBegin."});
 }
 

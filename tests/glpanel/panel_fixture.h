@@ -58,13 +58,10 @@ protected:
         const int before = paints;
         const size_t errors_before = errors.size();
         panel->repaint();
-        return x11test::WaitFor(
-            [&] { return paints > before || errors.size() > errors_before; }, 2000);
+        return x11test::WaitFor([&] { return paints > before || errors.size() > errors_before; }, 2000);
     }
 
-    int Count(const std::string& event) const {
-        return int(std::count(events.begin(), events.end(), event));
-    }
+    int Count(const std::string& event) const { return int(std::count(events.begin(), events.end(), event)); }
 
     // The back buffer's pixel at (x, y) from the bottom left, read in the
     // next paint.

@@ -17,9 +17,7 @@ using x11test::WaitFor;
 
 namespace {
 
-QObject* Holder(const QWidget* form) {
-    return form->property("ScrGLSubclass").value<QObject*>();
-}
+QObject* Holder(const QWidget* form) { return form->property("ScrGLSubclass").value<QObject*>(); }
 
 // Whether `expected` appears in `lines` in this order, other lines between.
 bool InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& expected) {
@@ -48,11 +46,10 @@ TEST_F(PanelTest, FirstPaintCreatesTheContextAndRaisesInitBeforePaint) {
     EXPECT_GT(format, 0);
     EXPECT_EQ(depth, 16);
     EXPECT_EQ(dbl, 1);
-    EXPECT_TRUE(InOrder(log.info, {"About to load library", "Loaded library",
-                                   "Choosing pixel format", "Got pixel format; setting it...",
-                                   "Set pixel format; creating context...",
-                                   "Created context. Making it current...", "Made it current",
-                                   "Entering mode...", "Entered mode. Initing...", "Done init"}));
+    EXPECT_TRUE(InOrder(log.info, {"About to load library", "Loaded library", "Choosing pixel format",
+                                   "Got pixel format; setting it...", "Set pixel format; creating context...",
+                                   "Created context. Making it current...", "Made it current", "Entering mode...",
+                                   "Entered mode. Initing...", "Done init"}));
     EXPECT_TRUE(log.error.empty());
     EXPECT_STREQ(getenv("FX_GLIDE_NO_SPLASH"), "1");
     EXPECT_EQ(Holder(form.get()), panel);
@@ -68,8 +65,7 @@ TEST_F(PanelTest, SwappedFramesReachTheScreen) {
     ASSERT_TRUE(Repaint());
     ASSERT_TRUE(panel->SwapBuffers());
     const QPoint at = panel->mapToGlobal(QPoint(0, 0));
-    const QImage shot =
-        panel->screen()->grabWindow(0, at.x(), at.y(), panel->width(), panel->height()).toImage();
+    const QImage shot = panel->screen()->grabWindow(0, at.x(), at.y(), panel->width(), panel->height()).toImage();
     ASSERT_FALSE(shot.isNull());
     for (const QPoint p : {QPoint(2, 2), QPoint(panel->width() - 3, panel->height() - 3)})
         EXPECT_EQ(shot.pixelColor(p).name().toStdString(), "#fe00fe") << p.x() << "," << p.y();
@@ -239,9 +235,7 @@ TEST_F(PanelTest, MouseEventsComeInPanelPixelsWithTheToolkitsButtonOrder) {
         clicks.push_back({"up", b, s, x, y});
     };
     std::vector<Click> moves;
-    panel->OnMouseMove = [&](TSglPanel*, TShiftState s, int x, int y) {
-        moves.push_back({"move", -1, s, x, y});
-    };
+    panel->OnMouseMove = [&](TSglPanel*, TShiftState s, int x, int y) { moves.push_back({"move", -1, s, x, y}); };
     ShowAndInit();
     struct PressCounter : QObject {
         int presses = 0;
@@ -267,8 +261,8 @@ TEST_F(PanelTest, MouseEventsComeInPanelPixelsWithTheToolkitsButtonOrder) {
     EXPECT_EQ(clicks[1].shift, unsigned(ssShift));
     EXPECT_EQ(clicks[2].button, mbMiddle);
     EXPECT_EQ(clicks[2].shift, ssCtrl | ssMiddle);
-    const auto dbl = std::find_if(clicks.begin(), clicks.end(),
-                                  [](const Click& c) { return (c.shift & ssDouble) != 0; });
+    const auto dbl =
+        std::find_if(clicks.begin(), clicks.end(), [](const Click& c) { return (c.shift & ssDouble) != 0; });
     ASSERT_NE(dbl, clicks.end());
     EXPECT_EQ(dbl->kind, "down");
     EXPECT_EQ(dbl->button, mbLeft);

@@ -64,7 +64,10 @@ TEST(SglPixelFormatScore, EveryRowOfThePointsTable) {
         {"software wanted", Bare(), {24, 24, 1, 0}, 0x1000},
         {"any acceleration", Bare(), {24, 24, 1, -1}, 0x1000},
         {"generic accelerated", With([](auto& p) { p.genericAccelerated = true; }), {}, 0x1000 + 0x40},
-        {"generic accelerated is not software", With([](auto& p) { p.genericAccelerated = true; }), {24, 24, 1, 0}, 0x40},
+        {"generic accelerated is not software",
+         With([](auto& p) { p.genericAccelerated = true; }),
+         {24, 24, 1, 0},
+         0x40},
         {"full hardware", With([](auto& p) { p.generic = false; }), {}, 0x1000 + 0x40 + 2},
         {"any colour", Bare(), {-1, 24, 1, 1}, 0x800},
         {"colour as wanted", With([](auto& p) { p.colorBits = 24; }), {}, 0x800 + 0x20},
@@ -79,23 +82,19 @@ TEST(SglPixelFormatScore, EveryRowOfThePointsTable) {
     };
     for (const Row& row : rows) {
         const Wanted& w = row.wanted;
-        EXPECT_EQ(sglScorePixelFormat(row.pfd, w.color, w.depth, w.dbl, w.acc), row.score)
-            << row.name;
+        EXPECT_EQ(sglScorePixelFormat(row.pfd, w.color, w.depth, w.dbl, w.acc), row.score) << row.name;
     }
 }
 
 TEST(SglPickPixelFormat, EqualScoresKeepTheLowerNumber) {
     const auto format = Window(24, 24, true);
     EXPECT_EQ(sglPickPixelFormat({format, format}, nullptr, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(sglPickPixelFormat({Window(8, 0, true), format, format}, nullptr, nullptr,
-                                 nullptr, nullptr),
-              2);
+    EXPECT_EQ(sglPickPixelFormat({Window(8, 0, true), format, format}, nullptr, nullptr, nullptr, nullptr), 2);
 }
 
 TEST(SglPickPixelFormat, NoDepthWantedPrefersNoDepthButExcludesNothing) {
     int depth = 0;
-    EXPECT_EQ(sglPickPixelFormat({Window(24, 24, true), Window(24, 0, true)}, nullptr, &depth,
-                                 nullptr, nullptr),
+    EXPECT_EQ(sglPickPixelFormat({Window(24, 24, true), Window(24, 0, true)}, nullptr, &depth, nullptr, nullptr),
               2);
     EXPECT_EQ(depth, 0);
 
@@ -133,13 +132,10 @@ TEST(SglPickPixelFormat, AbsentWantedValuesMeanAnyColourDepth16AnyBufferingAndHa
     auto hardware = Window(24, 24, true);
     hardware.generic = false;
     // Depth 16 exactly beats a deeper buffer.
-    EXPECT_EQ(sglPickPixelFormat({Window(24, 24, true), Window(24, 16, false)}, nullptr, nullptr,
-                                 nullptr, nullptr),
-              2);
+    EXPECT_EQ(
+        sglPickPixelFormat({Window(24, 24, true), Window(24, 16, false)}, nullptr, nullptr, nullptr, nullptr), 2);
     // Hardware beats software on equal terms.
-    EXPECT_EQ(sglPickPixelFormat({Window(24, 24, true), hardware}, nullptr, nullptr, nullptr,
-                                 nullptr),
-              2);
+    EXPECT_EQ(sglPickPixelFormat({Window(24, 24, true), hardware}, nullptr, nullptr, nullptr, nullptr), 2);
 }
 
 TEST(SglPickPixelFormat, NoFormatsGiveZeroAndLeaveTheValues) {

@@ -66,6 +66,6 @@ TEST(SglDriverShieldedStringList, IgnoresDuplicatesAndTellsOfEveryChange) {
 TEST(SglDriverList, SearchesTheLinuxCounterpartsOfTheDefaultPatterns) {
     TSglDriverList drivers;
     EXPECT_EQ(drivers.GetSearchPath().Lines(),
-              (std::vector<std::string>{"<project>/libGL*.so*", "<project>/*3dfx*GL*.so*",
-                                        "<windows>/libGL*.so*", "<system>/libGL*.so*"}));
+              (std::vector<std::string>{"<project>/libGL*.so*", "<project>/*3dfx*GL*.so*", "<windows>/libGL*.so*",
+                                        "<system>/libGL*.so*"}));
 }

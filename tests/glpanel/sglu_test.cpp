@@ -45,11 +45,9 @@ protected:
 
 TEST_F(SgluTest, LookAtMatchesGluLookAt) {
     const double cases[][9] = {
-        {0, 0, 5, 0, 0, 0, 0, 1, 0},
-        {3, -2, 7, 1, 1, -1, 0.2, 1, 0.1},
-        {-4, 6, 1, 2, 0, 0, 0, 0, 1},
-        {1, 1, 1, 1, 1, 1, 0, 1, 0},   // eye at the centre: no direction at all
-        {0, 5, 0, 0, 0, 0, 0, 1, 0},   // up along the view: no sideways axis
+        {0, 0, 5, 0, 0, 0, 0, 1, 0},  {3, -2, 7, 1, 1, -1, 0.2, 1, 0.1},
+        {-4, 6, 1, 2, 0, 0, 0, 0, 1}, {1, 1, 1, 1, 1, 1, 0, 1, 0},  // eye at the centre: no direction at all
+        {0, 5, 0, 0, 0, 0, 0, 1, 0},                                // up along the view: no sideways axis
     };
     for (const auto& c : cases) {
         const Matrix ours = After([&] { sgluLookAt(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]); });
@@ -70,9 +68,14 @@ TEST_F(SgluTest, EyeAtTheCentreStillTranslatesByMinusEye) {
 
 TEST_F(SgluTest, PerspectiveMatchesGluPerspective) {
     const double cases[][4] = {
-        {45, 4.0 / 3.0, 0.1, 100}, {90, 1, 1, 10}, {10, 0.5, 2, 3}, {120, 2.5, 0.01, 1000},
+        {45, 4.0 / 3.0, 0.1, 100},
+        {90, 1, 1, 10},
+        {10, 0.5, 2, 3},
+        {120, 2.5, 0.01, 1000},
         // Degenerate ones leave the matrix alone.
-        {0, 1, 1, 10}, {45, 0, 1, 10}, {45, 1, 5, 5},
+        {0, 1, 1, 10},
+        {45, 0, 1, 10},
+        {45, 1, 5, 5},
     };
     for (const auto& c : cases) {
         const Matrix ours = After([&] { sgluPerspective(c[0], c[1], c[2], c[3]); });
@@ -91,9 +94,13 @@ TEST_F(SgluTest, Ortho2DMatchesGluOrtho2D) {
 
 TEST_F(SgluTest, PickMatrixMatchesGluPickMatrix) {
     const int viewport[4] = {10, 20, 300, 200};
-    const double cases[][4] = {{50, 60, 5, 5}, {160, 120, 1, 3}, {0, 0, 300, 200},
+    const double cases[][4] = {{50, 60, 5, 5},
+                               {160, 120, 1, 3},
+                               {0, 0, 300, 200},
                                // A region of no size changes nothing.
-                               {50, 60, 0, 5}, {50, 60, 5, 0}, {50, 60, -2, 5}};
+                               {50, 60, 0, 5},
+                               {50, 60, 5, 0},
+                               {50, 60, -2, 5}};
     for (const auto& c : cases) {
         int vp[4] = {viewport[0], viewport[1], viewport[2], viewport[3]};
         const Matrix ours = After([&] { sgluPickMatrix(c[0], c[1], c[2], c[3], vp); });
@@ -116,11 +123,9 @@ TEST_F(SgluTest, UnProjectMatchesGluUnProject) {
     const double points[][3] = {{80, 60, 0.5}, {0, 0, 0}, {159, 119, 1}, {13.5, 97.25, 0.9}};
     for (const auto& p : points) {
         double ours[3] = {}, glu[3] = {};
-        ASSERT_EQ(sgluUnProject(p[0], p[1], p[2], model.data(), proj.data(), viewport, &ours[0],
-                                &ours[1], &ours[2]),
-                  1);
-        ASSERT_EQ(gluUnProject(p[0], p[1], p[2], model.data(), proj.data(), viewport, &glu[0],
-                               &glu[1], &glu[2]),
+        ASSERT_EQ(
+            sgluUnProject(p[0], p[1], p[2], model.data(), proj.data(), viewport, &ours[0], &ours[1], &ours[2]), 1);
+        ASSERT_EQ(gluUnProject(p[0], p[1], p[2], model.data(), proj.data(), viewport, &glu[0], &glu[1], &glu[2]),
                   GL_TRUE);
         for (int i = 0; i < 3; ++i) EXPECT_NEAR(ours[i], glu[i], 1e-9 * (1 + std::fabs(glu[i])));
     }
@@ -138,7 +143,7 @@ TEST_F(SgluTest, UnProjectOfTheCentreWithIdentitiesIsTheOrigin) {
 
 TEST_F(SgluTest, UnProjectFailsLikeGluForSingularMatricesAndPointsAtInfinity) {
     const double identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    const double flat[16] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};  // y scaled by 0
+    const double flat[16] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};   // y scaled by 0
     const double rank3[16] = {1, 2, 3, 0, 2, 4, 6, 0, 0, 0, 1, 0, 0, 0, 0, 1};  // two parallel columns
     // Swaps x and w: the viewport's centre maps to w = 0.
     const double swap_xw[16] = {0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0};
@@ -149,11 +154,8 @@ TEST_F(SgluTest, UnProjectFailsLikeGluForSingularMatricesAndPointsAtInfinity) {
     };
     for (const Case& c : {Case{flat, identity}, Case{rank3, identity}, Case{identity, swap_xw}}) {
         double ours[3] = {7, 7, 7}, glu[3] = {7, 7, 7};
-        EXPECT_EQ(sgluUnProject(100, 50, 0.5, c.model, c.proj, viewport, &ours[0], &ours[1],
-                                &ours[2]),
-                  0);
-        EXPECT_EQ(gluUnProject(100, 50, 0.5, c.model, c.proj, viewport, &glu[0], &glu[1], &glu[2]),
-                  GL_FALSE);
+        EXPECT_EQ(sgluUnProject(100, 50, 0.5, c.model, c.proj, viewport, &ours[0], &ours[1], &ours[2]), 0);
+        EXPECT_EQ(gluUnProject(100, 50, 0.5, c.model, c.proj, viewport, &glu[0], &glu[1], &glu[2]), GL_FALSE);
         EXPECT_EQ(ours[0], 7.0) << "nothing is written on failure";
     }
 }

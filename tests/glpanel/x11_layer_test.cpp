@@ -69,8 +69,7 @@ TEST(X11Layer, XErrorsAreTrappedAndReported) {
     Canvas canvas(glplatform::open_canvas(XDisplay(), 0x3ffff01, 10, 10));
     ASSERT_NE(canvas.dc, nullptr);
     EXPECT_FALSE(glplatform::set_format(canvas.dc, glsystem::generic_library(), 1));
-    EXPECT_NE(glplatform::last_error().find("BadWindow"), std::string::npos)
-        << glplatform::last_error();
+    EXPECT_NE(glplatform::last_error().find("BadWindow"), std::string::npos) << glplatform::last_error();
     EXPECT_EQ(glplatform::canvas_gl_window(canvas.dc), 0u);
 }
 
@@ -113,8 +112,7 @@ TEST(SglDriverList, ListsEachDriverFileOnceAndNamesTheGenericOneByItsVendor) {
     for (int i = 0; i < drivers.Count(); ++i) {
         if (drivers.Details(i).fileName != system + "/libGL.so.1") continue;
         ++generic_lines;
-        EXPECT_EQ(drivers.Line(i),
-                  "libGL.so.1 - " + sglVendor() + " " + sglRenderer() + " " + sglVersion());
+        EXPECT_EQ(drivers.Line(i), "libGL.so.1 - " + sglVendor() + " " + sglRenderer() + " " + sglVersion());
         EXPECT_FALSE(drivers.Details(i).is3dfx);
     }
     EXPECT_EQ(generic_lines, 1);

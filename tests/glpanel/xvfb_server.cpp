@@ -30,8 +30,8 @@ std::string XvfbServer::Start(std::string& error) {
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         const std::string fd = std::to_string(pipe_fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipe_fds[1]);

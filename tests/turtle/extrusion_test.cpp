@@ -19,9 +19,8 @@ TEST_F(Extrusion, EmptyMeshDrawsNothing) {
 }
 
 TEST_F(Extrusion, FirstVerticesWithDefaults) {
-    std::vector<float> r = {1, 1, 0, 1, 0.2617994f, 0.2617994f, 0.7853982f, 1,
-                            0, 0, 1, 1, 0, 0, 0, 1,
-                            0, 0, 1, 1, 0, 0, 0, 1};
+    std::vector<float> r = {1, 1, 0, 1, 0.2617994f, 0.2617994f, 0.7853982f, 1, 0, 0, 1, 1,
+                            0, 0, 0, 1, 0,          0,          1,          1, 0, 0, 0, 1};
     extrude(extrusion_parameters{}, r.data(), 3);
     EXPECT_NEAR(r[4], -0.1132005f, 1e-6);
     EXPECT_NEAR(r[5], -0.1132005f, 1e-6);
