@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "app/identity.h"
-#include "editor/file_io.h"
+#include "app/main_window.h"
 #include "glpanel/scrgl_platform.h"
-#include "viewer/debug_mesh.h"
-#include "viewer/main_window.h"
+#include "io/file_io.h"
+#include "ui/debug_mesh.h"
 
 namespace {
 

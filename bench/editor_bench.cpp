@@ -22,13 +22,13 @@
 #include <memory>
 #include <string>
 
-#include "editor/command_table.h"
-#include "editor/file_io.h"
-#include "editor/program_file.h"
+#include "app/main_window.h"
 #include "glpanel/scrgl.h"
+#include "io/file_io.h"
 #include "models.h"
-#include "viewer/main_window.h"
-#include "xvfb_server.h"
+#include "program/command_table.h"
+#include "program/program_file.h"
+#include "support/xvfb_server.h"
 
 namespace dozu::bench {
 

@@ -14,10 +14,10 @@
 #include <string>
 
 #include "bench_sizes.h"
-#include "editor/byte_sink.h"
-#include "editor/file_io.h"
-#include "editor/mesh_export.h"
+#include "export/mesh_export.h"
 #include "interpreter/interpreter.h"
+#include "io/byte_sink.h"
+#include "io/file_io.h"
 #include "models.h"
 #include "turtle/turtle.h"
 

@@ -11,10 +11,10 @@
 #include <filesystem>
 #include <utility>
 
-#include "editor/program.h"
 #include "geometry/random.h"
 #include "interpreter/interpreter.h"
 #include "models.h"
+#include "program/program.h"
 #include "runtime/dozu_runtime.h"
 #include "turtle/turtle.h"
 

@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
-#include "editor/file_io.h"
-#include "editor/mesh_export.h"
-#include "editor/packed_program.h"
-#include "editor/program.h"
+#include "export/mesh_export.h"
 #include "interpreter/interpreter.h"
+#include "io/file_io.h"
+#include "program/packed_program.h"
+#include "program/program.h"
 #include "turtle/turtle.h"
 
 #ifdef DOZU_CLI_PNG

@@ -4,9 +4,9 @@
 
 #include "cli/offscreen_gl.h"
 #include "cli/png_writer.h"
+#include "scene/camera.h"
+#include "scene/scene.h"
 #include "turtle/turtle.h"
-#include "viewer/camera.h"
-#include "viewer/scene.h"
 
 namespace dozu {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "editor/mesh_export.h"
+#include "export/mesh_export.h"
 
 namespace dozu::fuzz {
 

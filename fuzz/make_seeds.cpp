@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "editor/file_io.h"
-#include "editor/program.h"
 #include "interpreter/interpreter.h"
+#include "io/file_io.h"
 #include "mesh_input.h"
+#include "program/program.h"
 
 namespace {
 

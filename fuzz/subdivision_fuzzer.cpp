@@ -9,7 +9,7 @@
 #include "check.h"
 #include "mesh/subdivision.h"
 #include "mesh_input.h"
-#include "subdivision_reference.h"
+#include "support/subdivision_reference.h"
 
 namespace {
 

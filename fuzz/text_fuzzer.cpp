@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "editor/program_file.h"
+#include "program/program_file.h"
 #include "program_run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

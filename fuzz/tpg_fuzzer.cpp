@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "check.h"
-#include "editor/byte_sink.h"
-#include "editor/mesh_export.h"
-#include "editor/program.h"
+#include "export/mesh_export.h"
 #include "export_readback.h"
+#include "io/byte_sink.h"
+#include "program/program.h"
 #include "program_run.h"
 
 namespace {

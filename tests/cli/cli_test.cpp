@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "editor/program_file.h"
-#include "mesh_files.h"
-#include "temp_dir.h"
+#include "program/program_file.h"
+#include "support/mesh_files.h"
+#include "support/temp_dir.h"
 
 using namespace dozu::testing;
 

@@ -16,7 +16,7 @@
 #include <tuple>
 #include <vector>
 
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 using namespace dozu::testing;
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "glpanel/scrgl.h"
-#include "x11_environment.h"
+#include "support/x11_environment.h"
 
 // A form whose native window a test can destroy.
 class TestForm : public QWidget {

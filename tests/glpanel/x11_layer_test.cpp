@@ -11,7 +11,7 @@
 #include "glpanel/scrgl_platform.h"
 #include "glpanel/scrgl_system.h"
 #include "glpanel/scrgl_window_system.h"
-#include "x11_environment.h"
+#include "support/x11_environment.h"
 
 using namespace dozu;
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mesh/subdivision.h"
-#include "subdivision_reference.h"
+#include "support/subdivision_reference.h"
 
 using namespace dozu;
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "editor/packed_program.h"
-#include "temp_dir.h"
+#include "program/packed_program.h"
+#include "support/temp_dir.h"
 
 using namespace dozu;
 using namespace dozu::testing;

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "editor/program.h"
 #include "geometry/random.h"
 #include "interpreter/interpreter.h"
+#include "program/program.h"
 #include "runtime/dozu_runtime.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 extern "C" float dzr_parameter_value(int32_t v);
 

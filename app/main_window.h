@@ -1,0 +1,181 @@
+// The main window: the GL panel above, the program frame below, the 25 ms
+// refresh timer, the menu and the status bar. A timer tick starts a run of
+// the program on the runner's thread when the frame reports a change (a
+// change during a run cancels it), and repaints only when the picture
+// changed: a finished run, a camera gesture or a spin still turning. Paints
+// draw the last finished run's output mesh through the mouse camera and the
+// overlay of the gesture in progress. While a file operation or its
+// questions are on screen, paints only draw the last picture again.
+#pragma once
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "export/mesh_export.h"
+#include "interpreter/interpreter.h"
+#include "program/program_runner.h"
+#include "scene/camera.h"
+#include "turtle/turtle.h"
+#include "ui/frame_program.h"
+#include "ui/recent_files.h"
+
+class QAction;
+class QLabel;
+class QTimer;
+class QToolButton;
+
+namespace dozu {
+
+class ExportMeshDialog;
+class TFormDebugMesh;
+class TSglPanel;
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    TSglPanel* SglPanel;
+    QTimer* RefreshGL;
+    QWidget* PanelBot;
+    TFrameProgram* FrameProgram;
+    QAction* MINew;
+    QAction* MILoad;
+    QAction* MISave;
+    QAction* MISaveAs;
+    QAction* MISaveCompiled;
+    QAction* MIExportMesh;
+    QMenu* MIRecentFiles;
+    QAction* MIQuit;
+    QAction* MIUndo;
+    QAction* MIRedo;
+    QAction* MIResetCam;
+    QAction* MIZoomFit;
+    QAction* MISolid;
+    QAction* MIRepeatableRandom;
+    QAction* MICancelRun;
+    QAction* MIDebugInMesh;
+    QAction* MIDebugOutMesh;
+    QAction* MICommandTable;
+    // The output mesh's size, the time of the last run, its first error.
+    QLabel* StatusMesh;
+    QLabel* StatusTime;
+    QLabel* StatusError;
+    // "running..." and the time so far, with a button that cancels the run,
+    // while a run takes longer than a moment.
+    QLabel* StatusRunning;
+    QToolButton* CancelRunButton;
+
+    // The mesh debugger window that the two debug items fill; the
+    // application creates it after this window.
+    TFormDebugMesh* FormDebugMesh = nullptr;
+
+    // Asks what to do with unsaved changes of the named program: Save,
+    // Discard or Cancel. Tests put their own answer here.
+    std::function<QMessageBox::StandardButton(const QString& name)> AskUnsaved;
+
+    turtle& Turtle() { return turtle_; }
+    interpreter& Interpreter() { return *interpreter_; }
+    Camera& camera() { return camera_; }
+    // How many program runs have finished and been shown.
+    int runs() const { return runs_; }
+    // True from the start of a run until it has been shown or cancelled.
+    bool running() const { return runner_ && runner_->busy(); }
+    // How many times the view has been painted.
+    int paints() const { return paints_; }
+    // A paint that takes longer than this ends the camera's animations and
+    // keeps its picture for exposes, so that a model too large to animate
+    // is drawn once for a change, not for minutes.
+    void SetSlowPaint(int milliseconds) { slow_paint_ms_ = milliseconds; }
+    // The last run that was shown: how long it took from its start, and
+    // the processor time of its thread.
+    double last_run_seconds() const { return last_run_.seconds; }
+    double last_run_cpu_seconds() const { return last_run_.cpu_seconds; }
+
+    void SglPanelGLInit();
+    void SglPanelGLPaint();
+    // The paint without the buffer swap: draws the scene into the back
+    // buffer.
+    void RenderScene();
+    void RefreshGLTimer();
+    void MICancelRunClick();
+    void MINewClick();
+    void MILoadClick();
+    void MISaveClick();
+    void MISaveAsClick();
+    void MISaveCompiledClick();
+    void MIExportMeshClick();
+    void MIResetCamClick();
+    void MIZoomFitClick();
+    void MISolidClick();
+    void MIRepeatableRandomClick();
+    void MIDebugInMeshClick();
+    void MIDebugOutMeshClick();
+
+    // Loads a program file as "&Load" does, without the dialog and without
+    // asking about unsaved changes; a file that cannot be loaded is
+    // reported in a message box. True when loaded.
+    bool LoadFile(const QString& path);
+    // The same after the unsaved-changes question, as a recent file or a
+    // dropped file is opened.
+    bool OpenFile(const QString& path);
+    // Writes the output mesh of the latest run, in the format of the file
+    // name's extension (.obj, .ply or .stl); throws FileError.
+    void ExportMeshTo(const QString& path);
+    void ExportMeshTo(const QString& path, MeshFormat format);
+
+    ExportMeshDialog* SDExportMesh;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void StartRun();
+    // The runner's word that a run ended, on this window's thread.
+    void RunEnded();
+    void ShowRunStatus(double milliseconds);
+    void ShowRunning();
+    // Before an export: starts the run of a change not yet run and waits
+    // for it, with a way to cancel. False when it was cancelled.
+    bool WaitForRun();
+    void PictureChanged() { picture_changed_ = true; }
+    void ApplySolidState();
+    // Runs a file operation with the refresh timer stopped and the view
+    // frozen; file errors end in a message box.
+    template <typename Operation>
+    void FileOperation(Operation operation);
+    void ReportSkippedSteps(const std::vector<SkippedStep>& skipped);
+    // True when the program may be replaced: it had no unsaved changes, or
+    // the user saved or discarded them. Runs inside a file operation.
+    bool MaybeSave();
+    // Saves to the program's file, or asks for one; false when cancelled.
+    bool SaveProgram(bool ask);
+    void Loaded(const QString& path);
+    void UpdateTitle();
+    void UpdateRecentFiles();
+
+    turtle turtle_;
+    Camera camera_;
+    std::unique_ptr<interpreter> interpreter_;
+    std::unique_ptr<ProgramRunner> runner_;
+    RecentFiles recent_;
+    int runs_ = 0;
+    int paints_ = 0;
+    int slow_paint_ms_ = 250;
+    // The last picture, kept when it was slow to draw: a paint with nothing
+    // changed (an expose) shows it again instead of drawing the model.
+    std::vector<uint8_t> kept_picture_;
+    int kept_width_ = 0, kept_height_ = 0;
+    ProgramRunner::Report last_run_{ProgramRunner::Outcome::finished, 0, 0, {}};
+    bool frozen_ = false;          // a file operation is on: paints only redraw
+    bool picture_changed_ = true;  // the next tick repaints
+};
+
+}  // namespace dozu

@@ -1,0 +1,319 @@
+#include "io/file_io.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace dozu {
+
+namespace {
+
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int err) {
+    throw FileError(what + " " + quoted(path) + ": " + std::strerror(err));
+}
+
+std::string size_text(size_t bytes) {
+    if (bytes % (1024 * 1024) == 0) return std::to_string(bytes / (1024 * 1024)) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+// Collects small writes into a fixed buffer and hands it to the descriptor
+// in large ones; a large write goes straight through. Into a new regular
+// file, every few MiB written are handed to the disk at once rather than
+// left to pile up until the final flush to disk, so that a large export
+// writes while it formats.
+class DescriptorSink final : public ByteSink {
+public:
+    DescriptorSink(int fd, const std::string& name, bool write_behind = false)
+        : fd_(fd), name_(name), buffer_(new char[kSize]), write_behind_(write_behind) {}
+    using ByteSink::write;
+    void write(const void* data, size_t size) override {
+        if (size == 0) return;
+        const char* p = static_cast<const char*>(data);
+        if (used_ + size > kSize || size >= kDirect) {
+            flush();
+            if (size >= kDirect) return put(p, size);
+        }
+        std::memcpy(buffer_.get() + used_, p, size);
+        used_ += size;
+    }
+    void flush() {
+        put(buffer_.get(), used_);
+        used_ = 0;
+    }
+
+private:
+    static constexpr size_t kSize = 1 << 20, kDirect = kSize / 8;
+    static constexpr off_t kWriteBehind = 16 << 20;
+
+    void put(const char* p, size_t n) {
+        while (n > 0) {
+            const ssize_t w = ::write(fd_, p, n);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                fail("cannot write", name_, errno);
+            }
+            p += w;
+            n -= size_t(w);
+            written_ += w;
+        }
+        if (write_behind_ && written_ - started_ >= kWriteBehind) {
+            // Only a start: the final fsync still waits for all of it.
+            ::sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
+            started_ = written_;
+        }
+    }
+
+    int fd_;
+    const std::string& name_;
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
+    bool write_behind_;
+    off_t written_ = 0, started_ = 0;
+};
+
+// The file a path finally names, so that saving through a symbolic link
+// replaces the linked file and keeps the link.
+std::string resolve_target(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            std::string r(real);
+            std::free(real);
+            return r;
+        }
+    }
+    return path;
+}
+
+// The descriptor that a name such as /dev/stdout or /proc/self/fd/3 stands
+// for, or -1. A socket cannot be opened by such a name, only used.
+int descriptor_named(const std::string& path) {
+    if (path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (path.compare(0, prefix.size(), prefix) != 0 || path.size() == prefix.size()) continue;
+        char* end = nullptr;
+        const long fd = std::strtol(path.c_str() + prefix.size(), &end, 10);
+        if (*end == '\0' && fd >= 0 && fd <= INT_MAX) return int(fd);
+    }
+    return -1;
+}
+
+// The temporary file being written, for the signal handler. One write at a
+// time registers its file; the state says whether the name may be read.
+enum : int { kSlotFree, kSlotFilling, kSlotSet };
+std::atomic<int> temporary_state{kSlotFree};
+char temporary_name[4096];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+class RegisteredTemporary {
+public:
+    RegisteredTemporary() = default;
+    ~RegisteredTemporary() {
+        if (owner_) temporary_state.store(kSlotFree);
+    }
+    RegisteredTemporary(const RegisteredTemporary&) = delete;
+    RegisteredTemporary& operator=(const RegisteredTemporary&) = delete;
+
+    void set(const std::string& name) {
+        int free = kSlotFree;
+        if (name.size() >= sizeof temporary_name || !temporary_state.compare_exchange_strong(free, kSlotFilling))
+            return;
+        std::memcpy(temporary_name, name.c_str(), name.size() + 1);
+        temporary_state.store(kSlotSet);
+        owner_ = true;
+    }
+
+private:
+    bool owner_ = false;
+};
+
+// Holds back the signals that remove the temporary file while it is created
+// and registered, so that none comes between the two.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld() {
+        sigset_t stop;
+        sigemptyset(&stop);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop, signal);
+        ::pthread_sigmask(SIG_BLOCK, &stop, &old_);
+    }
+    ~StopSignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    sigset_t old_;
+};
+
+// Only async-signal-safe calls: unlink, then the default action, which the
+// handler's one-shot registration has already put back.
+extern "C" void remove_temporary_and_reraise(int signal) {
+    const int saved = errno;
+    if (temporary_state.load() == kSlotSet) ::unlink(temporary_name);
+    errno = saved;
+    ::raise(signal);
+}
+
+// A new file beside the target with a name nobody else uses, created with
+// the given mode under the umask.
+int create_temporary(const std::string& dir, const std::string& name, mode_t mode, std::string& temp) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        unsigned char random[8] = {};
+        if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
+            for (unsigned char& r : random) r = static_cast<unsigned char>(std::rand());
+        temp = dir + "/." + name + ".";
+        for (unsigned char r : random) temp += kLetters[r % (sizeof kLetters - 1)];
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void replace_atomically(const std::string& path, const std::string& target, const struct stat* existing,
+                        const FillSink& fill) {
+    const size_t slash = target.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    if (name.empty()) throw FileError("cannot write " + quoted(path) + ": no file name");
+
+    std::string temp;
+    RegisteredTemporary registered;
+    int created, create_error;
+    {
+        const StopSignalsHeld held;
+        created = create_temporary(dir, name, existing ? existing->st_mode & 0777 : 0666, temp);
+        create_error = errno;
+        if (created >= 0) registered.set(temp);
+    }
+    Fd fd(created);
+    if (fd.get() < 0) fail("cannot write", path, create_error);
+    int err = 0;
+    try {
+        DescriptorSink sink(fd.get(), path, true);
+        fill(sink);
+        sink.flush();
+    } catch (...) {
+        ::unlink(temp.c_str());
+        throw;
+    }
+    // The umask narrowed the mode at the create; an existing file's
+    // permissions are kept whole.
+    if (existing && ::fchmod(fd.get(), existing->st_mode & 07777) != 0) err = errno;
+    if (!err && ::fsync(fd.get()) != 0) err = errno;
+    if (::close(fd.release()) != 0 && !err) err = errno;
+    if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+    if (err) {
+        ::unlink(temp.c_str());
+        fail("cannot write", path, err);
+    }
+    Fd dir_fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir_fd.get() >= 0) ::fsync(dir_fd.get());
+}
+
+}  // namespace
+
+std::vector<uint8_t> read_file(const std::string& path, size_t max_size) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) fail("cannot open", path, errno);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) fail("cannot read", path, errno);
+    if (!S_ISREG(st.st_mode)) throw FileError(quoted(path) + " is not a regular file");
+    if (uint64_t(st.st_size) > max_size) throw FileError(quoted(path) + " is larger than " + size_text(max_size));
+    return read_descriptor(fd.get(), path, max_size);
+}
+
+std::vector<uint8_t> read_descriptor(int fd, const std::string& name, size_t max_size) {
+    std::vector<uint8_t> bytes;
+    size_t got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            // Read on up to one byte past the limit, to tell a file that is
+            // too large.
+            if (bytes.size() > max_size) throw FileError(quoted(name) + " is larger than " + size_text(max_size));
+            bytes.resize(std::min(max_size + 1, std::max<size_t>(bytes.size() * 2, 4096)));
+        }
+        const ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            fail("cannot read", name, errno);
+        }
+        if (r == 0) break;
+        got += size_t(r);
+    }
+    if (got > max_size) throw FileError(quoted(name) + " is larger than " + size_text(max_size));
+    bytes.resize(got);
+    return bytes;
+}
+
+void write_file(const std::string& path, const FillSink& fill) {
+    const std::string target = resolve_target(path);
+    struct stat st;
+    if (::stat(target.c_str(), &st) != 0) return replace_atomically(path, target, nullptr, fill);
+    if (S_ISREG(st.st_mode)) return replace_atomically(path, target, &st, fill);
+    if (S_ISDIR(st.st_mode)) throw FileError("cannot write " + quoted(path) + ": it is a directory");
+    if (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode))
+        throw FileError("cannot write " + quoted(path) +
+                        ": only a regular file, a character device, a FIFO or a socket can be written");
+
+    const int named = S_ISSOCK(st.st_mode) ? descriptor_named(target) : -1;
+    Fd fd(named >= 0 ? ::fcntl(named, F_DUPFD_CLOEXEC, 0)
+                     : ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) fail("cannot write", path, errno);
+    write_descriptor(fd.get(), path, fill);
+    if (::close(fd.release()) != 0) fail("cannot write", path, errno);
+}
+
+void write_descriptor(int fd, const std::string& name, const FillSink& fill) {
+    DescriptorSink sink(fd, name);
+    fill(sink);
+    sink.flush();
+}
+
+void remove_temporary_file_on_signals() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+        struct sigaction action {};
+        action.sa_handler = remove_temporary_and_reraise;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND | SA_RESTART;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace dozu

@@ -1,0 +1,59 @@
+// Whole-file reads with a size limit, and safe writes: a regular file is
+// replaced atomically (the new contents go to a temporary file beside it,
+// which replaces it only after everything was written and flushed), while a
+// character device, a FIFO or a socket is written in place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "io/byte_sink.h"
+
+namespace dozu {
+
+// A file that could not be read or written; the message is one line that
+// names the file and says what is wrong.
+class FileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A regular file only.
+std::vector<uint8_t> read_file(const std::string& path, size_t max_size);
+// Everything an open descriptor gives (standard input), up to max_size
+// bytes; name is what messages call it.
+std::vector<uint8_t> read_descriptor(int fd, const std::string& name, size_t max_size);
+
+using FillSink = std::function<void(ByteSink&)>;
+
+// Writes what fill puts into its sink to path, through symbolic links. A
+// regular file or a name that does not exist yet is replaced atomically,
+// keeping an existing file's permissions (a new one gets those of a plain
+// create under the umask); a character device, a FIFO or a socket is
+// written in place; anything else is refused. Throws FileError; when fill or
+// a write fails, a regular file stays as it was and no temporary file is
+// left.
+void write_file(const std::string& path, const FillSink& fill);
+// To a descriptor that stays open (standard output); name is for messages.
+void write_descriptor(int fd, const std::string& name, const FillSink& fill);
+
+// From now on SIGINT, SIGTERM and SIGHUP remove the temporary file of the
+// write in progress, then end the process as they would have. A signal that
+// is ignored or handled elsewhere is left alone. Call once, early in main.
+void remove_temporary_file_on_signals();
+
+inline void write_file_atomic(const std::string& path, const void* data, size_t size) {
+    write_file(path, [&](ByteSink& sink) { sink.write(data, size); });
+}
+inline void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {
+    write_file_atomic(path, bytes.data(), bytes.size());
+}
+inline void write_file_atomic(const std::string& path, const std::string& text) {
+    write_file_atomic(path, text.data(), text.size());
+}
+
+}  // namespace dozu

@@ -1,0 +1,146 @@
+#include "program/program.h"
+
+#include <algorithm>
+
+#include "io/file_io.h"
+
+namespace dozu {
+
+void Program::select(int line) { selected_ = line >= 0 && size_t(line) < lines_.size() ? line : -1; }
+
+bool Program::ButtonClick(int tag) {
+    const std::string& code = table.interpreter_code(tag);
+    if (code.empty()) return false;
+    insert_line(selected_ + 1, uint8_t(tag), code + " ");
+    return true;
+}
+
+std::unique_lock<std::recursive_mutex> Program::edit_lock() {
+    if (interrupt_) interrupt_();
+    return std::unique_lock<std::recursive_mutex>(lock_);
+}
+
+void Program::insert_line(int at, uint8_t tag, std::string_view text) {
+    const auto guard = edit_lock();
+    at = std::clamp(at, 0, int(lines_.size()));
+    // Room for the step first: once the line is in, nothing may fail.
+    if (steps_.size() == steps_.capacity()) steps_.reserve(std::max<size_t>(16, 2 * steps_.size()));
+    lines_.insert(size_t(at), text);
+    steps_.insert(steps_.begin() + at, tag);
+    selected_ = at;
+    changed_ = true;
+}
+
+void Program::remove_line(int at) {
+    const auto guard = edit_lock();
+    if (at < 0 || size_t(at) >= lines_.size()) return;
+    lines_.erase(size_t(at));
+    steps_.erase(steps_.begin() + at);
+    select(size_t(at) < lines_.size() ? at : at - 1);
+    changed_ = true;
+}
+
+void Program::New() {
+    CommandTable defaults;
+    const auto guard = edit_lock();
+    std::swap(table, defaults);
+    // The storage of a large program goes with it.
+    ProgramLines().swap(lines_);
+    std::vector<uint8_t>().swap(steps_);
+    selected_ = -1;
+    changed_ = true;
+}
+
+void Program::LBCodeKeyDown(Key key) {
+    if (key == Key::Delete && selected_ >= 0) remove_line(selected_);
+    if (trace_mode_) changed_ = true;
+}
+
+void Program::LBCodeClick(int line) {
+    select(line);
+    if (trace_mode_) changed_ = true;
+}
+
+void Program::CBTraceModeClick(bool checked) {
+    trace_mode_ = checked;
+    changed_ = true;
+}
+
+void Program::LBMessagesClick(const MessageList& messages, int index) {
+    if (index < 0 || size_t(index) >= messages.size()) return;
+    const int tag = messages[size_t(index)].tag;
+    if (tag >= 0 && size_t(tag) < lines_.size()) selected_ = tag;
+}
+
+bool Program::TakeChanged() {
+    const bool was = changed_;
+    changed_ = false;
+    return was;
+}
+
+LineView Program::LockProgram() {
+    lock_.lock();
+    return lines_;
+}
+
+void Program::UnlockProgram() { lock_.unlock(); }
+
+int Program::run_count() const { return trace_mode_ ? selected_ + 1 : int(lines_.size()); }
+
+LoadReport Program::LoadProgram(const std::string& path) {
+    return LoadProgramBytes(read_file(path, kMaxProgramFileSize));
+}
+
+LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) { return Replace(Prepare(bytes)); }
+
+LoadedProgram Program::Prepare(const std::vector<uint8_t>& bytes) {
+    ProgramFileData data = parse_program_file(bytes);
+    LoadedProgram p;
+    apply_table_cells(p.table, data);
+    // Each step replays a click of its button; a button without a code
+    // inserts nothing.
+    uint64_t text = 0;
+    size_t count = 0;
+    for (uint8_t tag : data.steps) {
+        const size_t n = p.table.interpreter_code(tag).size();
+        if (n == 0) continue;
+        text += n + 1;
+        ++count;
+    }
+    p.lines.reserve(count, text);
+    p.steps.reserve(count);
+    std::string line;
+    for (uint8_t tag : data.steps) {
+        const std::string& code = p.table.interpreter_code(tag);
+        if (code.empty()) continue;
+        line.assign(code).push_back(' ');
+        p.lines.push_back(line);
+        p.steps.push_back(tag);
+    }
+    p.report = {std::move(data.skipped), data.skipped_count, data.cells_read};
+    return p;
+}
+
+LoadReport Program::Replace(LoadedProgram&& loaded) noexcept {
+    const auto guard = edit_lock();
+    std::swap(table, loaded.table);
+    lines_.swap(loaded.lines);
+    steps_.swap(loaded.steps);
+    // As after the clicks the steps replay: the last line is selected.
+    selected_ = int(lines_.size()) - 1;
+    changed_ = true;
+    return std::move(loaded.report);
+}
+
+void Program::SaveProgram(const std::string& path, bool compiled) {
+    // The steps and the table are not a run's to read: no lock, so a save
+    // neither waits for a run nor stops it.
+    if (compiled) {
+        // As long as the steps times their codes: written as it is made.
+        write_file(path, [&](ByteSink& sink) { write_compiled(sink, table, steps_); });
+    } else {
+        write_file_atomic(path, encode_program_file(table, steps_));
+    }
+}
+
+}  // namespace dozu

@@ -1,0 +1,81 @@
+#include "program/program_file.h"
+
+namespace dozu {
+
+ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
+    ProgramFileData data;
+    size_t pos = 0;
+    for (std::string& cell : data.cells) {
+        if (pos < bytes.size()) ++data.cells_read;
+        const size_t begin = pos;
+        while (pos < bytes.size() && bytes[pos] != kCellEnd) ++pos;
+        cell.assign(bytes.begin() + long(begin), bytes.begin() + long(pos));
+        if (pos < bytes.size()) ++pos;  // the separator
+    }
+    for (; pos < bytes.size(); ++pos) {
+        const uint8_t b = bytes[pos];
+        if (CommandTable::valid_tag(b)) {
+            data.steps.push_back(b);
+        } else {
+            if (data.skipped.size() < kSkippedListed) data.skipped.push_back({b, pos});
+            ++data.skipped_count;
+        }
+    }
+    return data;
+}
+
+std::string short_table_warning(size_t cells_read) {
+    if (cells_read >= kTableCells) return {};
+    return "file ends after " + std::to_string(cells_read) + " of " + std::to_string(kTableCells) +
+           " table cells; the rest are empty";
+}
+
+std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps) {
+    std::vector<uint8_t> out;
+    for (int row = 1; row < CommandTable::kRows; ++row) {
+        for (int col = 0; col < CommandTable::kColumns; ++col) {
+            const std::string& cell = table.cell(col, row);
+            out.insert(out.end(), cell.begin(), cell.end());
+            out.push_back(kCellEnd);
+        }
+    }
+    out.insert(out.end(), steps.begin(), steps.end());
+    return out;
+}
+
+std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps) {
+    StringSink sink;
+    write_compiled(sink, table, steps);
+    return {sink.bytes.begin(), sink.bytes.end()};
+}
+
+void write_compiled(ByteSink& sink, const CommandTable& table, const std::vector<uint8_t>& steps) {
+    static const char end = char(kCellEnd);
+    for (uint8_t tag : steps) {
+        sink.write(table.compiled_code(tag));
+        sink.write(&end, 1);
+    }
+}
+
+void apply_table_cells(CommandTable& table, const ProgramFileData& data) {
+    for (size_t i = 0; i < kTableCells; ++i)
+        table.set_cell(int(i % CommandTable::kColumns), int(i / CommandTable::kColumns) + 1, data.cells[i]);
+}
+
+ProgramLines text_program_lines(const std::vector<uint8_t>& bytes) {
+    ProgramLines lines;
+    std::string line;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\n') ++end;
+        line.assign(bytes.begin() + long(start), bytes.begin() + long(end));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        line.push_back(' ');
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace dozu

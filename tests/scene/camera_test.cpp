@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "scene/camera.h"
+
+using namespace dozu;
+
+namespace {
+
+// The projection of a 55 degree perspective, column-major.
+void perspective(double P[16], double aspect) {
+    const double f = 1.0 / std::tan(55.0 * M_PI / 360.0), n = 0.125, far = 100.0;
+    for (int i = 0; i < 16; ++i) P[i] = 0;
+    P[0] = f / aspect;
+    P[5] = f;
+    P[10] = (far + n) / (n - far);
+    P[11] = -1;
+    P[14] = 2 * far * n / (n - far);
+}
+
+// A camera measured on a 400 x 300 view of a model of radius 1.
+Camera measured() {
+    Camera c;
+    double P[16];
+    perspective(P, 400.0 / 300.0);
+    c.measure(P, 400, 300, 1.0f);
+    return c;
+}
+
+}  // namespace
+
+TEST(Camera, PanAndZoom) {
+    Camera c;
+    c.mouse_down(kButtonRight, 100, 100);
+    c.mouse_move(140, 140);
+    EXPECT_FLOAT_EQ(c.pan_x, 1.0f);
+    EXPECT_FLOAT_EQ(c.pan_y, 1.0f);
+    c.mouse_up();
+    c.mouse_move(0, 0);
+    EXPECT_FLOAT_EQ(c.pan_x, 1.0f);  // no button: only the ball follows
+
+    c.mouse_down(kButtonMiddle, 10, 10);
+    c.mouse_move(30, 50);
+    EXPECT_FLOAT_EQ(c.zoom, 1.0f);
+    EXPECT_FLOAT_EQ(c.pan_x, 1.5f);
+    EXPECT_FLOAT_EQ(c.pan_y, 1.0f);
+    float t[3];
+    c.translation(t);
+    EXPECT_FLOAT_EQ(t[0], 1.5f);
+    EXPECT_FLOAT_EQ(t[1], -1.0f);
+    EXPECT_FLOAT_EQ(t[2], -6.0f);
+
+    c.reset();
+    EXPECT_EQ(c.pan_x, 0.0f);
+    EXPECT_EQ(c.zoom, 0.0f);
+}
+
+TEST(Camera, WheelZoomsAsAMiddleDragDoes) {
+    Camera c;
+    c.wheel(-120);  // a notch down moves away, as a drag down does
+    EXPECT_FLOAT_EQ(c.zoom + 5, 5 / 0.9f);
+    c.wheel(240);
+    EXPECT_FLOAT_EQ(c.zoom + 5, 5 * 0.9f);
+    for (int i = 0; i < 100; ++i) c.wheel(120);
+    EXPECT_GT(c.zoom + 5, 0.125f);  // the eye never reaches the model's origin
+    c.zoom = -7;                    // a middle drag went through it
+    c.wheel(-120);
+    EXPECT_GT(c.zoom + 5, 0.125f);
+}
+
+TEST(Camera, MeasureAndBall) {
+    Camera c = measured();
+    EXPECT_FLOAT_EQ(c.screen_center_x, 200.0f);
+    EXPECT_FLOAT_EQ(c.screen_center_y, 150.0f);
+    // One unit at distance 5 under a 55 degree field of view of 300 pixels.
+    const double expected = 150.0 / std::tan(55.0 * M_PI / 360.0) / 5.0;
+    EXPECT_NEAR(c.screen_radius, expected, 1e-3);
+    c.mouse_move(200 - int(c.screen_radius), 150);
+    EXPECT_NEAR(c.ball_x, 0.75f, 0.01f);  // the rim is at 0.75, +x to the left
+    EXPECT_FLOAT_EQ(c.ball_y, 0.0f);
+
+    // A view without area measures nothing: the last values stay finite.
+    double P[16];
+    perspective(P, 400.0 / 0.0);
+    c.measure(P, 400, 0, 1.0f);
+    EXPECT_FLOAT_EQ(c.screen_center_y, 150.0f);
+    EXPECT_NEAR(c.screen_radius, expected, 1e-3);
+}
+
+TEST(Camera, ProjectToWindow) {
+    double P[16];
+    perspective(P, 1.0);
+    const float origin[3] = {0, 0, -5};
+    const window_point p = project_to_window(P, 200, 100, origin);
+    EXPECT_FLOAT_EQ(p.x, 100.0f);
+    EXPECT_FLOAT_EQ(p.y, 50.0f);
+    const float above[3] = {0, 1, -5};
+    EXPECT_LT(project_to_window(P, 200, 100, above).y, 50.0f);  // y counts from the top
+}
+
+TEST(Camera, LeftDragSpinsAndCoasts) {
+    Camera c = measured();
+    // A press and release without motion adds no rotation.
+    c.mouse_move(200, 150);
+    c.mouse_down(kButtonLeft, 200, 150);
+    c.trackball_frame();
+    c.trackball_frame();
+    c.mouse_up();
+    EXPECT_EQ(c.trackball.speed, 0.0f);
+
+    c.mouse_down(kButtonLeft, 200, 150);
+    c.trackball_frame();
+    c.mouse_move(230, 150);
+    c.trackball_frame();
+    const float spin = c.trackball.speed;
+    EXPECT_GT(spin, 0.0f);
+    EXPECT_NEAR(c.trackball.axis_y, -1.0f, 1e-6);  // a drag to the right turns about -y
+    // Held still, the spin is braked to 0.09 of its speed per paint.
+    c.trackball_frame();
+    EXPECT_FLOAT_EQ(c.trackball.speed, spin * 0.09f);
+    c.mouse_move(260, 150);
+    c.trackball_frame();
+    c.mouse_up();
+    const float released = c.trackball.speed;
+    const quaternion before = c.orientation;
+    c.trackball_frame();
+    EXPECT_FLOAT_EQ(c.trackball.speed, released * 0.8f);
+    c.trackball_frame();
+    EXPECT_FLOAT_EQ(c.trackball.speed, released * 0.8f * 0.8f);
+    EXPECT_NE(c.orientation.y, before.y);
+
+    // A reset sets the orientation back; the spin goes on from there.
+    c.reset();
+    EXPECT_FLOAT_EQ(c.orientation.w, -0.7071090f);
+    c.trackball_frame();
+    EXPECT_GT(c.trackball.speed, 0.0f);
+    EXPECT_NE(c.orientation.y, 0.0f);
+
+    // Settling ends a coast and the glide, but not a drag's spin.
+    const float m[3] = {1e6f, -3, 2};
+    c.mouse_down(kButtonLeft, 200, 150);
+    c.trackball_frame();
+    c.mouse_move(230, 150);
+    c.trackball_frame();
+    c.settle(m);
+    EXPECT_GT(c.trackball.speed, 0.0f);
+    c.mouse_up();
+    c.settle(m);
+    EXPECT_TRUE(c.settled(m));
+}
+
+TEST(Camera, EmptyModelAddsNoRotation) {
+    Camera c;
+    double P[16];
+    perspective(P, 1.0);
+    c.measure(P, 300, 300, 0.0f);
+    EXPECT_EQ(c.screen_radius, 0.0f);
+    c.mouse_down(kButtonLeft, 10, 10);
+    c.mouse_move(10, 10);
+    c.trackball_frame();
+    c.mouse_move(40, 80);
+    c.trackball_frame();
+    EXPECT_EQ(c.trackball.speed, 0.0f);
+    EXPECT_TRUE(std::isfinite(c.orientation.w));
+}
+
+TEST(Camera, OrientationRotation) {
+    Camera c;
+    rotation r = c.orientation_rotation();
+    ASSERT_TRUE(r.apply);
+    EXPECT_NEAR(r.degrees, 270.00036f, 1e-3);
+    EXPECT_NEAR(r.axis[0], 1.0f, 1e-5);
+    EXPECT_EQ(r.axis[1], 0.0f);
+
+    c.orientation = {1, 0, 0, 0};
+    EXPECT_FALSE(c.orientation_rotation().apply);
+    // An orientation that drifted past |w| = 1 gives no NaN.
+    c.orientation = {1.0000002f, 1e-7f, 0, 0};
+    r = c.orientation_rotation();
+    EXPECT_TRUE(std::isfinite(r.degrees));
+    EXPECT_TRUE(std::isfinite(r.axis[0]));
+    EXPECT_EQ(r.degrees, 0.0f);
+}
+
+TEST(Camera, RecenterGlides) {
+    Camera c;
+    const float m[3] = {4, -8, 0};
+    c.recenter(m);
+    EXPECT_FLOAT_EQ(c.view_center[0], 1.0f);
+    EXPECT_FLOAT_EQ(c.view_center[1], -2.0f);
+    c.recenter(m);
+    EXPECT_FLOAT_EQ(c.view_center[0], 1.75f);
+}
+
+TEST(Camera, DepthRangeHoldsTheModel) {
+    // The fixed planes while they hold the bounding sphere, a bad distance too.
+    for (const auto& [distance, radius] : {std::pair{5.0, 3.0}, {95.0, 5.0}, {NAN, 1.0}, {INFINITY, 1.0}}) {
+        const DepthRange d = depth_range(distance, radius);
+        EXPECT_EQ(d.near_plane, 0.125);
+        EXPECT_EQ(d.far_plane, 100.0);
+    }
+    // A model fitted into the view (2.4 radii away) or far off, and an eye
+    // inside a large one: the sphere lies between the planes, and the depth
+    // buffer's range is not spent far from the model.
+    for (const auto& [distance, radius] : {std::pair{238.0, 100.0}, {2e7, 8e6}, {500.0, 10.0}, {10.0, 1e4}}) {
+        const DepthRange d = depth_range(distance, radius);
+        EXPECT_GE(d.far_plane, distance + radius);
+        EXPECT_LT(d.far_plane, 1.02 * (distance + radius));
+        EXPECT_GE(d.near_plane, 0.125);
+        EXPECT_LE(d.near_plane, std::max(distance - radius, 0.125));
+        if (distance > 2 * radius) EXPECT_LT(d.far_plane / d.near_plane, 10 * distance / (distance - radius));
+    }
+}

@@ -1,0 +1,69 @@
+#include "ui/export_dialog.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace dozu {
+
+namespace {
+
+QString filter_of(const MeshFormatInfo& info) { return QString("%1 (*.%2)").arg(info.title, info.extension); }
+
+QString extension_list() {
+    QStringList list;
+    for (const MeshFormatInfo& info : mesh_formats()) list << QString(".") + info.extension;
+    return list.join(", ");
+}
+
+}  // namespace
+
+bool resolve_export_name(const QString& name, MeshFormat filter_format, QString& path, MeshFormat& format) {
+    const QFileInfo file(name);
+    if (file.suffix().isEmpty()) {
+        format = filter_format;
+        path = name + (name.endsWith('.') ? "" : ".") + mesh_format_info(format).extension;
+        return true;
+    }
+    path = name;
+    return mesh_format_of(QFile::encodeName(file.fileName()).toStdString(), format);
+}
+
+ExportMeshDialog::ExportMeshDialog(QWidget* parent) : QFileDialog(parent) {
+    setObjectName("SDExportMesh");
+    setWindowTitle("Export Mesh");
+    setAcceptMode(QFileDialog::AcceptSave);
+    // The name is checked before the dialog closes, which a desktop's own
+    // dialog would not let us do.
+    setOption(QFileDialog::DontUseNativeDialog);
+    QStringList filters;
+    for (const MeshFormatInfo& info : mesh_formats()) filters << filter_of(info);
+    setNameFilters(filters);
+}
+
+MeshFormat ExportMeshDialog::filter_format() const {
+    const qsizetype index = nameFilters().indexOf(selectedNameFilter());
+    return index >= 0 && size_t(index) < mesh_formats().size() ? mesh_formats()[size_t(index)].format
+                                                               : MeshFormat::obj;
+}
+
+void ExportMeshDialog::accept() {
+    const QStringList files = selectedFiles();
+    // No name yet, or a folder to open: the dialog's own business.
+    if (files.size() != 1 || QFileInfo(files.front()).isDir()) return QFileDialog::accept();
+    QString path;
+    MeshFormat format;
+    if (!resolve_export_name(files.front(), filter_format(), path, format)) {
+        QMessageBox::warning(
+            this, windowTitle(),
+            QString("Cannot export to \"%1\": .%2 is not the extension of a mesh format.\n\n"
+                    "Use %3, or leave the extension out for the type chosen below.")
+                .arg(QFileInfo(files.front()).fileName(), QFileInfo(files.front()).suffix(), extension_list()));
+        return;
+    }
+    chosen_path_ = path;
+    chosen_format_ = format;
+    if (path != files.front()) selectFile(path);
+    QFileDialog::accept();
+}
+
+}  // namespace dozu

@@ -1,0 +1,35 @@
+// The Export Mesh dialog: a save dialog with one filter per mesh format. A
+// name with a mesh format's extension is written in that format; a name
+// without an extension gets the extension of the type chosen in the filter;
+// a name with another extension is refused while the dialog stays open.
+#pragma once
+
+#include <QFileDialog>
+
+#include "export/mesh_export.h"
+
+namespace dozu {
+
+// What a typed name means with the format chosen in the filter: the path
+// (with the format's extension appended when the name has none) and its
+// format. False when the name ends in another extension.
+bool resolve_export_name(const QString& name, MeshFormat filter_format, QString& path, MeshFormat& format);
+
+class ExportMeshDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    explicit ExportMeshDialog(QWidget* parent = nullptr);
+    // The format of the type chosen in the filter.
+    MeshFormat filter_format() const;
+    // After exec() returned Accepted.
+    QString chosen_path() const { return chosen_path_; }
+    MeshFormat chosen_format() const { return chosen_format_; }
+
+    void accept() override;
+
+private:
+    QString chosen_path_;
+    MeshFormat chosen_format_ = MeshFormat::obj;
+};
+
+}  // namespace dozu

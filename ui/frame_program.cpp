@@ -1,0 +1,426 @@
+#include "ui/frame_program.h"
+
+#include <QCheckBox>
+#include <QCompleter>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListView>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QTimer>
+#include <QUndoStack>
+
+#include "io/file_io.h"
+#include "ui/program_commands.h"
+#include "ui/program_list_model.h"
+
+namespace dozu {
+
+namespace {
+
+constexpr int kButtonWidth = 49, kButtonHeight = 17;
+constexpr int kColumnStep = 50, kRowStep = 16, kTopMargin = 2;
+constexpr int kCodeWidth = 113, kPanelWidth = 98, kMinHeight = 227;
+constexpr int kItemHeight = 13, kGridRowHeight = 15;
+constexpr int kCaptionDelayMs = 400;
+// A program can make a message per line; the list shows the first ones.
+constexpr size_t kMaxShownMessages = 1000;
+constexpr int kCodeMinWidth = 60, kMessagesMinWidth = 120;
+const QStringList kProgramFilters = {"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"};
+const QStringList kCompiledFilters = {"Compiled [*.bin] (*.bin)", "All files [*.*] (*)"};
+
+QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+
+std::string path_bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    int height_;
+};
+
+QString exec_file_dialog(QFileDialog* dialog) {
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    // The file name's completer can leave its popup on screen after Enter
+    // accepted the dialog; the next click would only close it.
+    for (QCompleter* completer : dialog->findChildren<QCompleter*>()) completer->popup()->hide();
+    return accepted ? dialog->selectedFiles().front() : QString();
+}
+
+}  // namespace
+
+TFrameProgram::TFrameProgram(QWidget* parent)
+    : QWidget(parent),
+      ExecFileDialog(exec_file_dialog),
+      Refuse([this](const QString& text) { QMessageBox::warning(this, window()->windowTitle(), text); }) {
+    setMinimumHeight(kMinHeight);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+
+    ODProgram = new QFileDialog(this);
+    ODProgram->setObjectName("ODProgram");
+    ODProgram->setAcceptMode(QFileDialog::AcceptOpen);
+    ODProgram->setFileMode(QFileDialog::ExistingFile);
+    ODProgram->setNameFilter("Program (*.tpg)");
+    ODProgram->setDefaultSuffix("tpg");
+
+    SDProgram = new QFileDialog(this);
+    SDProgram->setObjectName("SDProgram");
+    SDProgram->setAcceptMode(QFileDialog::AcceptSave);
+    SDProgram->setFileMode(QFileDialog::AnyFile);
+    SDProgram->setNameFilters(kProgramFilters);
+    SDProgram->setDefaultSuffix("tpg");
+    SDProgram->setSizeGripEnabled(true);
+
+    UndoStack = new QUndoStack(this);
+
+    StringGrid = new QTableWidget(CommandTable::kRows - 1, CommandTable::kColumns);
+    StringGrid->setObjectName("StringGrid");
+    StringGrid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+    StringGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    StringGrid->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    StringGrid->installEventFilter(this);
+    connect(StringGrid, &QTableWidget::cellChanged, this, &TFrameProgram::StringGridCellEdited);
+
+    PanelLeft = new QWidget;
+    PanelLeft->setObjectName("PanelLeft");
+    PanelLeft->setFixedWidth(kPanelWidth);
+    CBTraceMode = new QCheckBox("trace mode", PanelLeft);
+    CBTraceMode->setObjectName("CBTraceMode");
+    CBTraceMode->setGeometry(0, kTopMargin, kPanelWidth, kButtonHeight);
+    connect(CBTraceMode, &QCheckBox::clicked, this, &TFrameProgram::CBTraceModeClick);
+    for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
+        auto* b = new QPushButton(QString("Button%1").arg(tag), PanelLeft);
+        b->setObjectName(QString("Button%1").arg(tag));
+        b->setProperty("tag", tag);
+        // Reached with Tab; a click leaves the keyboard focus where it was.
+        b->setFocusPolicy(Qt::TabFocus);
+        const int row = CommandTable::row_of(tag);
+        b->setGeometry(tag % 2 ? 0 : kColumnStep, kTopMargin + kRowStep * row, kButtonWidth, kButtonHeight);
+        connect(b, &QPushButton::clicked, this, [this, tag] { ButtonClick(tag); });
+        Buttons[size_t(tag - 1)] = b;
+    }
+
+    code_model_ = new ProgramListModel(program_, this);
+    LBCode = new QListView;
+    LBCode->setObjectName("LBCode");
+    LBCode->setFrameShape(QFrame::NoFrame);
+    LBCode->setItemDelegate(new FixedHeightDelegate(kItemHeight, LBCode));
+    LBCode->setUniformItemSizes(true);
+    LBCode->setSelectionMode(QAbstractItemView::SingleSelection);
+    LBCode->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LBCode->setMinimumWidth(kCodeMinWidth);
+    LBCode->setModel(code_model_);
+    LBCode->installEventFilter(this);
+    connect(LBCode->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TFrameProgram::ViewSelectionChanged);
+    connect(LBCode->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TFrameProgram::ViewSelectionChanged);
+    connect(LBCode, &QListView::clicked, this, &TFrameProgram::LBCodeClick);
+
+    LBMessages = new QListWidget;
+    LBMessages->setObjectName("LBMessages");
+    LBMessages->setMinimumWidth(kMessagesMinWidth);
+    connect(LBMessages, &QListWidget::itemClicked, this, &TFrameProgram::LBMessagesClick);
+
+    // The grid lies in the message list's place and is shown only on request.
+    messages_or_table_ = new QStackedWidget;
+    messages_or_table_->addWidget(LBMessages);
+    messages_or_table_->addWidget(StringGrid);
+
+    auto* right = new QWidget;
+    auto* right_layout = new QHBoxLayout(right);
+    right_layout->setContentsMargins(0, 0, 0, 0);
+    right_layout->setSpacing(0);
+    right_layout->addWidget(PanelLeft);
+    right_layout->addWidget(messages_or_table_, 1);
+
+    Splitter1 = new QSplitter(Qt::Horizontal);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(3);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->addWidget(LBCode);
+    Splitter1->addWidget(right);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({kCodeWidth, 10000});
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(Splitter1);
+
+    setTabOrder(LBCode, CBTraceMode);
+    QWidget* previous = CBTraceMode;
+    for (QPushButton* b : Buttons) {
+        setTabOrder(previous, b);
+        previous = b;
+    }
+    setTabOrder(previous, LBMessages);
+
+    Hack = new QTimer(this);
+    Hack->setObjectName("Hack");
+    Hack->setSingleShot(true);
+    Hack->setInterval(kCaptionDelayMs);
+    connect(Hack, &QTimer::timeout, this, &TFrameProgram::HackTimer);
+
+    FillGrid();
+    Hack->start();
+}
+
+TFrameProgram::~TFrameProgram() {
+    // The list's selection changes while the widgets are destroyed.
+    LBCode->selectionModel()->disconnect(this);
+}
+
+void TFrameProgram::ShowMessages() {
+    LBMessages->setUpdatesEnabled(false);
+    LBMessages->clear();
+    for (const Message& m : load_notes_) {
+        auto* item = new QListWidgetItem(latin1(m.text), LBMessages);
+        item->setData(Qt::UserRole, m.tag);
+    }
+    const size_t shown = std::min(messages.size(), kMaxShownMessages);
+    for (size_t i = 0; i < shown; ++i) {
+        const Message& m = messages[i];
+        // Numbered from 1, as the batch tool numbers them.
+        const QString line = m.tag >= 0 ? QString("%1: ").arg(m.tag + 1) : QString();
+        auto* item = new QListWidgetItem(line + latin1(m.text), LBMessages);
+        item->setData(Qt::UserRole, m.tag);
+    }
+    if (shown < messages.size())
+        new QListWidgetItem(QString("... and %1 more messages").arg(qulonglong(messages.size() - shown)),
+                            LBMessages);
+    LBMessages->setUpdatesEnabled(true);
+}
+
+std::optional<LoadReport> TFrameProgram::LoadProgram() {
+    if (!file_name_.isEmpty()) ODProgram->setDirectory(QFileInfo(file_name_).dir());
+    const QString path = ExecFileDialog(ODProgram);
+    if (path.isEmpty()) return std::nullopt;
+    return LoadProgramFrom(path);
+}
+
+QString TFrameProgram::DialogStart(const char* suffix) const {
+    if (file_name_.isEmpty()) return QString("untitled.") + suffix;
+    const QFileInfo file(file_name_);
+    return file.dir().filePath(file.completeBaseName() + "." + suffix);
+}
+
+bool TFrameProgram::SaveProgram(bool compiled) {
+    // One dialog for both, set up for what is written: a compiled save must
+    // not offer the program's own file.
+    SDProgram->setNameFilters(compiled ? kCompiledFilters : kProgramFilters);
+    SDProgram->setDefaultSuffix(compiled ? "bin" : "tpg");
+    SDProgram->selectFile(compiled || file_name_.isEmpty() ? DialogStart(compiled ? "bin" : "tpg") : file_name_);
+    const QString path = ExecFileDialog(SDProgram);
+    if (path.isEmpty()) return false;
+    SaveProgramTo(path, compiled);
+    return true;
+}
+
+LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
+    // The new program is built aside first: a load that fails changes
+    // nothing.
+    LoadedProgram loaded = Program::Prepare(read_file(path_bytes(path), kMaxProgramFileSize));
+    code_model_->begin_reset();
+    const LoadReport report = program_.Replace(std::move(loaded));
+    code_model_->end_reset();
+    ShowProgram();
+    file_name_ = QFileInfo(path).absoluteFilePath();
+    load_notes_.clear();
+    if (const std::string warning = report.table_warning(); !warning.empty())
+        load_notes_.push_back({"warning: " + warning, -1});
+    ShowMessages();
+    return report;
+}
+
+void TFrameProgram::SaveProgramTo(const QString& path, bool compiled) {
+    program_.SaveProgram(path_bytes(path), compiled);
+    if (compiled) return;
+    file_name_ = QFileInfo(path).absoluteFilePath();
+    UndoStack->setClean();
+    // The file now holds the whole table.
+    if (!load_notes_.empty()) {
+        load_notes_.clear();
+        ShowMessages();
+    }
+}
+
+void TFrameProgram::NewProgram() {
+    code_model_->begin_reset();
+    program_.New();
+    code_model_->end_reset();
+    ShowProgram();
+    file_name_.clear();
+    load_notes_.clear();
+    ShowMessages();
+}
+
+void TFrameProgram::ShowProgram() {
+    FillGrid();
+    RefreshCaptions();
+    ShowSelection();
+    // A new program starts a new history.
+    UndoStack->clear();
+}
+
+void TFrameProgram::ShowCommandTable(bool show) {
+    messages_or_table_->setCurrentWidget(show ? static_cast<QWidget*>(StringGrid) : LBMessages);
+}
+
+void TFrameProgram::ButtonClick(int tag) {
+    const std::string& code = program_.table.interpreter_code(tag);
+    if (code.empty()) return;
+    if (const uint64_t after = program_.lines().text_size() + code.size() + 1; after > kMaxLineText) {
+        Refuse(QString::fromLatin1(ProgramTooLarge(after).what()));
+        return;
+    }
+    UndoStack->push(new InsertLineCommand(*this, program_.selected() + 1, uint8_t(tag), code + " "));
+}
+
+void TFrameProgram::LBCodeKeyDown(Key key) {
+    if (key == Key::Delete && program_.selected() >= 0)
+        UndoStack->push(new DeleteLineCommand(*this, program_.selected()));
+    // In trace mode any key runs the program again up to the selection.
+    program_.LBCodeKeyDown(Key::Other);
+}
+
+void TFrameProgram::LBCodeClick() { program_.LBCodeClick(program_.selected()); }
+
+void TFrameProgram::LBMessagesClick() {
+    const int row = LBMessages->currentRow() - int(load_notes_.size());
+    if (row < 0 || size_t(row) >= kMaxShownMessages) return;
+    program_.LBMessagesClick(messages, row);
+    ShowSelection();
+}
+
+void TFrameProgram::CBTraceModeClick() { program_.CBTraceModeClick(CBTraceMode->isChecked()); }
+
+void TFrameProgram::StringGridKeyDown() {
+    if (!Hack->isActive()) Hack->start();
+}
+
+void TFrameProgram::HackTimer() {
+    Hack->stop();
+    RefreshCaptions();
+}
+
+void TFrameProgram::InsertLine(int at, uint8_t tag, const std::string& text) {
+    at = std::clamp(at, 0, int(program_.lines().size()));
+    code_model_->begin_insert(at);
+    program_.insert_line(at, tag, text);
+    code_model_->end_insert();
+    ShowSelection();
+}
+
+void TFrameProgram::RemoveLine(int at) {
+    if (at < 0 || size_t(at) >= program_.lines().size()) return;
+    code_model_->begin_remove(at);
+    program_.remove_line(at);
+    code_model_->end_remove();
+    ShowSelection();
+}
+
+void TFrameProgram::SetCell(int column, int row, const std::string& text) {
+    program_.table.set_cell(column, row, text);
+    filling_grid_ = true;
+    StringGrid->item(row - 1, column)->setText(latin1(program_.table.cell(column, row)));
+    filling_grid_ = false;
+    // Titles show on the buttons with the next firing of the caption timer.
+    StringGridKeyDown();
+}
+
+void TFrameProgram::SelectLine(int line) {
+    program_.select(line);
+    ShowSelection();
+    if (program_.trace_mode()) program_.request_run();
+}
+
+bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == LBCode) {
+            const bool del = key->key() == Qt::Key_Delete;
+            LBCodeKeyDown(del ? Key::Delete : Key::Other);
+            if (del) return true;
+        } else if (watched == StringGrid) {
+            StringGridKeyDown();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFrameProgram::RefreshCaptions() {
+    const CommandTable& table = program_.table;
+    for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
+        QPushButton* b = Buttons[size_t(tag - 1)];
+        b->setText(shown_text(table.title(tag)));
+        // A button without a code inserts nothing: it reads as empty.
+        const bool empty = table.interpreter_code(tag).empty();
+        b->setEnabled(!empty);
+        const QString title = shown_text(table.title(tag)).trimmed();
+        b->setToolTip(empty ? QString("Button %1 is empty: it has no interpreter code").arg(tag)
+                            : QString("%1\nInterpreter code: %2\nCompiled code: %3")
+                                  .arg(title.isEmpty() ? QString("Button %1").arg(tag) : title,
+                                       shown_text(table.interpreter_code(tag)),
+                                       shown_text(table.compiled_code(tag))));
+    }
+}
+
+void TFrameProgram::FillGrid() {
+    filling_grid_ = true;
+    QStringList header;
+    for (int c = 0; c < CommandTable::kColumns; ++c) header << latin1(program_.table.cell(c, 0));
+    StringGrid->setHorizontalHeaderLabels(header);
+    for (int r = 1; r < CommandTable::kRows; ++r)
+        for (int c = 0; c < CommandTable::kColumns; ++c)
+            StringGrid->setItem(r - 1, c, new QTableWidgetItem(latin1(program_.table.cell(c, r))));
+    filling_grid_ = false;
+}
+
+void TFrameProgram::StringGridCellEdited(int row, int column) {
+    if (filling_grid_) return;
+    const std::string text = StringGrid->item(row, column)->text().toLatin1().toStdString();
+    const std::string& before = program_.table.cell(column, row + 1);
+    if (text == before) return;
+    UndoStack->push(new EditCellCommand(*this, column, row + 1, before, text));
+}
+
+void TFrameProgram::ShowSelection() {
+    syncing_ = true;
+    QItemSelectionModel* selection = LBCode->selectionModel();
+    const int line = program_.selected();
+    if (line < 0) {
+        selection->clear();
+    } else {
+        const QModelIndex index = code_model_->index(line);
+        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        LBCode->scrollTo(index);
+    }
+    syncing_ = false;
+}
+
+void TFrameProgram::ViewSelectionChanged() {
+    if (syncing_) return;
+    // A row the user picked becomes the model's selection; anything else
+    // (a click below the lines, say) puts the model's selection back.
+    const QModelIndexList rows = LBCode->selectionModel()->selectedRows();
+    if (rows.size() == 1) program_.select(rows.front().row());
+    ShowSelection();
+}
+
+}  // namespace dozu
