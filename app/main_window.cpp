@@ -26,6 +26,7 @@
 #include "scene/scene.h"
 #include "ui/debug_mesh.h"
 #include "ui/export_dialog.h"
+#include "ui/program_document.h"
 
 namespace dozu {
 
@@ -70,6 +71,22 @@ TFormMain::TFormMain(QWidget* parent)
     f.setPixelSize(11);
     setFont(f);
 
+    create_view();
+    create_program_panel();
+    create_file_menu();
+    create_edit_menu();
+    create_view_menu();
+    create_status_bar();
+    follow_document();
+    create_refresh_timer();
+    create_runner();
+
+    move(100, 137);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    camera_.reset();
+}
+
+void TFormMain::create_view() {
     SglPanel = new TSglPanel;
     SglPanel->setObjectName("SglPanel");
     SglPanel->SetglDriver("opengl32.dll");
@@ -96,12 +113,14 @@ TFormMain::TFormMain(QWidget* parent)
         statusBar()->showMessage(QString("OpenGL: %1").arg(QString::fromLocal8Bit(error.c_str())));
     };
     SglPanel->setMinimumSize(kViewMinWidth, kViewMinHeight);
+}
 
+void TFormMain::create_program_panel() {
     PanelBot = new QWidget;
     PanelBot->setObjectName("PanelBot");
     // As tall as the frame needs: a lower panel would cut off its buttons.
     PanelBot->setFixedHeight(kPanelBotHeight);
-    FrameProgram = new TFrameProgram;
+    FrameProgram = new TFrameProgram(document_);
     FrameProgram->setObjectName("FrameProgram");
     auto* bot_layout = new QVBoxLayout(PanelBot);
     bot_layout->setContentsMargins(0, 0, 0, 0);
@@ -114,7 +133,9 @@ TFormMain::TFormMain(QWidget* parent)
     layout->addWidget(SglPanel, 1);
     layout->addWidget(PanelBot);
     setCentralWidget(client);
+}
 
+void TFormMain::create_file_menu() {
     QMenu* file = menuBar()->addMenu("&File");
     MINew = file->addAction("&New", this, &TFormMain::MINewClick);
     MINew->setShortcut(QKeySequence::New);
@@ -136,11 +157,13 @@ TFormMain::TFormMain(QWidget* parent)
     MIQuit->setShortcut(QKeySequence::Quit);
 
     SDExportMesh = new ExportMeshDialog(this);
+}
 
+void TFormMain::create_edit_menu() {
     QMenu* edit = menuBar()->addMenu("&Edit");
-    MIUndo = FrameProgram->UndoStack->createUndoAction(this);
+    MIUndo = document_.undo_stack()->createUndoAction(this);
     MIUndo->setShortcut(QKeySequence::Undo);
-    MIRedo = FrameProgram->UndoStack->createRedoAction(this);
+    MIRedo = document_.undo_stack()->createRedoAction(this);
     QList<QKeySequence> redo_keys = QKeySequence::keyBindings(QKeySequence::Redo);
     for (const QKeySequence& key :
          {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
@@ -153,7 +176,9 @@ TFormMain::TFormMain(QWidget* parent)
     MICancelRun = edit->addAction("&Cancel Run", this, &TFormMain::MICancelRunClick);
     MICancelRun->setShortcut(Qt::Key_Escape);
     MICancelRun->setEnabled(false);
+}
 
+void TFormMain::create_view_menu() {
     QMenu* view = menuBar()->addMenu("&View");
     MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
     MIZoomFit = view->addAction("Zoom to &Fit", this, &TFormMain::MIZoomFitClick);
@@ -169,7 +194,9 @@ TFormMain::TFormMain(QWidget* parent)
     MICommandTable = view->addAction("Command &Table");
     MICommandTable->setCheckable(true);
     connect(MICommandTable, &QAction::toggled, FrameProgram, &TFrameProgram::ShowCommandTable);
+}
 
+void TFormMain::create_status_bar() {
     StatusMesh = new QLabel;
     StatusTime = new QLabel;
     StatusError = new QLabel;
@@ -184,36 +211,40 @@ TFormMain::TFormMain(QWidget* parent)
     StatusRunning->hide();
     CancelRunButton->hide();
     statusBar()->setSizeGripEnabled(true);
+}
 
-    connect(FrameProgram->UndoStack, &QUndoStack::cleanChanged, this, &TFormMain::UpdateTitle);
+void TFormMain::follow_document() {
+    connect(document_.undo_stack(), &QUndoStack::cleanChanged, this, &TFormMain::UpdateTitle);
+    connect(&document_, &ProgramDocument::file_changed, this, &TFormMain::UpdateTitle);
     UpdateTitle();
     UpdateRecentFiles();
+}
 
+void TFormMain::create_refresh_timer() {
     RefreshGL = new QTimer(this);
     RefreshGL->setObjectName("RefreshGL");
     RefreshGL->setInterval(kRefreshMs);
     connect(RefreshGL, &QTimer::timeout, this, &TFormMain::RefreshGLTimer);
     RefreshGL->start();
+}
 
-    move(100, 137);
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-
-    camera_.reset();
+void TFormMain::create_runner() {
     interpreter_ = std::make_unique<interpreter>(turtle_);
-    runner_ = std::make_unique<ProgramRunner>(FrameProgram->program(), *interpreter_, [this] {
+    runner_ = std::make_unique<ProgramRunner>(document_.program(), *interpreter_, [this] {
         QMetaObject::invokeMethod(this, &TFormMain::RunEnded, Qt::QueuedConnection);
     });
-    FrameProgram->program().set_interrupt([this] { runner_->cancel(); });
+    document_.program().set_interrupt([this] { runner_->cancel(); });
 }
 
 TFormMain::~TFormMain() {
     RefreshGL->stop();
-    // The undo stack tells of its last clean change while the widgets are
-    // destroyed, when this window is no longer one.
-    FrameProgram->UndoStack->disconnect(this);
-    FrameProgram->program().set_interrupt(nullptr);
+    document_.disconnect(this);
+    document_.undo_stack()->disconnect(this);
+    document_.program().set_interrupt(nullptr);
     runner_.reset();
     interpreter_.reset();
+    // The frame shows the document: it goes first.
+    delete FrameProgram;
 }
 
 void TFormMain::SglPanelGLInit() {
@@ -372,8 +403,8 @@ void TFormMain::ReportSkippedSteps(const std::vector<SkippedStep>& skipped) {
 }
 
 bool TFormMain::MaybeSave() {
-    if (FrameProgram->UndoStack->isClean()) return true;
-    const QString& file = FrameProgram->FileName();
+    if (document_.undo_stack()->isClean()) return true;
+    const QString& file = document_.file_name();
     switch (AskUnsaved(file.isEmpty() ? QString("the new program") : "\"" + QFileInfo(file).fileName() + "\"")) {
         case QMessageBox::Save: return SaveProgram(false);
         case QMessageBox::Discard: return true;
@@ -382,12 +413,12 @@ bool TFormMain::MaybeSave() {
 }
 
 bool TFormMain::SaveProgram(bool ask) {
-    if (ask || FrameProgram->FileName().isEmpty()) {
+    if (ask || document_.file_name().isEmpty()) {
         if (!FrameProgram->SaveProgram(false)) return false;
     } else {
-        FrameProgram->SaveProgramTo(FrameProgram->FileName(), false);
+        document_.save(document_.file_name(), false);
     }
-    recent_.add(FrameProgram->FileName());
+    recent_.add(document_.file_name());
     UpdateRecentFiles();
     UpdateTitle();
     return true;
@@ -402,7 +433,7 @@ void TFormMain::Loaded(const QString& path) {
 void TFormMain::MINewClick() {
     FileOperation([this] {
         if (!MaybeSave()) return;
-        FrameProgram->NewProgram();
+        document_.new_program();
         UpdateTitle();
     });
 }
@@ -411,7 +442,7 @@ void TFormMain::MILoadClick() {
     FileOperation([this] {
         if (!MaybeSave()) return;
         if (const auto report = FrameProgram->LoadProgram()) {
-            Loaded(FrameProgram->FileName());
+            Loaded(document_.file_name());
             ReportSkippedSteps(report->skipped);
         }
     });
@@ -420,7 +451,7 @@ void TFormMain::MILoadClick() {
 bool TFormMain::LoadFile(const QString& path) {
     bool loaded = false;
     FileOperation([&] {
-        const LoadReport report = FrameProgram->LoadProgramFrom(path);
+        const LoadReport report = document_.load(path);
         loaded = true;
         Loaded(path);
         ReportSkippedSteps(report.skipped);
@@ -452,10 +483,10 @@ void TFormMain::MISaveCompiledClick() {
 }
 
 void TFormMain::UpdateTitle() {
-    const QString& file = FrameProgram->FileName();
+    const QString& file = document_.file_name();
     setWindowTitle(file.isEmpty() ? QString("%1[*]").arg(kCaption)
                                   : QString("%1[*] - %2").arg(QFileInfo(file).fileName(), kCaption));
-    setWindowModified(!FrameProgram->UndoStack->isClean());
+    setWindowModified(!document_.undo_stack()->isClean());
 }
 
 void TFormMain::UpdateRecentFiles() {
@@ -535,7 +566,7 @@ void TFormMain::MIZoomFitClick() {
     PictureChanged();
 }
 
-void TFormMain::MIRepeatableRandomClick() { FrameProgram->program().request_run(); }
+void TFormMain::MIRepeatableRandomClick() { document_.program().request_run(); }
 
 void TFormMain::MISolidClick() {
     // The checkable action has already toggled its mark.

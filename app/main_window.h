@@ -20,6 +20,7 @@
 #include "scene/camera.h"
 #include "turtle/turtle.h"
 #include "ui/frame_program.h"
+#include "ui/program_document.h"
 #include "ui/recent_files.h"
 
 class QAction;
@@ -79,6 +80,8 @@ public:
     // Discard or Cancel. Tests put their own answer here.
     std::function<QMessageBox::StandardButton(const QString& name)> AskUnsaved;
 
+    // The program being edited, which the frame shows.
+    ProgramDocument& document() { return document_; }
     turtle& Turtle() { return turtle_; }
     interpreter& Interpreter() { return *interpreter_; }
     Camera& camera() { return camera_; }
@@ -137,6 +140,16 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void create_view();
+    void create_program_panel();
+    void create_file_menu();
+    void create_edit_menu();
+    void create_view_menu();
+    void create_status_bar();
+    void follow_document();
+    void create_refresh_timer();
+    void create_runner();
+
     void StartRun();
     // The runner's word that a run ended, on this window's thread.
     void RunEnded();
@@ -161,6 +174,7 @@ private:
     void UpdateTitle();
     void UpdateRecentFiles();
 
+    ProgramDocument document_;
     turtle turtle_;
     Camera camera_;
     std::unique_ptr<interpreter> interpreter_;

@@ -93,10 +93,10 @@ TFormMain& editor(int64_t in_quads) {
 // A change: a MARK line after the first line, then its undoing, in turn.
 void change(TFormMain& form, bool add) {
     if (add) {
-        form.FrameProgram->SelectLine(0);
+        form.document().select_line(0);
         form.FrameProgram->ButtonClick(18);
     } else {
-        form.FrameProgram->UndoStack->undo();
+        form.document().undo_stack()->undo();
     }
 }
 

@@ -23,6 +23,8 @@ public:
     static int title_column(int tag) { return tag % 2 ? 0 : 3; }
     static int code_column(int tag) { return title_column(tag) + 1; }
     static int compiled_column(int tag) { return title_column(tag) + 2; }
+    // The button whose cell (column, row) is, row 1 onwards.
+    static int tag_of(int column, int row) { return 2 * row - (column < 3 ? 1 : 0); }
 
     // Empty for a tag outside 1..26.
     const std::string& title(int tag) const;

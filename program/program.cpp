@@ -9,10 +9,17 @@ namespace dozu {
 void Program::select(int line) { selected_ = line >= 0 && size_t(line) < lines_.size() ? line : -1; }
 
 bool Program::ButtonClick(int tag) {
-    const std::string& code = table.interpreter_code(tag);
-    if (code.empty()) return false;
-    insert_line(selected_ + 1, uint8_t(tag), code + " ");
+    const std::string line = click_line(tag);
+    if (line.empty()) return false;
+    insert_line(selected_ + 1, uint8_t(tag), line);
     return true;
+}
+
+std::string Program::click_line(int tag) const {
+    const std::string& code = table.interpreter_code(tag);
+    if (code.empty()) return {};
+    check_line_text(lines_.text_size() + code.size() + 1);
+    return code + " ";
 }
 
 std::unique_lock<std::recursive_mutex> Program::edit_lock() {
@@ -51,8 +58,7 @@ void Program::New() {
     changed_ = true;
 }
 
-void Program::LBCodeKeyDown(Key key) {
-    if (key == Key::Delete && selected_ >= 0) remove_line(selected_);
+void Program::LBCodeKeyDown() {
     if (trace_mode_) changed_ = true;
 }
 

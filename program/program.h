@@ -23,9 +23,6 @@
 
 namespace dozu {
 
-// The keys of the program list that the model knows.
-enum class Key { Delete, Other };
-
 // What a load found wrong with a file that it still loaded.
 struct LoadReport {
     std::vector<SkippedStep> skipped;  // the first step bytes outside 1 to 26
@@ -59,8 +56,13 @@ public:
     // the code is empty; throws ProgramTooLarge, and nothing changes, when
     // the lines would pass their limit.
     bool ButtonClick(int tag);
-    // A key press in the program list; Delete removes the selected line.
-    void LBCodeKeyDown(Key key);
+    // The line that a click of the tag's button inserts; empty when the
+    // button has no code. Throws ProgramTooLarge when the lines would pass
+    // their limit with it.
+    std::string click_line(int tag) const;
+    // A key press in the program list: in trace mode the program runs
+    // again. (Delete is an undoable edit: remove_line.)
+    void LBCodeKeyDown();
     // The selection moved by a click in the program list.
     void LBCodeClick(int line);
     void CBTraceModeClick(bool checked);

@@ -18,10 +18,9 @@
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
-#include <QUndoStack>
 
-#include "io/file_io.h"
-#include "ui/program_commands.h"
+#include "ui/latin1_text.h"
+#include "ui/program_document.h"
 #include "ui/program_list_model.h"
 
 namespace dozu {
@@ -38,10 +37,6 @@ constexpr size_t kMaxShownMessages = 1000;
 constexpr int kCodeMinWidth = 60, kMessagesMinWidth = 120;
 const QStringList kProgramFilters = {"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"};
 const QStringList kCompiledFilters = {"Compiled [*.bin] (*.bin)", "All files [*.*] (*)"};
-
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-
-std::string path_bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
@@ -64,14 +59,29 @@ QString exec_file_dialog(QFileDialog* dialog) {
 
 }  // namespace
 
-TFrameProgram::TFrameProgram(QWidget* parent)
+TFrameProgram::TFrameProgram(ProgramDocument& document, QWidget* parent)
     : QWidget(parent),
       ExecFileDialog(exec_file_dialog),
-      Refuse([this](const QString& text) { QMessageBox::warning(this, window()->windowTitle(), text); }) {
+      Refuse([this](const QString& text) { QMessageBox::warning(this, window()->windowTitle(), text); }),
+      document_(document) {
     setMinimumHeight(kMinHeight);
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
 
+    create_dialogs();
+    create_command_table();
+    create_buttons();
+    create_program_list();
+    create_message_list();
+    create_layout();
+    create_caption_timer();
+    follow_document();
+
+    FillGrid();
+    Hack->start();
+}
+
+void TFrameProgram::create_dialogs() {
     ODProgram = new QFileDialog(this);
     ODProgram->setObjectName("ODProgram");
     ODProgram->setAcceptMode(QFileDialog::AcceptOpen);
@@ -86,9 +96,9 @@ TFrameProgram::TFrameProgram(QWidget* parent)
     SDProgram->setNameFilters(kProgramFilters);
     SDProgram->setDefaultSuffix("tpg");
     SDProgram->setSizeGripEnabled(true);
+}
 
-    UndoStack = new QUndoStack(this);
-
+void TFrameProgram::create_command_table() {
     StringGrid = new QTableWidget(CommandTable::kRows - 1, CommandTable::kColumns);
     StringGrid->setObjectName("StringGrid");
     StringGrid->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
@@ -96,7 +106,9 @@ TFrameProgram::TFrameProgram(QWidget* parent)
     StringGrid->setSelectionMode(QAbstractItemView::ContiguousSelection);
     StringGrid->installEventFilter(this);
     connect(StringGrid, &QTableWidget::cellChanged, this, &TFrameProgram::StringGridCellEdited);
+}
 
+void TFrameProgram::create_buttons() {
     PanelLeft = new QWidget;
     PanelLeft->setObjectName("PanelLeft");
     PanelLeft->setFixedWidth(kPanelWidth);
@@ -115,8 +127,9 @@ TFrameProgram::TFrameProgram(QWidget* parent)
         connect(b, &QPushButton::clicked, this, [this, tag] { ButtonClick(tag); });
         Buttons[size_t(tag - 1)] = b;
     }
+}
 
-    code_model_ = new ProgramListModel(program_, this);
+void TFrameProgram::create_program_list() {
     LBCode = new QListView;
     LBCode->setObjectName("LBCode");
     LBCode->setFrameShape(QFrame::NoFrame);
@@ -125,14 +138,16 @@ TFrameProgram::TFrameProgram(QWidget* parent)
     LBCode->setSelectionMode(QAbstractItemView::SingleSelection);
     LBCode->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LBCode->setMinimumWidth(kCodeMinWidth);
-    LBCode->setModel(code_model_);
+    LBCode->setModel(document_.list_model());
     LBCode->installEventFilter(this);
     connect(LBCode->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TFrameProgram::ViewSelectionChanged);
     connect(LBCode->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFrameProgram::ViewSelectionChanged);
     connect(LBCode, &QListView::clicked, this, &TFrameProgram::LBCodeClick);
+}
 
+void TFrameProgram::create_message_list() {
     LBMessages = new QListWidget;
     LBMessages->setObjectName("LBMessages");
     LBMessages->setMinimumWidth(kMessagesMinWidth);
@@ -142,7 +157,9 @@ TFrameProgram::TFrameProgram(QWidget* parent)
     messages_or_table_ = new QStackedWidget;
     messages_or_table_->addWidget(LBMessages);
     messages_or_table_->addWidget(StringGrid);
+}
 
+void TFrameProgram::create_layout() {
     auto* right = new QWidget;
     auto* right_layout = new QHBoxLayout(right);
     right_layout->setContentsMargins(0, 0, 0, 0);
@@ -170,15 +187,21 @@ TFrameProgram::TFrameProgram(QWidget* parent)
         previous = b;
     }
     setTabOrder(previous, LBMessages);
+}
 
+void TFrameProgram::create_caption_timer() {
     Hack = new QTimer(this);
     Hack->setObjectName("Hack");
     Hack->setSingleShot(true);
     Hack->setInterval(kCaptionDelayMs);
     connect(Hack, &QTimer::timeout, this, &TFrameProgram::HackTimer);
+}
 
-    FillGrid();
-    Hack->start();
+void TFrameProgram::follow_document() {
+    connect(&document_, &ProgramDocument::replaced, this, &TFrameProgram::ShowProgram);
+    connect(&document_, &ProgramDocument::selection_changed, this, &TFrameProgram::ShowSelection);
+    connect(&document_, &ProgramDocument::cell_changed, this, &TFrameProgram::ShowCell);
+    connect(&document_, &ProgramDocument::notes_changed, this, &TFrameProgram::ShowMessages);
 }
 
 TFrameProgram::~TFrameProgram() {
@@ -186,10 +209,12 @@ TFrameProgram::~TFrameProgram() {
     LBCode->selectionModel()->disconnect(this);
 }
 
+Program& TFrameProgram::program() { return document_.program(); }
+
 void TFrameProgram::ShowMessages() {
     LBMessages->setUpdatesEnabled(false);
     LBMessages->clear();
-    for (const Message& m : load_notes_) {
+    for (const Message& m : document_.load_notes()) {
         auto* item = new QListWidgetItem(latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
@@ -208,15 +233,16 @@ void TFrameProgram::ShowMessages() {
 }
 
 std::optional<LoadReport> TFrameProgram::LoadProgram() {
-    if (!file_name_.isEmpty()) ODProgram->setDirectory(QFileInfo(file_name_).dir());
+    if (!document_.file_name().isEmpty()) ODProgram->setDirectory(QFileInfo(document_.file_name()).dir());
     const QString path = ExecFileDialog(ODProgram);
     if (path.isEmpty()) return std::nullopt;
-    return LoadProgramFrom(path);
+    return document_.load(path);
 }
 
 QString TFrameProgram::DialogStart(const char* suffix) const {
-    if (file_name_.isEmpty()) return QString("untitled.") + suffix;
-    const QFileInfo file(file_name_);
+    const QString& file_name = document_.file_name();
+    if (file_name.isEmpty()) return QString("untitled.") + suffix;
+    const QFileInfo file(file_name);
     return file.dir().filePath(file.completeBaseName() + "." + suffix);
 }
 
@@ -225,57 +251,18 @@ bool TFrameProgram::SaveProgram(bool compiled) {
     // not offer the program's own file.
     SDProgram->setNameFilters(compiled ? kCompiledFilters : kProgramFilters);
     SDProgram->setDefaultSuffix(compiled ? "bin" : "tpg");
-    SDProgram->selectFile(compiled || file_name_.isEmpty() ? DialogStart(compiled ? "bin" : "tpg") : file_name_);
+    const QString& file_name = document_.file_name();
+    SDProgram->selectFile(compiled || file_name.isEmpty() ? DialogStart(compiled ? "bin" : "tpg") : file_name);
     const QString path = ExecFileDialog(SDProgram);
     if (path.isEmpty()) return false;
-    SaveProgramTo(path, compiled);
+    document_.save(path, compiled);
     return true;
-}
-
-LoadReport TFrameProgram::LoadProgramFrom(const QString& path) {
-    // The new program is built aside first: a load that fails changes
-    // nothing.
-    LoadedProgram loaded = Program::Prepare(read_file(path_bytes(path), kMaxProgramFileSize));
-    code_model_->begin_reset();
-    const LoadReport report = program_.Replace(std::move(loaded));
-    code_model_->end_reset();
-    ShowProgram();
-    file_name_ = QFileInfo(path).absoluteFilePath();
-    load_notes_.clear();
-    if (const std::string warning = report.table_warning(); !warning.empty())
-        load_notes_.push_back({"warning: " + warning, -1});
-    ShowMessages();
-    return report;
-}
-
-void TFrameProgram::SaveProgramTo(const QString& path, bool compiled) {
-    program_.SaveProgram(path_bytes(path), compiled);
-    if (compiled) return;
-    file_name_ = QFileInfo(path).absoluteFilePath();
-    UndoStack->setClean();
-    // The file now holds the whole table.
-    if (!load_notes_.empty()) {
-        load_notes_.clear();
-        ShowMessages();
-    }
-}
-
-void TFrameProgram::NewProgram() {
-    code_model_->begin_reset();
-    program_.New();
-    code_model_->end_reset();
-    ShowProgram();
-    file_name_.clear();
-    load_notes_.clear();
-    ShowMessages();
 }
 
 void TFrameProgram::ShowProgram() {
     FillGrid();
     RefreshCaptions();
     ShowSelection();
-    // A new program starts a new history.
-    UndoStack->clear();
 }
 
 void TFrameProgram::ShowCommandTable(bool show) {
@@ -283,32 +270,29 @@ void TFrameProgram::ShowCommandTable(bool show) {
 }
 
 void TFrameProgram::ButtonClick(int tag) {
-    const std::string& code = program_.table.interpreter_code(tag);
-    if (code.empty()) return;
-    if (const uint64_t after = program_.lines().text_size() + code.size() + 1; after > kMaxLineText) {
-        Refuse(QString::fromLatin1(ProgramTooLarge(after).what()));
-        return;
+    try {
+        document_.click_button(tag);
+    } catch (const ProgramTooLarge& e) {
+        Refuse(QString::fromLatin1(e.what()));
     }
-    UndoStack->push(new InsertLineCommand(*this, program_.selected() + 1, uint8_t(tag), code + " "));
 }
 
 void TFrameProgram::LBCodeKeyDown(Key key) {
-    if (key == Key::Delete && program_.selected() >= 0)
-        UndoStack->push(new DeleteLineCommand(*this, program_.selected()));
+    if (key == Key::Delete) document_.delete_selected();
     // In trace mode any key runs the program again up to the selection.
-    program_.LBCodeKeyDown(Key::Other);
+    program().LBCodeKeyDown();
 }
 
-void TFrameProgram::LBCodeClick() { program_.LBCodeClick(program_.selected()); }
+void TFrameProgram::LBCodeClick() { program().LBCodeClick(program().selected()); }
 
 void TFrameProgram::LBMessagesClick() {
-    const int row = LBMessages->currentRow() - int(load_notes_.size());
+    const int row = LBMessages->currentRow() - int(document_.load_notes().size());
     if (row < 0 || size_t(row) >= kMaxShownMessages) return;
-    program_.LBMessagesClick(messages, row);
+    program().LBMessagesClick(messages, row);
     ShowSelection();
 }
 
-void TFrameProgram::CBTraceModeClick() { program_.CBTraceModeClick(CBTraceMode->isChecked()); }
+void TFrameProgram::CBTraceModeClick() { program().CBTraceModeClick(CBTraceMode->isChecked()); }
 
 void TFrameProgram::StringGridKeyDown() {
     if (!Hack->isActive()) Hack->start();
@@ -319,35 +303,12 @@ void TFrameProgram::HackTimer() {
     RefreshCaptions();
 }
 
-void TFrameProgram::InsertLine(int at, uint8_t tag, const std::string& text) {
-    at = std::clamp(at, 0, int(program_.lines().size()));
-    code_model_->begin_insert(at);
-    program_.insert_line(at, tag, text);
-    code_model_->end_insert();
-    ShowSelection();
-}
-
-void TFrameProgram::RemoveLine(int at) {
-    if (at < 0 || size_t(at) >= program_.lines().size()) return;
-    code_model_->begin_remove(at);
-    program_.remove_line(at);
-    code_model_->end_remove();
-    ShowSelection();
-}
-
-void TFrameProgram::SetCell(int column, int row, const std::string& text) {
-    program_.table.set_cell(column, row, text);
+void TFrameProgram::ShowCell(int column, int row) {
     filling_grid_ = true;
-    StringGrid->item(row - 1, column)->setText(latin1(program_.table.cell(column, row)));
+    StringGrid->item(row - 1, column)->setText(latin1(program().table.cell(column, row)));
     filling_grid_ = false;
     // Titles show on the buttons with the next firing of the caption timer.
     StringGridKeyDown();
-}
-
-void TFrameProgram::SelectLine(int line) {
-    program_.select(line);
-    ShowSelection();
-    if (program_.trace_mode()) program_.request_run();
 }
 
 bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
@@ -365,7 +326,7 @@ bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrameProgram::RefreshCaptions() {
-    const CommandTable& table = program_.table;
+    const CommandTable& table = program().table;
     for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
         QPushButton* b = Buttons[size_t(tag - 1)];
         b->setText(shown_text(table.title(tag)));
@@ -383,31 +344,29 @@ void TFrameProgram::RefreshCaptions() {
 
 void TFrameProgram::FillGrid() {
     filling_grid_ = true;
+    const CommandTable& table = program().table;
     QStringList header;
-    for (int c = 0; c < CommandTable::kColumns; ++c) header << latin1(program_.table.cell(c, 0));
+    for (int c = 0; c < CommandTable::kColumns; ++c) header << latin1(table.cell(c, 0));
     StringGrid->setHorizontalHeaderLabels(header);
     for (int r = 1; r < CommandTable::kRows; ++r)
         for (int c = 0; c < CommandTable::kColumns; ++c)
-            StringGrid->setItem(r - 1, c, new QTableWidgetItem(latin1(program_.table.cell(c, r))));
+            StringGrid->setItem(r - 1, c, new QTableWidgetItem(latin1(table.cell(c, r))));
     filling_grid_ = false;
 }
 
 void TFrameProgram::StringGridCellEdited(int row, int column) {
     if (filling_grid_) return;
-    const std::string text = StringGrid->item(row, column)->text().toLatin1().toStdString();
-    const std::string& before = program_.table.cell(column, row + 1);
-    if (text == before) return;
-    UndoStack->push(new EditCellCommand(*this, column, row + 1, before, text));
+    document_.edit_cell(column, row + 1, StringGrid->item(row, column)->text().toLatin1().toStdString());
 }
 
 void TFrameProgram::ShowSelection() {
     syncing_ = true;
     QItemSelectionModel* selection = LBCode->selectionModel();
-    const int line = program_.selected();
+    const int line = program().selected();
     if (line < 0) {
         selection->clear();
     } else {
-        const QModelIndex index = code_model_->index(line);
+        const QModelIndex index = document_.list_model()->index(line);
         selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
         LBCode->scrollTo(index);
     }
@@ -419,7 +378,7 @@ void TFrameProgram::ViewSelectionChanged() {
     // A row the user picked becomes the model's selection; anything else
     // (a click below the lines, say) puts the model's selection back.
     const QModelIndexList rows = LBCode->selectionModel()->selectedRows();
-    if (rows.size() == 1) program_.select(rows.front().row());
+    if (rows.size() == 1) program().select(rows.front().row());
     ShowSelection();
 }
 

@@ -1,6 +1,7 @@
 // The program's edits as undoable steps: a line inserted by a button, a
 // line deleted, a command table cell changed. Each step replays through the
-// frame, which keeps the model, the list and the grid in step.
+// document, which keeps the model and the list in step; the windows follow
+// the document's signals.
 #pragma once
 
 #include <QUndoCommand>
@@ -9,16 +10,16 @@
 
 namespace dozu {
 
-class TFrameProgram;
+class ProgramDocument;
 
 class InsertLineCommand : public QUndoCommand {
 public:
-    InsertLineCommand(TFrameProgram& frame, int at, uint8_t tag, std::string text);
+    InsertLineCommand(ProgramDocument& document, int at, uint8_t tag, std::string text);
     void redo() override;
     void undo() override;
 
 private:
-    TFrameProgram& frame_;
+    ProgramDocument& document_;
     int at_;
     uint8_t tag_;
     std::string text_;
@@ -26,12 +27,12 @@ private:
 
 class DeleteLineCommand : public QUndoCommand {
 public:
-    DeleteLineCommand(TFrameProgram& frame, int at);
+    DeleteLineCommand(ProgramDocument& document, int at);
     void redo() override;
     void undo() override;
 
 private:
-    TFrameProgram& frame_;
+    ProgramDocument& document_;
     int at_;
     uint8_t tag_;
     std::string text_;
@@ -39,12 +40,12 @@ private:
 
 class EditCellCommand : public QUndoCommand {
 public:
-    EditCellCommand(TFrameProgram& frame, int column, int row, std::string before, std::string after);
+    EditCellCommand(ProgramDocument& document, int column, int row, std::string before, std::string after);
     void redo() override;
     void undo() override;
 
 private:
-    TFrameProgram& frame_;
+    ProgramDocument& document_;
     int column_, row_;
     std::string before_, after_;
 };

@@ -1,22 +1,14 @@
 // The program lines as a Qt list model, for the program list's view. It
-// reads the Program model directly; whoever edits the program tells it
-// around each edit, so that the view's rows always match the lines.
+// reads the Program model directly; the document that edits the program
+// tells it around each edit, so that the view's rows always match the lines.
 #pragma once
 
 #include <QAbstractListModel>
 
 #include "program/program.h"
+#include "ui/latin1_text.h"
 
 namespace dozu {
-
-// A program text as a line of the editor shows it: a line longer than any
-// view is wide is cut short, so that a hostile megabyte-long code does not
-// stall every paint that lays it out.
-inline QString shown_text(std::string_view text) {
-    constexpr size_t kMaxShown = 1000;
-    if (text.size() <= kMaxShown) return QString::fromLatin1(text.data(), qsizetype(text.size()));
-    return QString::fromLatin1(text.data(), qsizetype(kMaxShown)) + QChar(0x2026);
-}
 
 class ProgramListModel : public QAbstractListModel {
 public:

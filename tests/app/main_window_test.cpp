@@ -369,7 +369,7 @@ TEST_F(MainWindow, RecentFilesAndDroppedFiles) {
     };
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &program, Qt::LeftButton, {});
     QApplication::sendEvent(&form, &drop);
-    ASSERT_TRUE(x11test::WaitFor([&] { return form.FrameProgram->FileName() == path("a.tpg"); }));
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.document().file_name() == path("a.tpg"); }));
     EXPECT_TRUE(asked);
     EXPECT_EQ(form.FrameProgram->program().lines().size(), 12u);
     EXPECT_EQ(recent(), (QStringList{path("a.tpg"), path("b.tpg")}));
@@ -381,7 +381,7 @@ TEST_F(MainWindow, RecentFilesAndDroppedFiles) {
     form.MIRecentFiles->actions().at(1)->trigger();
     EXPECT_TRUE(shown.contains("b.tpg")) << shown.toStdString();
     EXPECT_EQ(recent(), QStringList{path("a.tpg")});
-    EXPECT_EQ(form.FrameProgram->FileName(), path("a.tpg"));
+    EXPECT_EQ(form.document().file_name(), path("a.tpg"));
 }
 
 TEST_F(MainWindow, StatusBarFigures) {

@@ -72,28 +72,33 @@ TEST(Program, Delete) {
     p.ButtonClick(2);
     p.ButtonClick(17);
     p.TakeChanged();
-    p.LBCodeKeyDown(Key::Delete);
+    p.remove_line(p.selected());
+    p.LBCodeKeyDown();
     EXPECT_EQ(p.lines().strings(), (Lines{"* ", "= "}));
     EXPECT_EQ(p.steps(), (Steps{1, 2}));
     EXPECT_EQ(p.selected(), 1);
     EXPECT_TRUE(p.TakeChanged());
     p.select(0);
-    p.LBCodeKeyDown(Key::Delete);
+    p.remove_line(p.selected());
+    p.LBCodeKeyDown();
     EXPECT_EQ(p.lines().strings(), (Lines{"= "}));
     EXPECT_EQ(p.selected(), 0);
-    p.LBCodeKeyDown(Key::Delete);
+    p.remove_line(p.selected());
+    p.LBCodeKeyDown();
     EXPECT_TRUE(p.lines().empty());
     EXPECT_TRUE(p.steps().empty());
     EXPECT_EQ(p.selected(), -1);
     p.TakeChanged();
     // No selection: nothing changes, except that trace mode asks for a run.
-    p.LBCodeKeyDown(Key::Delete);
+    p.remove_line(p.selected());
+    p.LBCodeKeyDown();
     EXPECT_FALSE(p.TakeChanged());
     p.CBTraceModeClick(true);
     EXPECT_TRUE(p.TakeChanged());
-    p.LBCodeKeyDown(Key::Delete);
+    p.remove_line(p.selected());
+    p.LBCodeKeyDown();
     EXPECT_TRUE(p.TakeChanged());
-    p.LBCodeKeyDown(Key::Other);  // any key in trace mode
+    p.LBCodeKeyDown();  // any key in trace mode
     EXPECT_TRUE(p.TakeChanged());
 }
 

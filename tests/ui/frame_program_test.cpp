@@ -19,6 +19,7 @@
 #include "io/file_io.h"
 #include "support/temp_dir.h"
 #include "ui/frame_program.h"
+#include "ui/program_document.h"
 
 using namespace dozu;
 using namespace dozu::testing;
@@ -55,7 +56,8 @@ protected:
         QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, {}, r.center());
     }
 
-    TFrameProgram frame;
+    ProgramDocument document;
+    TFrameProgram frame{document};
 };
 
 }  // namespace
@@ -191,17 +193,18 @@ TEST_F(Frame, MessageClickSelectsTheTaggedLine) {
 TEST_F(Frame, LoadAndSaveThroughTheFrame) {
     TempDir dir;
     for (int tag : {1, 2}) click(tag);
-    frame.SaveProgramTo(QString::fromStdString(dir / "p.tpg"), false);
+    document.save(QString::fromStdString(dir / "p.tpg"), false);
     EXPECT_EQ(read_bytes(dir / "p.tpg").size(), 425u);
-    frame.SaveProgramTo(QString::fromStdString(dir / "p.out"), true);
+    document.save(QString::fromStdString(dir / "p.out"), true);
     EXPECT_EQ(read_text(dir / "p.out"),
               "turtle:init_stack_frame\xFF"
               "turtle:first\xFF");
 
-    TFrameProgram other;
+    ProgramDocument other_document;
+    TFrameProgram other(other_document);
     other.StringGrid->item(0, 0)->setText("mine");
     other.TakeChanged();
-    other.LoadProgramFrom(QString::fromStdString(dir / "p.tpg"));
+    other_document.load(QString::fromStdString(dir / "p.tpg"));
     EXPECT_EQ(code(other).size(), 2);
     EXPECT_EQ(code(other)[1], "= ");
     EXPECT_EQ(shown(other), 1);
@@ -210,10 +213,10 @@ TEST_F(Frame, LoadAndSaveThroughTheFrame) {
     EXPECT_TRUE(other.TakeChanged());
 
     // A file that cannot be read changes nothing; neither does a failed save.
-    EXPECT_THROW(other.LoadProgramFrom(QString::fromStdString(dir / "none.tpg")), FileError);
+    EXPECT_THROW(other_document.load(QString::fromStdString(dir / "none.tpg")), FileError);
     EXPECT_EQ(code(other).size(), 2);
     std::filesystem::create_directory(dir / "sub");
-    EXPECT_THROW(other.SaveProgramTo(QString::fromStdString(dir / "sub"), false), FileError);
+    EXPECT_THROW(other_document.save(QString::fromStdString(dir / "sub"), false), FileError);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "sub"));
     EXPECT_EQ(read_bytes(dir / "p.tpg").size(), 425u);
 }
@@ -224,27 +227,27 @@ TEST_F(Frame, LoadAndSaveThroughTheFrame) {
 TEST_F(Frame, TooLargeProgramsChangeNothing) {
     TempDir dir;
     for (int tag : {1, 2}) click(tag);
-    frame.UndoStack->setClean();
+    document.undo_stack()->setClean();
     CommandTable table;
     table.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string(65536, '^'));
     write_bytes(dir / "big.tpg", encode_program_file(table, std::vector<uint8_t>(65536, 20)));
     const QString caption = frame.Buttons[19]->toolTip();
     frame.TakeChanged();
-    EXPECT_THROW(frame.LoadProgramFrom(QString::fromStdString(dir / "big.tpg")), ProgramTooLarge);
+    EXPECT_THROW(document.load(QString::fromStdString(dir / "big.tpg")), ProgramTooLarge);
     EXPECT_EQ(frame.Buttons[19]->toolTip(), caption);
     EXPECT_EQ(code(), (QStringList{"* ", "= "}));
     EXPECT_EQ(shown(), 1);
-    EXPECT_TRUE(frame.UndoStack->isClean());
-    EXPECT_EQ(frame.UndoStack->count(), 2);
-    EXPECT_TRUE(frame.FileName().isEmpty());
+    EXPECT_TRUE(document.undo_stack()->isClean());
+    EXPECT_EQ(document.undo_stack()->count(), 2);
+    EXPECT_TRUE(document.file_name().isEmpty());
     EXPECT_FALSE(frame.TakeChanged());
-    frame.SaveProgramTo(QString::fromStdString(dir / "p.tpg"), false);
+    document.save(QString::fromStdString(dir / "p.tpg"), false);
     EXPECT_EQ(read_bytes(dir / "p.tpg"), encode_program_file(CommandTable(), {1, 2}));
 
     // Lines of 32 MiB: the list shows their start.
     QStringList refused;
     frame.Refuse = [&](const QString& text) { refused << text; };
-    frame.SetCell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((32 << 20) - 1, 'V'));
+    document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((32 << 20) - 1, 'V'));
     frame.ButtonClick(20);
     EXPECT_TRUE(refused.isEmpty());
     frame.ButtonClick(20);
@@ -252,7 +255,7 @@ TEST_F(Frame, TooLargeProgramsChangeNothing) {
     EXPECT_EQ(code().size(), 3);
     EXPECT_EQ(code()[2].left(3), "VVV");
     EXPECT_LT(code()[2].size(), 2000);
-    EXPECT_EQ(frame.UndoStack->count(), 3);
+    EXPECT_EQ(document.undo_stack()->count(), 3);
 }
 
 TEST_F(Frame, TheMessageListShowsTheFirstThousandMessages) {
@@ -289,7 +292,7 @@ TEST_F(Frame, TheListShowsTheModelsSelection) {
 }
 
 TEST_F(Frame, UndoAndRedo) {
-    QUndoStack& undo = *frame.UndoStack;
+    QUndoStack& undo = *document.undo_stack();
     for (int tag : {1, 6, 4}) click(tag);
     click_code_line(0);
     click(2);
@@ -326,11 +329,11 @@ TEST_F(Frame, UndoAndRedo) {
 
     // A load starts a new history, clean.
     TempDir dir;
-    frame.SaveProgramTo(QString::fromStdString(dir / "p.tpg"), false);
+    document.save(QString::fromStdString(dir / "p.tpg"), false);
     EXPECT_TRUE(undo.isClean());
     click(1);
     EXPECT_FALSE(undo.isClean());
-    frame.LoadProgramFrom(QString::fromStdString(dir / "p.tpg"));
+    document.load(QString::fromStdString(dir / "p.tpg"));
     EXPECT_EQ(undo.count(), 0);
     EXPECT_TRUE(undo.isClean());
 }
@@ -339,7 +342,7 @@ TEST_F(Frame, ShortFileWarnsAndNewRestoresTheTable) {
     TempDir dir;
     write_bytes(dir / "empty.tpg", {});
     frame.messages = {{"hint: one", 0}, {"error: two", 2}};
-    frame.LoadProgramFrom(QString::fromStdString(dir / "empty.tpg"));
+    document.load(QString::fromStdString(dir / "empty.tpg"));
     ASSERT_EQ(frame.LBMessages->count(), 3);
     EXPECT_EQ(frame.LBMessages->item(0)->text(),
               "warning: file ends after 0 of 78 table cells; the rest are empty");
@@ -349,9 +352,9 @@ TEST_F(Frame, ShortFileWarnsAndNewRestoresTheTable) {
         EXPECT_FALSE(b->isEnabled());
         EXPECT_TRUE(b->toolTip().contains("empty"));
     }
-    frame.NewProgram();
+    document.new_program();
     EXPECT_EQ(frame.program().table, CommandTable());
-    EXPECT_EQ(frame.FileName(), "");
+    EXPECT_EQ(document.file_name(), "");
     EXPECT_EQ(frame.LBMessages->count(), 2);
     EXPECT_EQ(button(6)->text(), "grow_s");
     EXPECT_TRUE(button(6)->isEnabled());
@@ -361,7 +364,7 @@ TEST_F(Frame, ShortFileWarnsAndNewRestoresTheTable) {
 TEST_F(Frame, CompiledSaveOffersABinFile) {
     TempDir dir;
     const QString program = QString::fromStdString(dir / "chain.tpg");
-    frame.SaveProgramTo(program, false);
+    document.save(program, false);
     QStringList filters;
     QString suggested, suffix;
     frame.ExecFileDialog = [&](QFileDialog* dialog) {
@@ -376,8 +379,8 @@ TEST_F(Frame, CompiledSaveOffersABinFile) {
     EXPECT_EQ(suffix, "bin");
     EXPECT_EQ(QFileInfo(suggested).fileName(), "chain.bin");
     EXPECT_EQ(read_text(dir / "chain.bin"), "turtle:init_stack_frame\xFF");
-    EXPECT_EQ(frame.FileName(), program);  // still the program's file
-    EXPECT_FALSE(frame.UndoStack->isClean());
+    EXPECT_EQ(document.file_name(), program);  // still the program's file
+    EXPECT_FALSE(document.undo_stack()->isClean());
 
     ASSERT_TRUE(frame.SaveProgram(false));
     EXPECT_EQ(filters.value(0), "Program [*.tpg] (*.tpg)");
@@ -399,7 +402,7 @@ TEST_F(Frame, ButtonsAreReachedWithTheKeyboard) {
 
 TEST_F(Frame, LoadDialogLeavesNoPopupBehind) {
     TempDir dir;
-    frame.SaveProgramTo(QString::fromStdString(dir / "chain.tpg"), false);
+    document.save(QString::fromStdString(dir / "chain.tpg"), false);
     frame.ODProgram->setDirectory(QString::fromStdString(dir.path().string()));
     bool popup_seen = false;
     QTimer::singleShot(100, [&] {
