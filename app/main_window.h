@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-#include "export/mesh_export.h"
+#include "export/mesh_format.h"
 #include "interpreter/interpreter.h"
 #include "program/program_runner.h"
 #include "scene/camera.h"

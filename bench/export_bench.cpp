@@ -14,7 +14,7 @@
 #include <string>
 
 #include "bench_sizes.h"
-#include "export/mesh_export.h"
+#include "export/mesh_format.h"
 #include "interpreter/interpreter.h"
 #include "io/byte_sink.h"
 #include "io/file_io.h"

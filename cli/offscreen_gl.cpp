@@ -7,14 +7,13 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
-#ifdef __SANITIZE_ADDRESS__
-#include <dlfcn.h>
-#include <link.h>
-#endif
-
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#ifdef __SANITIZE_ADDRESS__
+#include "glpanel/keep_libraries_loaded.h"
+#endif
 
 namespace dozu {
 
@@ -51,21 +50,6 @@ bool has_extension(const char* list, const char* name) {
     return false;
 }
 
-#ifdef __SANITIZE_ADDRESS__
-// Keeps every library loaded so far mapped until the process ends. The GL
-// driver that eglTerminate unloads would take the roots of its remaining
-// allocations with it, and LeakSanitizer would report them as leaks of an
-// unknown module at exit.
-void keep_libraries_loaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name && info->dlpi_name[0] == '/')
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-#endif
 
 }  // namespace
 

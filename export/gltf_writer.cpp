@@ -2,6 +2,8 @@
 // as a data URI inside the JSON (.gltf). tinygltf makes the JSON document;
 // the buffer, the bulk of the file, is streamed into its place, so that no
 // copy of the mesh is held.
+#include "export/gltf_writer.h"
+
 #include <tiny_gltf.h>
 
 #include <cctype>
@@ -12,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "export/mesh_export.h"
 #include "io/byte_sink.h"
 #include "io/out_buffer.h"
 #include "io/text_escape.h"

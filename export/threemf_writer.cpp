@@ -1,9 +1,10 @@
 // 3MF for slicers: the package (a ZIP archive) with one model part written
 // here as XML, every number the shortest text that reads back as the same
 // single-precision value, streamed into the archive as it is made.
+#include "export/threemf_writer.h"
+
 #include <string>
 
-#include "export/mesh_export.h"
 #include "io/byte_sink.h"
 #include "io/out_buffer.h"
 #include "io/text_escape.h"

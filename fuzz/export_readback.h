@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "export/mesh_export.h"
+#include "export/mesh_format.h"
 
 namespace dozu::fuzz {
 

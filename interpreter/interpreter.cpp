@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "geometry/random.h"
+#include "geometry/vectors.h"
 
 namespace dozu {
 
@@ -155,7 +156,7 @@ void interpreter::parameter_char(char c) {
     if (c == ' ') {
         const int32_t v = work_.negative ? int32_t(0u - uint32_t(work_.accumulator)) : work_.accumulator;
         const float value =
-            float(static_cast<long double>(v) * static_cast<long double>(3.14159274f) * (1.0L / 24.0L));
+            float(static_cast<long double>(v) * static_cast<long double>(kPi) * (1.0L / 24.0L));
         if (work_.pending_op)
             (work_turtle_.*work_.pending_op)(value);
         else

@@ -52,8 +52,6 @@ public:
     // that was not cancelled, makes its results current: the turtle, the
     // output mesh and the messages, in constant time.
     bool stage(LineView lines, int count, const StopFlag* stop = nullptr);
-    // What the staged run returns; its messages are given by commit.
-    bool staged_ok() const { return staged_ok_; }
     // The line the staged run ran out of memory at, or -1.
     int staged_out_of_memory_line() const { return staged_out_of_memory_line_; }
     // Instead of commit: forgets the staged run and gives its storage back,

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "io/byte_sink.h"
+#include "io/little_endian.h"
 
 namespace dozu {
 
@@ -32,20 +33,16 @@ public:
     }
     void put(char c) { *room(1) = c, ++used_; }
     void put_float(float v) { put_chars(v); }
-    void put_double(double v) { put_chars(v); }
     void put_uint(uint64_t v) { put_chars(v); }
 
     // Little-endian binary fields.
     void put_u8(uint8_t v) { put(char(v)); }
     void put_u16(uint16_t v) {
-        char* p = room(2);
-        p[0] = char(v & 0xFF);
-        p[1] = char(v >> 8);
+        put_little_endian(room(2), v, 2);
         used_ += 2;
     }
     void put_u32(uint32_t v) {
-        char* p = room(4);
-        for (int i = 0; i < 4; ++i) p[i] = char((v >> (8 * i)) & 0xFF);
+        put_little_endian(room(4), v, 4);
         used_ += 4;
     }
     void put_f32(float v) {

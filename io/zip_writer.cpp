@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "io/little_endian.h"
+
 namespace dozu {
 
 namespace {
@@ -32,7 +34,9 @@ public:
 
 private:
     void put(uint64_t v, int n) {
-        for (int i = 0; i < n; ++i) bytes += char((v >> (8 * i)) & 0xFF);
+        char field[8];
+        put_little_endian(field, v, n);
+        bytes.append(field, size_t(n));
     }
 };
 

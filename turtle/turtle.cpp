@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "geometry/quaternion.h"
+#include "geometry/vectors.h"
 
 namespace dozu {
 
@@ -161,7 +162,7 @@ void turtle::go() {
         k += 2;
     }
     k &= 3;
-    const float quarter_pi = 3.14159274f * 0.25f;
+    const float quarter_pi = kPi * 0.25f;
     const int e = quarter_pi >= theta ? 4 : int(k);
 
     // Bit 5 is only ever set with a saved state on the stack; without one

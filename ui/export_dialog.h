@@ -6,7 +6,7 @@
 
 #include <QFileDialog>
 
-#include "export/mesh_export.h"
+#include "export/mesh_format.h"
 
 namespace dozu {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "export/mesh_export.h"
+#include "mesh/mesh_view.h"
 
 namespace dozu {
 

@@ -26,7 +26,7 @@
 
 #include "app/identity.h"
 #include "app/main_window.h"
-#include "export/mesh_export.h"
+#include "export/mesh_format.h"
 #include "geometry/random.h"
 #include "glpanel/scrgl.h"
 #include "io/file_io.h"

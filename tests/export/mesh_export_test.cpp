@@ -8,10 +8,14 @@
 #include <map>
 #include <utility>
 
-#include "export/mesh_export.h"
+#include "export/mesh_format.h"
+#include "export/obj_writer.h"
+#include "export/ply_writer.h"
+#include "export/stl_writer.h"
 #include "io/byte_sink.h"
 #include "mesh/quad_mesh.h"
 #include "support/stl_reader.h"
+#include "turtle/input_mesh_view.h"
 #include "turtle/turtle.h"
 
 using namespace dozu;

@@ -4,7 +4,6 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <link.h>
 #include <stdlib.h>
 
 #include <QApplication>
@@ -13,25 +12,13 @@
 #include <algorithm>
 #include <memory>
 
+#include "glpanel/keep_libraries_loaded.h"
 #include "glpanel/scrgl_log.h"
 #include "support/xvfb_server.h"
 
 namespace x11test {
 
 namespace {
-
-// Keeps every library loaded so far mapped until the process ends, so that
-// a leak report at exit can still name the module of each frame (the GL
-// driver is otherwise unloaded with the display, and its frames unknown).
-void keep_libraries_loaded() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name && info->dlpi_name[0] == '/')
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
 
 // Mesa's GLX and its DRI driver, loaded now and never unloaded: a test that
 // loads and unloads a GL driver would otherwise take them away before the
@@ -62,7 +49,7 @@ public:
     }
 
     void TearDown() override {
-        keep_libraries_loaded();
+        dozu::keep_libraries_loaded();
         app_.reset();
         server_.Stop();
         if (!runtime_.empty()) rmdir(runtime_.c_str());

@@ -1,13 +1,7 @@
-#include "export/mesh_export.h"
+#include "export/compact_mesh.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-
-#include "io/byte_sink.h"
-#include "io/file_io.h"
-#include "mesh/quad_mesh.h"
-#include "turtle/turtle.h"
 
 namespace dozu {
 
@@ -20,23 +14,6 @@ constexpr double kTinyNormal = 1e-4;
 void set_bit(std::vector<uint64_t>& bits, uint64_t i) { bits[i >> 6] |= uint64_t(1) << (i & 63); }
 
 }  // namespace
-
-MeshView output_mesh_view(QuadMesh& mesh) {
-    mesh.to_display_form();
-    return {mesh.vertex_data(), mesh.vertex_count(), QuadMesh::kRecordFloats, 0, 3,
-            mesh.index_data(),  mesh.index_count()};
-}
-
-MeshView input_mesh_view(const turtle& t) {
-    static_assert(sizeof(vertex) == 6 * sizeof(float));
-    return {reinterpret_cast<const float*>(t.vertex_data()),
-            t.vertex_count(),
-            6,
-            0,
-            3,
-            t.index_data(),
-            t.index_count()};
-}
 
 CompactMesh::CompactMesh(const MeshView& view) : view_(view) {
     const uint32_t V = view.vertex_count;
@@ -121,49 +98,5 @@ std::array<float, 3> CompactMesh::normal(uint32_t v) const {
 }
 
 CompactMesh compact(const MeshView& view) { return CompactMesh(view); }
-
-const std::vector<MeshFormatInfo>& mesh_formats() {
-    static const std::vector<MeshFormatInfo> formats = {
-        {MeshFormat::obj, "obj", "Wavefront OBJ"},    {MeshFormat::ply, "ply", "PLY, binary"},
-        {MeshFormat::stl, "stl", "STL, binary"},      {MeshFormat::glb, "glb", "glTF 2.0, binary"},
-        {MeshFormat::gltf, "gltf", "glTF 2.0, JSON"}, {MeshFormat::three_mf, "3mf", "3D Manufacturing Format"},
-    };
-    return formats;
-}
-
-const MeshFormatInfo& mesh_format_info(MeshFormat format) {
-    for (const MeshFormatInfo& info : mesh_formats())
-        if (info.format == format) return info;
-    return mesh_formats().front();
-}
-
-bool mesh_format_of(const std::string& path, MeshFormat& format) {
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    for (const MeshFormatInfo& info : mesh_formats()) {
-        if (ext != info.extension) continue;
-        format = info.format;
-        return true;
-    }
-    return false;
-}
-
-void write_mesh(ByteSink& sink, const CompactMesh& mesh, MeshFormat format, const ExportOptions& options) {
-    switch (format) {
-        case MeshFormat::obj: return write_obj(sink, mesh, options);
-        case MeshFormat::ply: return write_ply(sink, mesh, options);
-        case MeshFormat::stl: return write_stl(sink, mesh, options);
-        case MeshFormat::glb: return write_gltf(sink, mesh, options, true);
-        case MeshFormat::gltf: return write_gltf(sink, mesh, options, false);
-        case MeshFormat::three_mf: return write_3mf(sink, mesh, options);
-    }
-}
-
-void write_mesh_file(const std::string& path, const CompactMesh& mesh, MeshFormat format,
-                     const ExportOptions& options) {
-    write_file(path, [&](ByteSink& sink) { write_mesh(sink, mesh, format, options); });
-}
 
 }  // namespace dozu
