@@ -82,6 +82,6 @@ int main(int argc, char** argv) {
     FormMain.FormDebugMesh = &FormDebugMesh;
     FormMain.show();
 
-    if (!parser.positionalArguments().isEmpty()) FormMain.LoadFile(parser.positionalArguments().front());
+    if (!parser.positionalArguments().isEmpty()) FormMain.load_file(parser.positionalArguments().front());
     return QApplication::exec();
 }

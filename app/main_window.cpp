@@ -29,570 +29,566 @@
 #include "ui/export_dialog.h"
 #include "ui/program_document.h"
 
-    namespace dozu {
+namespace dozu {
 
-    namespace {
+namespace {
 
-    constexpr int kRefreshMs = 25;
-    // A run that takes longer says so in the status bar.
-    constexpr double kShowRunningSeconds = 0.3;
-    constexpr int kPanelBotHeight = 227;
-    constexpr int kClientWidth = 746, kClientHeight = 515;
-    constexpr int kViewMinWidth = 160, kViewMinHeight = 120;
-    constexpr const char* kCaption = "DOZU - 3D model encoder";
+constexpr int kRefreshMs = 25;
+// A run that takes longer says so in the status bar.
+constexpr double kShowRunningSeconds = 0.3;
+constexpr int kPanelBotHeight = 227;
+constexpr int kClientWidth = 746, kClientHeight = 515;
+constexpr int kViewMinWidth = 160, kViewMinHeight = 120;
+constexpr const char* kCaption = "DOZU - 3D model encoder";
 
-    QMessageBox::StandardButton ask_unsaved(QWidget* parent, const QString& name) {
-        return QMessageBox::warning(parent, kCaption, QString("Save the changes to %1?").arg(name),
-                                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                    QMessageBox::Save);
-    }
+QMessageBox::StandardButton ask_unsaved_question(QWidget* parent, const QString& name) {
+    return QMessageBox::warning(parent, kCaption, QString("Save the changes to %1?").arg(name),
+                                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+}
 
-    // A local program file among dropped URLs.
-    QString dropped_program(const QMimeData* data) {
-        if (!data || !data->hasUrls()) return {};
-        for (const QUrl& url : data->urls())
-            if (url.isLocalFile() && url.toLocalFile().endsWith(".tpg", Qt::CaseInsensitive))
-                return url.toLocalFile();
-        return {};
-    }
+// A local program file among dropped URLs.
+QString dropped_program(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile() && url.toLocalFile().endsWith(".tpg", Qt::CaseInsensitive)) return url.toLocalFile();
+    return {};
+}
 
-    // The first error's line, counted from 1, or 0.
-    int first_error_line(const MessageList& messages) {
-        for (const Message& m : messages)
-            if (m.text.rfind("error: ", 0) == 0 || m.text.rfind("fatal error: ", 0) == 0) return m.tag + 1;
-        return 0;
-    }
+// The first error's line, counted from 1, or 0.
+int first_error_line(const MessageList& messages) {
+    for (const Message& m : messages)
+        if (m.text.rfind("error: ", 0) == 0 || m.text.rfind("fatal error: ", 0) == 0) return m.tag + 1;
+    return 0;
+}
 
-    }  // namespace
+}  // namespace
 
-    TFormMain::TFormMain(QWidget * parent)
-        : QMainWindow(parent), AskUnsaved([this](const QString& name) { return ask_unsaved(this, name); }) {
-        setObjectName("FormMain");
-        setAcceptDrops(true);
-        QFont f("Sans Serif");
-        f.setStyleHint(QFont::SansSerif);
-        f.setPixelSize(11);
-        setFont(f);
+TFormMain::TFormMain(QWidget* parent)
+    : QMainWindow(parent), ask_unsaved([this](const QString& name) { return ask_unsaved_question(this, name); }) {
+    setObjectName("FormMain");
+    setAcceptDrops(true);
+    QFont f("Sans Serif");
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(11);
+    setFont(f);
 
-        create_view();
-        create_program_panel();
-        create_file_menu();
-        create_edit_menu();
-        create_view_menu();
-        create_status_bar();
-        follow_document();
-        create_refresh_timer();
-        create_runner();
+    create_view();
+    create_program_panel();
+    create_file_menu();
+    create_edit_menu();
+    create_view_menu();
+    create_status_bar();
+    follow_document();
+    create_refresh_timer();
+    create_runner();
 
-        move(100, 137);
-        resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-        camera_.reset();
-    }
+    move(100, 137);
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    camera_.reset();
+}
 
-    void TFormMain::create_view() {
-        SglPanel = new TSglPanel;
-        SglPanel->setObjectName("SglPanel");
-        SglPanel->SetglDriver("opengl32.dll");
-        SglPanel->OnGLInit = [this](TSglPanel*) { SglPanelGLInit(); };
-        SglPanel->OnGLPaint = [this](TSglPanel*) { SglPanelGLPaint(); };
-        SglPanel->OnMouseDown = [this](TSglPanel*, TMouseButton b, TShiftState, int x, int y) {
-            camera_.mouse_down(uint8_t(b), x, y);
-            PictureChanged();
-        };
-        SglPanel->OnMouseUp = [this](TSglPanel*, TMouseButton, TShiftState, int, int) {
-            camera_.mouse_up();
-            PictureChanged();
-        };
-        SglPanel->OnMouseMove = [this](TSglPanel*, TShiftState, int x, int y) {
-            camera_.mouse_move(x, y);
-            if (camera_.drag_active) PictureChanged();
-        };
-        SglPanel->OnMouseWheel = [this](TSglPanel*, TShiftState, int delta, int, int) {
-            camera_.wheel(delta);
-            PictureChanged();
-        };
-        SglPanel->OnGLError = [this](TSglPanel*, const std::string& error) {
-            std::fprintf(stderr, "dozu: OpenGL: %s\n", error.c_str());
-            statusBar()->showMessage(QString("OpenGL: %1").arg(QString::fromLocal8Bit(error.c_str())));
-        };
-        SglPanel->setMinimumSize(kViewMinWidth, kViewMinHeight);
-    }
+void TFormMain::create_view() {
+    SglPanel = new TSglPanel;
+    SglPanel->setObjectName("SglPanel");
+    SglPanel->SetglDriver("opengl32.dll");
+    SglPanel->OnGLInit = [this](TSglPanel*) { SglPanelGLInit(); };
+    SglPanel->OnGLPaint = [this](TSglPanel*) { SglPanelGLPaint(); };
+    SglPanel->OnMouseDown = [this](TSglPanel*, TMouseButton b, TShiftState, int x, int y) {
+        camera_.mouse_down(uint8_t(b), x, y);
+        picture_changed();
+    };
+    SglPanel->OnMouseUp = [this](TSglPanel*, TMouseButton, TShiftState, int, int) {
+        camera_.mouse_up();
+        picture_changed();
+    };
+    SglPanel->OnMouseMove = [this](TSglPanel*, TShiftState, int x, int y) {
+        camera_.mouse_move(x, y);
+        if (camera_.drag_active) picture_changed();
+    };
+    SglPanel->OnMouseWheel = [this](TSglPanel*, TShiftState, int delta, int, int) {
+        camera_.wheel(delta);
+        picture_changed();
+    };
+    SglPanel->OnGLError = [this](TSglPanel*, const std::string& error) {
+        std::fprintf(stderr, "dozu: OpenGL: %s\n", error.c_str());
+        statusBar()->showMessage(QString("OpenGL: %1").arg(QString::fromLocal8Bit(error.c_str())));
+    };
+    SglPanel->setMinimumSize(kViewMinWidth, kViewMinHeight);
+}
 
-    void TFormMain::create_program_panel() {
-        PanelBot = new QWidget;
-        PanelBot->setObjectName("PanelBot");
-        // As tall as the frame needs: a lower panel would cut off its buttons.
-        PanelBot->setFixedHeight(kPanelBotHeight);
-        FrameProgram = new TFrameProgram(document_);
-        FrameProgram->setObjectName("FrameProgram");
-        auto* bot_layout = new QVBoxLayout(PanelBot);
-        bot_layout->setContentsMargins(0, 0, 0, 0);
-        bot_layout->addWidget(FrameProgram);
+void TFormMain::create_program_panel() {
+    PanelBot = new QWidget;
+    PanelBot->setObjectName("PanelBot");
+    // As tall as the frame needs: a lower panel would cut off its buttons.
+    PanelBot->setFixedHeight(kPanelBotHeight);
+    FrameProgram = new TFrameProgram(document_);
+    FrameProgram->setObjectName("FrameProgram");
+    auto* bot_layout = new QVBoxLayout(PanelBot);
+    bot_layout->setContentsMargins(0, 0, 0, 0);
+    bot_layout->addWidget(FrameProgram);
 
-        auto* client = new QWidget;
-        auto* layout = new QVBoxLayout(client);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        layout->addWidget(SglPanel, 1);
-        layout->addWidget(PanelBot);
-        setCentralWidget(client);
-    }
+    auto* client = new QWidget;
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(SglPanel, 1);
+    layout->addWidget(PanelBot);
+    setCentralWidget(client);
+}
 
-    void TFormMain::create_file_menu() {
-        QMenu* file = menuBar()->addMenu("&File");
-        MINew = file->addAction("&New", this, &TFormMain::MINewClick);
-        MINew->setShortcut(QKeySequence::New);
-        MILoad = file->addAction("&Load", this, &TFormMain::MILoadClick);
-        MILoad->setShortcut(QKeySequence::Open);
-        MISave = file->addAction("&Save", this, &TFormMain::MISaveClick);
-        MISave->setShortcut(QKeySequence::Save);
-        MISaveAs = file->addAction("Save &As...", this, &TFormMain::MISaveAsClick);
-        // Not every desktop binds Save As: Ctrl+Shift+S then.
-        MISaveAs->setShortcut(QKeySequence::keyBindings(QKeySequence::SaveAs)
-                                  .value(0, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
-        file->addSeparator();
-        MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
-        MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
-        file->addSeparator();
-        MIRecentFiles = file->addMenu("&Recent Files");
-        file->addSeparator();
-        MIQuit = file->addAction("&Quit", this, &QWidget::close);
-        MIQuit->setShortcut(QKeySequence::Quit);
+void TFormMain::create_file_menu() {
+    QMenu* file = menuBar()->addMenu("&File");
+    MINew = file->addAction("&New", this, &TFormMain::MINewClick);
+    MINew->setShortcut(QKeySequence::New);
+    MILoad = file->addAction("&Load", this, &TFormMain::MILoadClick);
+    MILoad->setShortcut(QKeySequence::Open);
+    MISave = file->addAction("&Save", this, &TFormMain::MISaveClick);
+    MISave->setShortcut(QKeySequence::Save);
+    MISaveAs = file->addAction("Save &As...", this, &TFormMain::MISaveAsClick);
+    // Not every desktop binds Save As: Ctrl+Shift+S then.
+    MISaveAs->setShortcut(
+        QKeySequence::keyBindings(QKeySequence::SaveAs).value(0, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
+    file->addSeparator();
+    MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
+    MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
+    file->addSeparator();
+    MIRecentFiles = file->addMenu("&Recent Files");
+    file->addSeparator();
+    MIQuit = file->addAction("&Quit", this, &QWidget::close);
+    MIQuit->setShortcut(QKeySequence::Quit);
 
-        SDExportMesh = new ExportMeshDialog(this);
-    }
+    SDExportMesh = new ExportMeshDialog(this);
+}
 
-    void TFormMain::create_edit_menu() {
-        QMenu* edit = menuBar()->addMenu("&Edit");
-        MIUndo = document_.undo_stack()->createUndoAction(this);
-        MIUndo->setShortcut(QKeySequence::Undo);
-        MIRedo = document_.undo_stack()->createRedoAction(this);
-        QList<QKeySequence> redo_keys = QKeySequence::keyBindings(QKeySequence::Redo);
-        for (const QKeySequence& key :
-             {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
-            if (!redo_keys.contains(key)) redo_keys << key;
-        MIRedo->setShortcuts(redo_keys);
-        edit->addAction(MIUndo);
-        edit->addAction(MIRedo);
-        edit->addSeparator();
-        // Enabled only while a run goes on, so that Escape is free otherwise.
-        MICancelRun = edit->addAction("&Cancel Run", this, &TFormMain::MICancelRunClick);
-        MICancelRun->setShortcut(Qt::Key_Escape);
-        MICancelRun->setEnabled(false);
-    }
+void TFormMain::create_edit_menu() {
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    MIUndo = document_.undo_stack()->createUndoAction(this);
+    MIUndo->setShortcut(QKeySequence::Undo);
+    MIRedo = document_.undo_stack()->createRedoAction(this);
+    QList<QKeySequence> redo_keys = QKeySequence::keyBindings(QKeySequence::Redo);
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)})
+        if (!redo_keys.contains(key)) redo_keys << key;
+    MIRedo->setShortcuts(redo_keys);
+    edit->addAction(MIUndo);
+    edit->addAction(MIRedo);
+    edit->addSeparator();
+    // Enabled only while a run goes on, so that Escape is free otherwise.
+    MICancelRun = edit->addAction("&Cancel Run", this, &TFormMain::MICancelRunClick);
+    MICancelRun->setShortcut(Qt::Key_Escape);
+    MICancelRun->setEnabled(false);
+}
 
-    void TFormMain::create_view_menu() {
-        QMenu* view = menuBar()->addMenu("&View");
-        MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
-        MIZoomFit = view->addAction("Zoom to &Fit", this, &TFormMain::MIZoomFitClick);
-        view->addSeparator();
-        MISolid = view->addAction("&Solid Graphics Output", this, &TFormMain::MISolidClick);
-        MISolid->setCheckable(true);
-        MIRepeatableRandom = view->addAction("&Repeatable Random", this, &TFormMain::MIRepeatableRandomClick);
-        MIRepeatableRandom->setCheckable(true);
-        view->addSeparator();
-        MIDebugInMesh = view->addAction("Debug &Input Mesh", this, &TFormMain::MIDebugInMeshClick);
-        MIDebugOutMesh = view->addAction("Debug &Output Mesh", this, &TFormMain::MIDebugOutMeshClick);
-        view->addSeparator();
-        MICommandTable = view->addAction("Command &Table");
-        MICommandTable->setCheckable(true);
-        connect(MICommandTable, &QAction::toggled, FrameProgram, &TFrameProgram::ShowCommandTable);
-    }
+void TFormMain::create_view_menu() {
+    QMenu* view = menuBar()->addMenu("&View");
+    MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
+    MIZoomFit = view->addAction("Zoom to &Fit", this, &TFormMain::MIZoomFitClick);
+    view->addSeparator();
+    MISolid = view->addAction("&Solid Graphics Output", this, &TFormMain::MISolidClick);
+    MISolid->setCheckable(true);
+    MIRepeatableRandom = view->addAction("&Repeatable Random", this, &TFormMain::MIRepeatableRandomClick);
+    MIRepeatableRandom->setCheckable(true);
+    view->addSeparator();
+    MIDebugInMesh = view->addAction("Debug &Input Mesh", this, &TFormMain::MIDebugInMeshClick);
+    MIDebugOutMesh = view->addAction("Debug &Output Mesh", this, &TFormMain::MIDebugOutMeshClick);
+    view->addSeparator();
+    MICommandTable = view->addAction("Command &Table");
+    MICommandTable->setCheckable(true);
+    connect(MICommandTable, &QAction::toggled, FrameProgram, &TFrameProgram::show_command_table);
+}
 
-    void TFormMain::create_status_bar() {
-        StatusMesh = new QLabel;
-        StatusTime = new QLabel;
-        StatusError = new QLabel;
-        for (QLabel* label : {StatusMesh, StatusTime, StatusError}) statusBar()->addWidget(label);
-        StatusRunning = new QLabel;
-        CancelRunButton = new QToolButton;
-        CancelRunButton->setDefaultAction(MICancelRun);
-        CancelRunButton->setText("Cancel");
-        CancelRunButton->setToolTip("Cancel the run (Esc)");
-        statusBar()->addWidget(StatusRunning);
-        statusBar()->addWidget(CancelRunButton);
-        StatusRunning->hide();
-        CancelRunButton->hide();
-        statusBar()->setSizeGripEnabled(true);
-    }
+void TFormMain::create_status_bar() {
+    StatusMesh = new QLabel;
+    StatusTime = new QLabel;
+    StatusError = new QLabel;
+    for (QLabel* label : {StatusMesh, StatusTime, StatusError}) statusBar()->addWidget(label);
+    StatusRunning = new QLabel;
+    CancelRunButton = new QToolButton;
+    CancelRunButton->setDefaultAction(MICancelRun);
+    CancelRunButton->setText("Cancel");
+    CancelRunButton->setToolTip("Cancel the run (Esc)");
+    statusBar()->addWidget(StatusRunning);
+    statusBar()->addWidget(CancelRunButton);
+    StatusRunning->hide();
+    CancelRunButton->hide();
+    statusBar()->setSizeGripEnabled(true);
+}
 
-    void TFormMain::follow_document() {
-        connect(document_.undo_stack(), &QUndoStack::cleanChanged, this, &TFormMain::UpdateTitle);
-        connect(&document_, &ProgramDocument::file_changed, this, &TFormMain::UpdateTitle);
-        UpdateTitle();
-        UpdateRecentFiles();
-    }
+void TFormMain::follow_document() {
+    connect(document_.undo_stack(), &QUndoStack::cleanChanged, this, &TFormMain::update_title);
+    connect(&document_, &ProgramDocument::file_changed, this, &TFormMain::update_title);
+    update_title();
+    update_recent_files();
+}
 
-    void TFormMain::create_refresh_timer() {
-        RefreshGL = new QTimer(this);
-        RefreshGL->setObjectName("RefreshGL");
-        RefreshGL->setInterval(kRefreshMs);
-        connect(RefreshGL, &QTimer::timeout, this, &TFormMain::RefreshGLTimer);
-        RefreshGL->start();
-    }
+void TFormMain::create_refresh_timer() {
+    RefreshGL = new QTimer(this);
+    RefreshGL->setObjectName("RefreshGL");
+    RefreshGL->setInterval(kRefreshMs);
+    connect(RefreshGL, &QTimer::timeout, this, &TFormMain::RefreshGLTimer);
+    RefreshGL->start();
+}
 
-    void TFormMain::create_runner() {
-        interpreter_ = std::make_unique<interpreter>(turtle_);
-        runner_ = std::make_unique<ProgramRunner>(document_.program(), *interpreter_, [this] {
-            QMetaObject::invokeMethod(this, &TFormMain::RunEnded, Qt::QueuedConnection);
-        });
-        document_.program().set_interrupt([this] { runner_->cancel(); });
-    }
+void TFormMain::create_runner() {
+    interpreter_ = std::make_unique<interpreter>(turtle_);
+    runner_ = std::make_unique<ProgramRunner>(document_.program(), *interpreter_, [this] {
+        QMetaObject::invokeMethod(this, &TFormMain::run_ended, Qt::QueuedConnection);
+    });
+    document_.program().set_interrupt([this] { runner_->cancel(); });
+}
 
-    TFormMain::~TFormMain() {
-        RefreshGL->stop();
-        document_.disconnect(this);
-        document_.undo_stack()->disconnect(this);
-        document_.program().set_interrupt(nullptr);
-        runner_.reset();
-        interpreter_.reset();
-        // The frame shows the document: it goes first.
-        delete FrameProgram;
-    }
+TFormMain::~TFormMain() {
+    RefreshGL->stop();
+    document_.disconnect(this);
+    document_.undo_stack()->disconnect(this);
+    document_.program().set_interrupt(nullptr);
+    runner_.reset();
+    interpreter_.reset();
+    // The frame shows the document: it goes first.
+    delete FrameProgram;
+}
 
-    void TFormMain::SglPanelGLInit() {
-        scene_init_gl();
-        // A context made again (after a driver change, say) keeps the mode shown
-        // by the menu's check mark.
-        if (MISolid->isChecked()) ApplySolidState();
-    }
+void TFormMain::SglPanelGLInit() {
+    scene_init_gl();
+    // A context made again (after a driver change, say) keeps the mode shown
+    // by the menu's check mark.
+    if (MISolid->isChecked()) apply_solid_state();
+}
 
-    void TFormMain::StartRun() {
-        runner_->start(FrameProgram->RunCount(), MIRepeatableRandom->isChecked());
-        ShowRunning();
-    }
+void TFormMain::start_run() {
+    runner_->start(FrameProgram->run_count(), MIRepeatableRandom->isChecked());
+    show_running();
+}
 
-    void TFormMain::RunEnded() {
-        const std::optional<ProgramRunner::Report> report = runner_->collect(FrameProgram->messages);
-        ShowRunning();
-        if (!report) return;
-        // A failed run changed nothing but the messages, which say why.
-        if (report->outcome == ProgramRunner::Outcome::failed)
-            FrameProgram->messages = {{report->failure, report->failure_line}};
-        FrameProgram->ShowMessages();
-        last_run_ = *report;
-        ShowRunStatus(report->seconds * 1000);
-        ++runs_;
-        PictureChanged();
-    }
+void TFormMain::run_ended() {
+    const std::optional<ProgramRunner::Report> report = runner_->collect(FrameProgram->messages);
+    show_running();
+    if (!report) return;
+    // A failed run changed nothing but the messages, which say why.
+    if (report->outcome == ProgramRunner::Outcome::failed)
+        FrameProgram->messages = {{report->failure, report->failure_line}};
+    FrameProgram->show_messages();
+    last_run_ = *report;
+    show_run_status(report->seconds * 1000);
+    ++runs_;
+    picture_changed();
+}
 
-    void TFormMain::ShowRunning() {
-        const double seconds = runner_->elapsed();
-        const bool show = seconds >= kShowRunningSeconds;
-        if (show) StatusRunning->setText(QString("running... %1 s").arg(seconds, 0, 'f', 1));
-        StatusRunning->setVisible(show);
-        CancelRunButton->setVisible(show);
-        MICancelRun->setEnabled(seconds > 0);
-    }
+void TFormMain::show_running() {
+    const double seconds = runner_->elapsed();
+    const bool show = seconds >= kShowRunningSeconds;
+    if (show) StatusRunning->setText(QString("running... %1 s").arg(seconds, 0, 'f', 1));
+    StatusRunning->setVisible(show);
+    CancelRunButton->setVisible(show);
+    MICancelRun->setEnabled(seconds > 0);
+}
 
-    void TFormMain::MICancelRunClick() {
-        runner_->cancel();
-        ShowRunning();
-        // The rest of the status bar still tells of the last finished run.
-        StatusTime->setText("run cancelled");
-    }
+void TFormMain::MICancelRunClick() {
+    runner_->cancel();
+    show_running();
+    // The rest of the status bar still tells of the last finished run.
+    StatusTime->setText("run cancelled");
+}
 
-    bool TFormMain::WaitForRun() {
-        if (FrameProgram->TakeChanged()) StartRun();
-        if (!running()) return true;
-        QProgressDialog progress("Waiting for the run to finish...", "Cancel", 0, 0, this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(int(kShowRunningSeconds * 1000));
-        while (running()) {
-            if (progress.wasCanceled()) {
-                runner_->cancel();
-                while (running()) QApplication::processEvents(QEventLoop::AllEvents, kRefreshMs);
-                return false;
-            }
-            progress.setValue(0);
-            QEventLoop pause;
-            QTimer::singleShot(kRefreshMs, &pause, &QEventLoop::quit);
-            pause.exec();
+bool TFormMain::wait_for_run() {
+    if (FrameProgram->TakeChanged()) start_run();
+    if (!running()) return true;
+    QProgressDialog progress("Waiting for the run to finish...", "Cancel", 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(int(kShowRunningSeconds * 1000));
+    while (running()) {
+        if (progress.wasCanceled()) {
+            runner_->cancel();
+            while (running()) QApplication::processEvents(QEventLoop::AllEvents, kRefreshMs);
+            return false;
         }
-        return true;
+        progress.setValue(0);
+        QEventLoop pause;
+        QTimer::singleShot(kRefreshMs, &pause, &QEventLoop::quit);
+        pause.exec();
     }
+    return true;
+}
 
-    void TFormMain::ShowRunStatus(double milliseconds) {
-        const QuadMesh& mesh = interpreter_->output_mesh();
-        StatusMesh->setText(QString("%1 vertices, %2 quads").arg(mesh.vertex_count()).arg(mesh.index_count() / 4));
-        StatusTime->setText(QString("run %1 ms").arg(milliseconds, 0, 'f', milliseconds < 10 ? 2 : 0));
-        const int line = first_error_line(FrameProgram->messages);
-        StatusError->setText(line ? QString("first error in line %1").arg(line) : QString("no errors"));
-    }
+void TFormMain::show_run_status(double milliseconds) {
+    const QuadMesh& mesh = interpreter_->output_mesh();
+    StatusMesh->setText(QString("%1 vertices, %2 quads").arg(mesh.vertex_count()).arg(mesh.index_count() / 4));
+    StatusTime->setText(QString("run %1 ms").arg(milliseconds, 0, 'f', milliseconds < 10 ? 2 : 0));
+    const int line = first_error_line(FrameProgram->messages);
+    StatusError->setText(line ? QString("first error in line %1").arg(line) : QString("no errors"));
+}
 
-    void TFormMain::SglPanelGLPaint() {
-        const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
-        float center[3];
-        turtle_.bounds_center(center);
-        if (!picture_changed_ && camera_.settled(center) && !kept_picture_.empty() && kept_width_ == w &&
-            kept_height_ == h) {
-            scene_draw_picture(kept_picture_, w, h);
-        } else {
-            kept_picture_.clear();
-            QElapsedTimer paint;
-            paint.start();
-            RenderScene();
-            // The time of the drawing calls, without waiting for the renderer:
-            // a model that is slow to draw is slow to hand over too.
-            if (paint.elapsed() >= slow_paint_ms_) {
-                if (camera_.settled(center)) {
-                    try {
-                        kept_picture_ = scene_read_picture(w, h);
-                        kept_width_ = w, kept_height_ = h;
-                    } catch (const std::bad_alloc&) {
-                        // Exposes then draw the model again.
-                    }
-                } else {
-                    // The next tick draws the view where the animations end.
-                    camera_.settle(center);
-                    PictureChanged();
+void TFormMain::SglPanelGLPaint() {
+    const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
+    float center[3];
+    turtle_.bounds_center(center);
+    if (!picture_changed_ && camera_.settled(center) && !kept_picture_.empty() && kept_width_ == w &&
+        kept_height_ == h) {
+        scene_draw_picture(kept_picture_, w, h);
+    } else {
+        kept_picture_.clear();
+        QElapsedTimer paint;
+        paint.start();
+        render_scene();
+        // The time of the drawing calls, without waiting for the renderer:
+        // a model that is slow to draw is slow to hand over too.
+        if (paint.elapsed() >= slow_paint_ms_) {
+            if (camera_.settled(center)) {
+                try {
+                    kept_picture_ = scene_read_picture(w, h);
+                    kept_width_ = w, kept_height_ = h;
+                } catch (const std::bad_alloc&) {
+                    // Exposes then draw the model again.
                 }
+            } else {
+                // The next tick draws the view where the animations end.
+                camera_.settle(center);
+                picture_changed();
             }
         }
-        glFlush();
-        SglPanel->SwapBuffers();
     }
+    glFlush();
+    SglPanel->SwapBuffers();
+}
 
-    void TFormMain::RenderScene() {
-        const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
-        scene_begin(w, h);
-        scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, !frozen_);
-        picture_changed_ = false;
-        ++paints_;
+void TFormMain::render_scene() {
+    const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
+    scene_begin(w, h);
+    scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, !frozen_);
+    picture_changed_ = false;
+    ++paints_;
+}
+
+void TFormMain::RefreshGLTimer() {
+    if (!frozen_ && FrameProgram->TakeChanged()) start_run();
+    show_running();
+    float center[3];
+    turtle_.bounds_center(center);
+    if (picture_changed_ || !camera_.settled(center)) SglPanel->update();
+}
+
+template <typename Operation>
+void TFormMain::file_operation(Operation operation) {
+    // Nested operations (a save asked for by the unsaved-changes question)
+    // leave the outer one to restart the timer.
+    const bool outer = !frozen_;
+    RefreshGL->stop();
+    frozen_ = true;
+    QApplication::processEvents();
+    try {
+        operation();
+    } catch (const FileError& e) {
+        QMessageBox::critical(this, kCaption, QString::fromLocal8Bit(e.what()));
+    } catch (const ProgramTooLarge& e) {
+        QMessageBox::critical(this, kCaption, QString::fromLatin1(e.what()));
+    } catch (const std::bad_alloc&) {
+        QMessageBox::critical(this, kCaption, "Out of memory: nothing was changed.");
+    } catch (const std::exception& e) {
+        QMessageBox::critical(this, kCaption, QString("The operation failed: %1").arg(e.what()));
     }
+    if (!outer) return;
+    frozen_ = false;
+    picture_changed();
+    RefreshGL->start();
+}
 
-    void TFormMain::RefreshGLTimer() {
-        if (!frozen_ && FrameProgram->TakeChanged()) StartRun();
-        ShowRunning();
-        float center[3];
-        turtle_.bounds_center(center);
-        if (picture_changed_ || !camera_.settled(center)) SglPanel->update();
+void TFormMain::report_skipped_steps(const std::vector<SkippedStep>& skipped) {
+    if (skipped.empty()) return;
+    QString text = QString("%1 step byte(s) outside 1 to 26 were skipped:").arg(skipped.size());
+    const size_t shown = std::min<size_t>(skipped.size(), 10);
+    for (size_t i = 0; i < shown; ++i)
+        text +=
+            QString("\nstep byte %1 at offset %2 skipped").arg(skipped[i].byte).arg(qulonglong(skipped[i].offset));
+    if (shown < skipped.size()) text += QString("\n... and %1 more").arg(skipped.size() - shown);
+    QMessageBox::warning(this, kCaption, text);
+}
+
+bool TFormMain::maybe_save() {
+    if (document_.undo_stack()->isClean()) return true;
+    const QString& file = document_.file_name();
+    switch (ask_unsaved(file.isEmpty() ? QString("the new program") : "\"" + QFileInfo(file).fileName() + "\"")) {
+        case QMessageBox::Save: return SaveProgram(false);
+        case QMessageBox::Discard: return true;
+        default: return false;
     }
+}
 
-    template <typename Operation>
-    void TFormMain::FileOperation(Operation operation) {
-        // Nested operations (a save asked for by the unsaved-changes question)
-        // leave the outer one to restart the timer.
-        const bool outer = !frozen_;
-        RefreshGL->stop();
-        frozen_ = true;
-        QApplication::processEvents();
-        try {
-            operation();
-        } catch (const FileError& e) {
-            QMessageBox::critical(this, kCaption, QString::fromLocal8Bit(e.what()));
-        } catch (const ProgramTooLarge& e) {
-            QMessageBox::critical(this, kCaption, QString::fromLatin1(e.what()));
-        } catch (const std::bad_alloc&) {
-            QMessageBox::critical(this, kCaption, "Out of memory: nothing was changed.");
-        } catch (const std::exception& e) {
-            QMessageBox::critical(this, kCaption, QString("The operation failed: %1").arg(e.what()));
+bool TFormMain::SaveProgram(bool ask) {
+    if (ask || document_.file_name().isEmpty()) {
+        if (!FrameProgram->SaveProgram(false)) return false;
+    } else {
+        document_.save(document_.file_name(), false);
+    }
+    recent_.add(document_.file_name());
+    update_recent_files();
+    update_title();
+    return true;
+}
+
+void TFormMain::add_recent(const QString& path) {
+    recent_.add(path);
+    update_recent_files();
+    update_title();
+}
+
+void TFormMain::MINewClick() {
+    file_operation([this] {
+        if (!maybe_save()) return;
+        document_.new_program();
+        update_title();
+    });
+}
+
+void TFormMain::MILoadClick() {
+    file_operation([this] {
+        if (!maybe_save()) return;
+        if (const auto report = FrameProgram->LoadProgram()) {
+            add_recent(document_.file_name());
+            report_skipped_steps(report->skipped);
         }
-        if (!outer) return;
-        frozen_ = false;
-        PictureChanged();
-        RefreshGL->start();
-    }
+    });
+}
 
-    void TFormMain::ReportSkippedSteps(const std::vector<SkippedStep>& skipped) {
-        if (skipped.empty()) return;
-        QString text = QString("%1 step byte(s) outside 1 to 26 were skipped:").arg(skipped.size());
-        const size_t shown = std::min<size_t>(skipped.size(), 10);
-        for (size_t i = 0; i < shown; ++i)
-            text += QString("\nstep byte %1 at offset %2 skipped")
-                        .arg(skipped[i].byte)
-                        .arg(qulonglong(skipped[i].offset));
-        if (shown < skipped.size()) text += QString("\n... and %1 more").arg(skipped.size() - shown);
-        QMessageBox::warning(this, kCaption, text);
-    }
+bool TFormMain::load_file(const QString& path) {
+    bool loaded = false;
+    file_operation([&] {
+        const LoadReport report = document_.load(path);
+        loaded = true;
+        add_recent(path);
+        report_skipped_steps(report.skipped);
+    });
+    return loaded;
+}
 
-    bool TFormMain::MaybeSave() {
-        if (document_.undo_stack()->isClean()) return true;
-        const QString& file = document_.file_name();
-        switch (
-            AskUnsaved(file.isEmpty() ? QString("the new program") : "\"" + QFileInfo(file).fileName() + "\"")) {
-            case QMessageBox::Save: return SaveProgram(false);
-            case QMessageBox::Discard: return true;
-            default: return false;
-        }
-    }
+bool TFormMain::open_file(const QString& path) {
+    bool proceed = false;
+    file_operation([&] { proceed = maybe_save(); });
+    if (!proceed) return false;
+    if (load_file(path)) return true;
+    // A file that cannot be loaded is no longer offered.
+    recent_.remove(path);
+    update_recent_files();
+    return false;
+}
 
-    bool TFormMain::SaveProgram(bool ask) {
-        if (ask || document_.file_name().isEmpty()) {
-            if (!FrameProgram->SaveProgram(false)) return false;
-        } else {
-            document_.save(document_.file_name(), false);
-        }
-        recent_.add(document_.file_name());
-        UpdateRecentFiles();
-        UpdateTitle();
-        return true;
-    }
+void TFormMain::MISaveClick() {
+    file_operation([this] { SaveProgram(false); });
+}
 
-    void TFormMain::Loaded(const QString& path) {
-        recent_.add(path);
-        UpdateRecentFiles();
-        UpdateTitle();
-    }
+void TFormMain::MISaveAsClick() {
+    file_operation([this] { SaveProgram(true); });
+}
 
-    void TFormMain::MINewClick() {
-        FileOperation([this] {
-            if (!MaybeSave()) return;
-            document_.new_program();
-            UpdateTitle();
-        });
-    }
+void TFormMain::MISaveCompiledClick() {
+    file_operation([this] { FrameProgram->SaveProgram(true); });
+}
 
-    void TFormMain::MILoadClick() {
-        FileOperation([this] {
-            if (!MaybeSave()) return;
-            if (const auto report = FrameProgram->LoadProgram()) {
-                Loaded(document_.file_name());
-                ReportSkippedSteps(report->skipped);
-            }
-        });
-    }
+void TFormMain::update_title() {
+    const QString& file = document_.file_name();
+    setWindowTitle(file.isEmpty() ? QString("%1[*]").arg(kCaption)
+                                  : QString("%1[*] - %2").arg(QFileInfo(file).fileName(), kCaption));
+    setWindowModified(!document_.undo_stack()->isClean());
+}
 
-    bool TFormMain::LoadFile(const QString& path) {
-        bool loaded = false;
-        FileOperation([&] {
-            const LoadReport report = document_.load(path);
-            loaded = true;
-            Loaded(path);
-            ReportSkippedSteps(report.skipped);
-        });
-        return loaded;
+void TFormMain::update_recent_files() {
+    MIRecentFiles->clear();
+    const QStringList files = recent_.list();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()),
+                                                 this, [this, path] { open_file(path); });
+        item->setData(path);
+        item->setStatusTip(path);
+        item->setToolTip(path);
     }
+    MIRecentFiles->setEnabled(!files.isEmpty());
+}
 
-    bool TFormMain::OpenFile(const QString& path) {
-        bool proceed = false;
-        FileOperation([&] { proceed = MaybeSave(); });
-        if (!proceed) return false;
-        if (LoadFile(path)) return true;
-        // A file that cannot be loaded is no longer offered.
-        recent_.remove(path);
-        UpdateRecentFiles();
-        return false;
+void TFormMain::closeEvent(QCloseEvent* event) {
+    bool close = false;
+    file_operation([&] { close = maybe_save(); });
+    if (!close) {
+        event->ignore();
+        return;
     }
+    event->accept();
+    // Closing the main window ends the application, the debugger with it.
+    if (FormDebugMesh) FormDebugMesh->close();
+}
 
-    void TFormMain::MISaveClick() {
-        FileOperation([this] { SaveProgram(false); });
-    }
+void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!dropped_program(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
 
-    void TFormMain::MISaveAsClick() {
-        FileOperation([this] { SaveProgram(true); });
-    }
+void TFormMain::dropEvent(QDropEvent* event) {
+    const QString path = dropped_program(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Questions and errors come after the drop has finished.
+    QTimer::singleShot(0, this, [this, path] { open_file(path); });
+}
 
-    void TFormMain::MISaveCompiledClick() {
-        FileOperation([this] { FrameProgram->SaveProgram(true); });
-    }
+void TFormMain::MIExportMeshClick() {
+    file_operation([this] {
+        // The file gets the program as it is now: a change not yet shown is
+        // run first.
+        // Through the frame's file dialog runner, which also clears the
+        // name completer's popup away.
+        if (!FrameProgram->exec_file_dialog(SDExportMesh).isEmpty() && wait_for_run())
+            export_mesh_to(SDExportMesh->chosen_path(), SDExportMesh->chosen_format());
+    });
+}
 
-    void TFormMain::UpdateTitle() {
-        const QString& file = document_.file_name();
-        setWindowTitle(file.isEmpty() ? QString("%1[*]").arg(kCaption)
-                                      : QString("%1[*] - %2").arg(QFileInfo(file).fileName(), kCaption));
-        setWindowModified(!document_.undo_stack()->isClean());
-    }
+void TFormMain::export_mesh_to(const QString& path) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    MeshFormat format;
+    if (!mesh_format_of(file, format))
+        throw FileError("cannot export \"" + file + "\": its extension is not one of a mesh format");
+    export_mesh_to(path, format);
+}
 
-    void TFormMain::UpdateRecentFiles() {
-        MIRecentFiles->clear();
-        const QStringList files = recent_.list();
-        for (int i = 0; i < files.size(); ++i) {
-            const QString path = files[i];
-            QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()),
-                                                     this, [this, path] { OpenFile(path); });
-            item->setData(path);
-            item->setStatusTip(path);
-            item->setToolTip(path);
-        }
-        MIRecentFiles->setEnabled(!files.isEmpty());
-    }
+void TFormMain::export_mesh_to(const QString& path, MeshFormat format) {
+    ExportOptions options;
+    options.name = QFileInfo(path).completeBaseName().toStdString();
+    write_mesh_file(QFile::encodeName(path).toStdString(), compact(output_mesh_view(interpreter_->output_mesh())),
+                    format, options);
+}
 
-    void TFormMain::closeEvent(QCloseEvent * event) {
-        bool close = false;
-        FileOperation([&] { close = MaybeSave(); });
-        if (!close) {
-            event->ignore();
-            return;
-        }
-        event->accept();
-        // Closing the main window ends the application, the debugger with it.
-        if (FormDebugMesh) FormDebugMesh->close();
-    }
+void TFormMain::MIResetCamClick() {
+    camera_.reset();
+    picture_changed();
+}
 
-    void TFormMain::dragEnterEvent(QDragEnterEvent * event) {
-        if (!dropped_program(event->mimeData()).isEmpty()) event->acceptProposedAction();
-    }
+void TFormMain::MIZoomFitClick() {
+    float center[3];
+    turtle_.bounds_center(center);
+    const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
+    camera_.fit(center, turtle_.bounds_radius(), h > 0 ? double(w) / h : 1.0, kFieldOfViewDegrees);
+    picture_changed();
+}
 
-    void TFormMain::dropEvent(QDropEvent * event) {
-        const QString path = dropped_program(event->mimeData());
-        if (path.isEmpty()) return;
-        event->acceptProposedAction();
-        // Questions and errors come after the drop has finished.
-        QTimer::singleShot(0, this, [this, path] { OpenFile(path); });
-    }
+void TFormMain::MIRepeatableRandomClick() { document_.program().request_run(); }
 
-    void TFormMain::MIExportMeshClick() {
-        FileOperation([this] {
-            // The file gets the program as it is now: a change not yet shown is
-            // run first.
-            // Through the frame's file dialog runner, which also clears the
-            // name completer's popup away.
-            if (!FrameProgram->ExecFileDialog(SDExportMesh).isEmpty() && WaitForRun())
-                ExportMeshTo(SDExportMesh->chosen_path(), SDExportMesh->chosen_format());
-        });
-    }
+void TFormMain::MISolidClick() {
+    // The checkable action has already toggled its mark.
+    apply_solid_state();
+}
 
-    void TFormMain::ExportMeshTo(const QString& path) {
-        const std::string file = QFile::encodeName(path).toStdString();
-        MeshFormat format;
-        if (!mesh_format_of(file, format))
-            throw FileError("cannot export \"" + file + "\": its extension is not one of a mesh format");
-        ExportMeshTo(path, format);
-    }
+void TFormMain::apply_solid_state() {
+    if (SglPanel->GLHandleAllocated()) scene_set_solid(MISolid->isChecked());
+    picture_changed();
+}
 
-    void TFormMain::ExportMeshTo(const QString& path, MeshFormat format) {
-        ExportOptions options;
-        options.name = QFileInfo(path).completeBaseName().toStdString();
-        write_mesh_file(QFile::encodeName(path).toStdString(),
-                        compact(output_mesh_view(interpreter_->output_mesh())), format, options);
-    }
+void TFormMain::MIDebugInMeshClick() {
+    if (!FormDebugMesh) return;
+    FormDebugMesh->fill(input_mesh_view(turtle_), "Input mesh");
+    FormDebugMesh->bring_up();
+}
 
-    void TFormMain::MIResetCamClick() {
-        camera_.reset();
-        PictureChanged();
-    }
-
-    void TFormMain::MIZoomFitClick() {
-        float center[3];
-        turtle_.bounds_center(center);
-        const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
-        camera_.fit(center, turtle_.bounds_radius(), h > 0 ? double(w) / h : 1.0, kFieldOfViewDegrees);
-        PictureChanged();
-    }
-
-    void TFormMain::MIRepeatableRandomClick() { document_.program().request_run(); }
-
-    void TFormMain::MISolidClick() {
-        // The checkable action has already toggled its mark.
-        ApplySolidState();
-    }
-
-    void TFormMain::ApplySolidState() {
-        if (SglPanel->GLHandleAllocated()) scene_set_solid(MISolid->isChecked());
-        PictureChanged();
-    }
-
-    void TFormMain::MIDebugInMeshClick() {
-        if (!FormDebugMesh) return;
-        FormDebugMesh->fill(input_mesh_view(turtle_), "Input mesh");
-        FormDebugMesh->bring_up();
-    }
-
-    void TFormMain::MIDebugOutMeshClick() {
-        if (!FormDebugMesh) return;
-        FormDebugMesh->fill(output_mesh_view(interpreter_->output_mesh()), "Output mesh");
-        FormDebugMesh->bring_up();
-    }
+void TFormMain::MIDebugOutMeshClick() {
+    if (!FormDebugMesh) return;
+    FormDebugMesh->fill(output_mesh_view(interpreter_->output_mesh()), "Output mesh");
+    FormDebugMesh->bring_up();
+}
 
 }  // namespace dozu

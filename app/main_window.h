@@ -78,7 +78,7 @@ public:
 
     // Asks what to do with unsaved changes of the named program: Save,
     // Discard or Cancel. Tests put their own answer here.
-    std::function<QMessageBox::StandardButton(const QString& name)> AskUnsaved;
+    std::function<QMessageBox::StandardButton(const QString& name)> ask_unsaved;
 
     // The program being edited, which the frame shows.
     ProgramDocument& document() { return document_; }
@@ -94,7 +94,7 @@ public:
     // A paint that takes longer than this ends the camera's animations and
     // keeps its picture for exposes, so that a model too large to animate
     // is drawn once for a change, not for minutes.
-    void SetSlowPaint(int milliseconds) { slow_paint_ms_ = milliseconds; }
+    void set_slow_paint(int milliseconds) { slow_paint_ms_ = milliseconds; }
     // The last run that was shown: how long it took from its start, and
     // the processor time of its thread.
     double last_run_seconds() const { return last_run_.seconds; }
@@ -104,7 +104,7 @@ public:
     void SglPanelGLPaint();
     // The paint without the buffer swap: draws the scene into the back
     // buffer.
-    void RenderScene();
+    void render_scene();
     void RefreshGLTimer();
     void MICancelRunClick();
     void MINewClick();
@@ -123,14 +123,14 @@ public:
     // Loads a program file as "&Load" does, without the dialog and without
     // asking about unsaved changes; a file that cannot be loaded is
     // reported in a message box. True when loaded.
-    bool LoadFile(const QString& path);
+    bool load_file(const QString& path);
     // The same after the unsaved-changes question, as a recent file or a
     // dropped file is opened.
-    bool OpenFile(const QString& path);
+    bool open_file(const QString& path);
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl); throws FileError.
-    void ExportMeshTo(const QString& path);
-    void ExportMeshTo(const QString& path, MeshFormat format);
+    void export_mesh_to(const QString& path);
+    void export_mesh_to(const QString& path, MeshFormat format);
 
     ExportMeshDialog* SDExportMesh;
 
@@ -150,29 +150,29 @@ private:
     void create_refresh_timer();
     void create_runner();
 
-    void StartRun();
+    void start_run();
     // The runner's word that a run ended, on this window's thread.
-    void RunEnded();
-    void ShowRunStatus(double milliseconds);
-    void ShowRunning();
+    void run_ended();
+    void show_run_status(double milliseconds);
+    void show_running();
     // Before an export: starts the run of a change not yet run and waits
     // for it, with a way to cancel. False when it was cancelled.
-    bool WaitForRun();
-    void PictureChanged() { picture_changed_ = true; }
-    void ApplySolidState();
+    bool wait_for_run();
+    void picture_changed() { picture_changed_ = true; }
+    void apply_solid_state();
     // Runs a file operation with the refresh timer stopped and the view
     // frozen; file errors end in a message box.
     template <typename Operation>
-    void FileOperation(Operation operation);
-    void ReportSkippedSteps(const std::vector<SkippedStep>& skipped);
+    void file_operation(Operation operation);
+    void report_skipped_steps(const std::vector<SkippedStep>& skipped);
     // True when the program may be replaced: it had no unsaved changes, or
     // the user saved or discarded them. Runs inside a file operation.
-    bool MaybeSave();
+    bool maybe_save();
     // Saves to the program's file, or asks for one; false when cancelled.
     bool SaveProgram(bool ask);
-    void Loaded(const QString& path);
-    void UpdateTitle();
-    void UpdateRecentFiles();
+    void add_recent(const QString& path);
+    void update_title();
+    void update_recent_files();
 
     ProgramDocument document_;
     turtle turtle_;

@@ -82,9 +82,9 @@ TFormMain& editor(int64_t in_quads) {
     if (fd >= 0) close(fd);
     write_file_atomic(path, encode_program_file(table, steps));
     form = std::make_unique<TFormMain>();
-    form->AskUnsaved = [](const QString&) { return QMessageBox::Discard; };
+    form->ask_unsaved = [](const QString&) { return QMessageBox::Discard; };
     form->show();
-    form->LoadFile(path);
+    form->load_file(path);
     std::remove(path);
     wait_for([&] { return form->runs() > 0 && !form->running(); });
     return *form;
@@ -114,7 +114,7 @@ void BM_editor_change(benchmark::State& state) {
         process_cpu += cpu_seconds() - cpu;
         run_cpu += form.last_run_cpu_seconds();
         const auto start = Clock::now();
-        form.RenderScene();
+        form.render_scene();
         glFinish();
         const double drawn = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(form.last_run_seconds() + drawn);

@@ -31,19 +31,19 @@
 #include "cli/picture.h"
 #endif
 
-    namespace {
+namespace {
 
-    using namespace dozu;
+using namespace dozu;
 
-    constexpr int kOk = 0, kFatal = 1, kUsage = 2;
-    constexpr int kMaxSide = 4096;
-    constexpr const char* kStdin = "-";
+constexpr int kOk = 0, kFatal = 1, kUsage = 2;
+constexpr int kMaxSide = 4096;
+constexpr const char* kStdin = "-";
 
-    const char* const kAbout =
-        "dozu-cli runs dozu's program files without a screen and writes the\n"
-        "meshes, pictures and compiled output that they make.";
+const char* const kAbout =
+    "dozu-cli runs dozu's program files without a screen and writes the\n"
+    "meshes, pictures and compiled output that they make.";
 
-    const char* const kFooter = R"(Wherever a file is named, - stands for standard input (the program) or
+const char* const kFooter = R"(Wherever a file is named, - stands for standard input (the program) or
 standard output (one output at most).
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
@@ -61,394 +61,385 @@ Exit status: 0 when the run had no fatal error, 1 when it had one, 2 for a
 usage or file error or a picture that could not be drawn, which prints one
 line that says what is wrong.)";
 
-    struct UsageError {
-        std::string text;
-    };
+struct UsageError {
+    std::string text;
+};
 
-    // What messages call a program named on the command line.
-    std::string program_name(const std::string& path) { return path == kStdin ? "<stdin>" : path; }
+// What messages call a program named on the command line.
+std::string program_name(const std::string& path) { return path == kStdin ? "<stdin>" : path; }
 
-    std::vector<uint8_t> read_input(const std::string& path, size_t max_size) {
-        return path == kStdin ? read_descriptor(0, "standard input", max_size) : read_file(path, max_size);
+std::vector<uint8_t> read_input(const std::string& path, size_t max_size) {
+    return path == kStdin ? read_descriptor(0, "standard input", max_size) : read_file(path, max_size);
+}
+
+void write_output(const std::string& path, const FillSink& fill) {
+    if (path == kStdin)
+        write_descriptor(1, "standard output", fill);
+    else
+        write_file(path, fill);
+}
+
+// A diagnostic without a line number.
+void warn(const std::string& program, const std::string& text) {
+    std::fprintf(stderr, "%s: warning: %s\n", program_name(program).c_str(), text.c_str());
+}
+
+// What a load of a program file found wrong with it: the first skipped
+// step bytes one by one, the rest counted.
+void warn_about(const std::string& program, const std::string& table_warning,
+                const std::vector<SkippedStep>& skipped, size_t skipped_count) {
+    if (!table_warning.empty()) warn(program, table_warning);
+    for (const SkippedStep& s : skipped)
+        warn(program,
+             "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
+    if (skipped_count > skipped.size())
+        warn(program, "... and " + std::to_string(skipped_count - skipped.size()) + " more step bytes skipped");
+}
+
+void warn_about(const std::string& program, const LoadReport& report) {
+    warn_about(program, report.table_warning(), report.skipped, report.skipped_count);
+}
+
+// An option's value; empty when the option is not given.
+using Value = std::optional<std::string>;
+
+CLI::Option* add_value(CLI::App* app, const std::string& name, Value& value, const std::string& help,
+                       const std::string& type) {
+    return app
+        ->add_option_function<std::string>(
+            name, [&value](const std::string& v) { value = v; }, help)
+        ->type_name(type);
+}
+
+// Output files: each given a name, at most one of them standard output, or
+// their bytes would mix.
+void check_outputs(const std::vector<std::pair<std::string, const Value*>>& outputs) {
+    std::vector<std::string> to_stdout;
+    for (const auto& [option, path] : outputs) {
+        if (!*path) continue;
+        if ((*path)->empty()) throw UsageError{option + " needs a file name"};
+        if (**path == kStdin) to_stdout.push_back(option);
     }
+    if (to_stdout.size() > 1)
+        throw UsageError{to_stdout[0] + " and " + to_stdout[1] + " both write to standard output"};
+}
 
-    void write_output(const std::string& path, const FillSink& fill) {
-        if (path == kStdin)
-            write_descriptor(1, "standard output", fill);
-        else
-            write_file(path, fill);
-    }
+int parse_count(const std::string& s) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    if (s.empty() || *end != '\0' || errno != 0 || v < 0 || v > 1'000'000'000)
+        throw UsageError{"--lines needs a count of 0 or more, not \"" + s + "\""};
+    return int(v);
+}
 
-    // A diagnostic without a line number.
-    void warn(const std::string& program, const std::string& text) {
-        std::fprintf(stderr, "%s: warning: %s\n", program_name(program).c_str(), text.c_str());
-    }
+double parse_seconds(const std::string& s) {
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || v > 1e9)
+        throw UsageError{"--time-limit needs a number of seconds above 0, not \"" + s + "\""};
+    return v;
+}
 
-    // What a load of a program file found wrong with it: the first skipped
-    // step bytes one by one, the rest counted.
-    void warn_about(const std::string& program, const std::string& table_warning,
-                    const std::vector<SkippedStep>& skipped, size_t skipped_count) {
-        if (!table_warning.empty()) warn(program, table_warning);
-        for (const SkippedStep& s : skipped)
-            warn(program,
-                 "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
-        if (skipped_count > skipped.size())
-            warn(program,
-                 "... and " + std::to_string(skipped_count - skipped.size()) + " more step bytes skipped");
-    }
-
-    void warn_about(const std::string& program, const LoadReport& report) {
-        warn_about(program, report.table_warning(), report.skipped, report.skipped_count);
-    }
-
-    // An option's value; empty when the option is not given.
-    using Value = std::optional<std::string>;
-
-    CLI::Option* add_value(CLI::App * app, const std::string& name, Value& value, const std::string& help,
-                           const std::string& type) {
-        return app
-            ->add_option_function<std::string>(
-                name, [&value](const std::string& v) { value = v; }, help)
-            ->type_name(type);
-    }
-
-    // Output files: each given a name, at most one of them standard output, or
-    // their bytes would mix.
-    void check_outputs(const std::vector<std::pair<std::string, const Value*>>& outputs) {
-        std::vector<std::string> to_stdout;
-        for (const auto& [option, path] : outputs) {
-            if (!*path) continue;
-            if ((*path)->empty()) throw UsageError{option + " needs a file name"};
-            if (**path == kStdin) to_stdout.push_back(option);
-        }
-        if (to_stdout.size() > 1)
-            throw UsageError{to_stdout[0] + " and " + to_stdout[1] + " both write to standard output"};
-    }
-
-    int parse_count(const std::string& s) {
-        char* end = nullptr;
-        errno = 0;
-        const long v = std::strtol(s.c_str(), &end, 10);
-        if (s.empty() || *end != '\0' || errno != 0 || v < 0 || v > 1'000'000'000)
-            throw UsageError{"--lines needs a count of 0 or more, not \"" + s + "\""};
-        return int(v);
-    }
-
-    double parse_seconds(const std::string& s) {
-        char* end = nullptr;
-        const double v = std::strtod(s.c_str(), &end);
-        if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || v > 1e9)
-            throw UsageError{"--time-limit needs a number of seconds above 0, not \"" + s + "\""};
-        return v;
-    }
-
-    // Asks a run to stop once its time is up, from a thread of its own.
-    class Watchdog {
-    public:
-        Watchdog(StopFlag& flag, double seconds)
-            : thread_([this, &flag, seconds] {
-                  std::unique_lock<std::mutex> lock(mutex_);
-                  const auto limit = std::chrono::duration<double>(seconds);
-                  if (!done_signal_.wait_for(lock, limit, [this] { return done_; }))
-                      flag.request(StopReason::time_limit);
-              }) {}
-        ~Watchdog() {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                done_ = true;
-            }
-            done_signal_.notify_one();
-            thread_.join();
-        }
-
-    private:
-        std::mutex mutex_;
-        std::condition_variable done_signal_;
-        bool done_ = false;
-        std::thread thread_;  // last: it starts once the rest is there
-    };
-
-    double parse_scale(const std::string& s) {
-        char* end = nullptr;
-        const double v = std::strtod(s.c_str(), &end);
-        if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || !std::isfinite(float(v)))
-            throw UsageError{"--scale needs a number above 0, not \"" + s + "\""};
-        return v;
-    }
-
-    // WxH, each side a decimal count from 1 to the largest picture side.
-    std::pair<int, int> parse_size(const std::string& s) {
-        const auto side = [](const std::string& digits, int& value) {
-            if (digits.empty() || digits.size() > 4) return false;
-            value = 0;
-            for (const char c : digits) {
-                if (c < '0' || c > '9') return false;
-                value = value * 10 + (c - '0');
-            }
-            return value >= 1 && value <= kMaxSide;
-        };
-        const size_t x = s.find('x');
-        int w = 0, h = 0;
-        if (x == std::string::npos || !side(s.substr(0, x), w) || !side(s.substr(x + 1), h))
-            throw UsageError{"--size needs WIDTHxHEIGHT, each from 1 to " + std::to_string(kMaxSide) + ", not \"" +
-                             s + "\""};
-        return {w, h};
-    }
-
-    // ---- run
-
-    struct MeshOutput {
-        const char* option;
-        MeshFormat format;
-        const char* help;
-    };
-
-    const MeshOutput kMeshOutputs[] = {
-        {"--obj", MeshFormat::obj,
-         "Writes the output mesh as Wavefront OBJ, also\n"
-         "after a fatal error (then what the editor's\n"
-         "preview shows). Vertices that no quad names are\n"
-         "left out and the faces renumbered."},
-        {"--ply", MeshFormat::ply,
-         "Writes it as binary little-endian PLY: float\n"
-         "positions and normals, faces of 4 indices."},
-        {"--stl", MeshFormat::stl,
-         "Writes it as binary STL: two triangles per quad,\n"
-         "with facet normals."},
-        {"--glb", MeshFormat::glb,
-         "Writes it as binary glTF 2.0: one scene, node\n"
-         "and mesh of triangles with positions and\n"
-         "normals, one default material."},
-        {"--gltf", MeshFormat::gltf,
-         "Writes it as glTF 2.0 JSON, its buffer inside\n"
-         "as a data URI."},
-        {"--3mf", MeshFormat::three_mf,
-         "Writes it as 3MF for slicers: one object of\n"
-         "triangles, a model unit to the millimetre."},
-    };
-
-    struct RunOptions {
-        std::string program;
-        bool text = false;
-        Value lines;
-        std::vector<Value> meshes = std::vector<Value>(std::size(kMeshOutputs));
-        bool input_mesh = false;
-        Value compiled, png, size;
-        bool solid = false;
-        Value scale;
-        Value time_limit;
-    };
-
-    CLI::App* add_run(CLI::App & app, RunOptions & o) {
-        CLI::App* run =
-            app.add_subcommand("run",
-                               "Loads a program file as the editor's Load does (its command table, then\n"
-                               "its steps replayed as button clicks), runs the interpreter over all its\n"
-                               "lines and writes what it makes. Every mesh file winds its faces\n"
-                               "counter-clockwise seen from outside and carries unit normals.");
-        run->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard\ninput.")
-            ->required()
-            ->type_name("");
-        run->add_flag("--text", o.text,
-                      "The program is plain text: one program line per\n"
-                      "text line, each given the blank that a button\n"
-                      "click adds.");
-        add_value(run, "--lines", o.lines,
-                  "Runs only the first N lines, as trace mode does\n"
-                  "with line N-1 selected (0 runs nothing and gives\n"
-                  "the start hints).",
-                  "N");
-        for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
-            add_value(run, kMeshOutputs[i].option, o.meshes[i], kMeshOutputs[i].help, "FILE");
-        run->add_flag("--input-mesh", o.input_mesh,
-                      "Writes the turtle's own vertex and quad lists\n"
-                      "to the mesh files instead of the output mesh.");
-        add_value(run, "--scale", o.scale,
-                  "Multiplies every position in the mesh files by\n"
-                  "S, a number above 0 (default 1).",
-                  "S");
-        add_value(run, "--time-limit", o.time_limit,
-                  "Stops the run after SECONDS (a number above 0)\n"
-                  "with the fatal error \"time limit reached\" at the\n"
-                  "line being run; the files are then written as\n"
-                  "after any fatal error.",
-                  "SECONDS");
-        add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the steps.", "FILE");
-        add_value(run, "--png", o.png,
-                  "Draws the output mesh as a PNG picture as the\n"
-                  "editor's 3D view first shows it (black wireframe\n"
-                  "on white, 55 degree perspective, the model\n"
-                  "centred), off-screen through EGL: no X server is\n"
-                  "needed. Written also after a fatal error.",
-                  "FILE");
-        add_value(run, "--size", o.size,
-                  "The picture's size in pixels, each side 1 to\n"
-                  "4096 (default 746x288, the editor's view).",
-                  "WxH");
-        run->add_flag("--solid", o.solid, "Draws the lit solid of \"Solid Graphics Output\"\ninstead.");
-        return run;
-    }
-
-    // The program's lines, as PROGRAM names them: a program file loaded as the
-    // editor loads it, or with text set one line per text line.
-    ProgramLines load_lines(const std::string& path, bool text, Program& program) {
-        const std::vector<uint8_t> bytes = read_input(path, kMaxProgramFileSize);
-        if (text) return text_program_lines(bytes);
-        warn_about(path, program.LoadProgramBytes(bytes));
-        return {};
-    }
-
-    // The files a run writes, from its output mesh, its turtle and its steps.
-    void write_run_outputs(const RunOptions& o, const Program& program, const turtle& t, interpreter& interp,
-                           const ExportOptions& export_options, [[maybe_unused]] std::pair<int, int> size) {
-        if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
-            const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
-            const CompactMesh mesh = compact(view);
-            for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
-                if (o.meshes[i])
-                    write_output(*o.meshes[i], [&](ByteSink& sink) {
-                        write_mesh(sink, mesh, kMeshOutputs[i].format, export_options);
-                    });
-        }
-        if (o.compiled)
-            write_output(*o.compiled,
-                         [&](ByteSink& sink) { write_compiled(sink, program.table, program.steps()); });
-#ifdef DOZU_CLI_PNG
-        if (o.png) {
-            const auto [w, h] = o.size ? size : std::pair{kPictureWidth, kPictureHeight};
-            const std::vector<uint8_t> png = render_png(t, interp.output_mesh(), w, h, o.solid);
-            write_output(*o.png, [&](ByteSink& sink) { sink.write(png.data(), png.size()); });
-        }
-#endif
-    }
-
-    int run(const RunOptions& o) {
-        const int line_limit = o.lines ? parse_count(*o.lines) : -1;
-        const double time_limit = o.time_limit ? parse_seconds(*o.time_limit) : 0;  // 0: none
-        ExportOptions export_options;
-        if (o.scale) export_options.scale = parse_scale(*o.scale);
-        if (o.program != kStdin) export_options.name = std::filesystem::path(o.program).stem().string();
-        const std::pair<int, int> size = o.size ? parse_size(*o.size) : std::pair{0, 0};
-        if (o.text && o.compiled) throw UsageError{"--compiled needs a .tpg program, not --text"};
-        if (!o.png && (o.size || o.solid)) throw UsageError{"--size and --solid need --png"};
-#ifndef DOZU_CLI_PNG
-        if (o.png) throw UsageError{"this dozu-cli was built without --png (EGL or libpng was missing)"};
-#endif
-        std::vector<std::pair<std::string, const Value*>> outputs = {{"--compiled", &o.compiled},
-                                                                     {"--png", &o.png}};
-        for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
-            outputs.push_back({kMeshOutputs[i].option, &o.meshes[i]});
-        check_outputs(outputs);
-
-        Program program;
-        const ProgramLines text_lines = load_lines(o.program, o.text, program);
-        const LineView lines = o.text ? text_lines.view() : program.lines().view();
-        const int count = line_limit >= 0 ? std::min(line_limit, int(lines.size())) : int(lines.size());
-
-        turtle t;
-        interpreter interp(t);
-        MessageList messages;
-        StopFlag stop;
-        bool ok;
+// Asks a run to stop once its time is up, from a thread of its own.
+class Watchdog {
+public:
+    Watchdog(StopFlag& flag, double seconds)
+        : thread_([this, &flag, seconds] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              const auto limit = std::chrono::duration<double>(seconds);
+              if (!done_signal_.wait_for(lock, limit, [this] { return done_; }))
+                  flag.request(StopReason::time_limit);
+          }) {}
+    ~Watchdog() {
         {
-            std::optional<Watchdog> watchdog;
-            if (time_limit > 0) watchdog.emplace(stop, time_limit);
-            ok = interp.run(lines, messages, count, &stop);
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
         }
-        for (const Message& m : messages)
-            std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
-        try {
-            write_run_outputs(o, program, t, interp, export_options, size);
-        } catch (const std::bad_alloc&) {
-            // What was being written stays as it was. The model that did not
-            // fit is that of the run's last line: the last one, or the one its
-            // fatal error stopped at.
-            const int last = ok || messages.empty() ? std::max(count, 1) : messages.back().tag + 1;
-            std::fprintf(stderr, "%s:%d: fatal error: out of memory\n", program_name(o.program).c_str(), last);
-            return kFatal;
+        done_signal_.notify_one();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_signal_;
+    bool done_ = false;
+    std::thread thread_;  // last: it starts once the rest is there
+};
+
+double parse_scale(const std::string& s) {
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || !std::isfinite(float(v)))
+        throw UsageError{"--scale needs a number above 0, not \"" + s + "\""};
+    return v;
+}
+
+// WxH, each side a decimal count from 1 to the largest picture side.
+std::pair<int, int> parse_size(const std::string& s) {
+    const auto side = [](const std::string& digits, int& value) {
+        if (digits.empty() || digits.size() > 4) return false;
+        value = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') return false;
+            value = value * 10 + (c - '0');
         }
-        return ok ? kOk : kFatal;
-    }
-
-    // ---- compile
-
-    struct CompileOptions {
-        std::string program, out;
+        return value >= 1 && value <= kMaxSide;
     };
+    const size_t x = s.find('x');
+    int w = 0, h = 0;
+    if (x == std::string::npos || !side(s.substr(0, x), w) || !side(s.substr(x + 1), h))
+        throw UsageError{"--size needs WIDTHxHEIGHT, each from 1 to " + std::to_string(kMaxSide) + ", not \"" + s +
+                         "\""};
+    return {w, h};
+}
 
-    CLI::App* add_compile(CLI::App & app, CompileOptions & o) {
-        CLI::App* compile = app.add_subcommand(
-            "compile", "Writes the compiled output: each step's compiled code followed by\nthe byte 0xFF.");
-        compile->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard\ninput.")
-            ->required()
-            ->type_name("");
-        compile->add_option("OUT", o.out, "The file to write, or - for standard output.")
-            ->required()
-            ->type_name("");
-        return compile;
+// ---- run
+
+struct MeshOutput {
+    const char* option;
+    MeshFormat format;
+    const char* help;
+};
+
+const MeshOutput kMeshOutputs[] = {
+    {"--obj", MeshFormat::obj,
+     "Writes the output mesh as Wavefront OBJ, also\n"
+     "after a fatal error (then what the editor's\n"
+     "preview shows). Vertices that no quad names are\n"
+     "left out and the faces renumbered."},
+    {"--ply", MeshFormat::ply,
+     "Writes it as binary little-endian PLY: float\n"
+     "positions and normals, faces of 4 indices."},
+    {"--stl", MeshFormat::stl,
+     "Writes it as binary STL: two triangles per quad,\n"
+     "with facet normals."},
+    {"--glb", MeshFormat::glb,
+     "Writes it as binary glTF 2.0: one scene, node\n"
+     "and mesh of triangles with positions and\n"
+     "normals, one default material."},
+    {"--gltf", MeshFormat::gltf,
+     "Writes it as glTF 2.0 JSON, its buffer inside\n"
+     "as a data URI."},
+    {"--3mf", MeshFormat::three_mf,
+     "Writes it as 3MF for slicers: one object of\n"
+     "triangles, a model unit to the millimetre."},
+};
+
+struct RunOptions {
+    std::string program;
+    bool text = false;
+    Value lines;
+    std::vector<Value> meshes = std::vector<Value>(std::size(kMeshOutputs));
+    bool input_mesh = false;
+    Value compiled, png, size;
+    bool solid = false;
+    Value scale;
+    Value time_limit;
+};
+
+CLI::App* add_run(CLI::App& app, RunOptions& o) {
+    CLI::App* run = app.add_subcommand("run",
+                                       "Loads a program file as the editor's Load does (its command table, then\n"
+                                       "its steps replayed as button clicks), runs the interpreter over all its\n"
+                                       "lines and writes what it makes. Every mesh file winds its faces\n"
+                                       "counter-clockwise seen from outside and carries unit normals.");
+    run->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard\ninput.")
+        ->required()
+        ->type_name("");
+    run->add_flag("--text", o.text,
+                  "The program is plain text: one program line per\n"
+                  "text line, each given the blank that a button\n"
+                  "click adds.");
+    add_value(run, "--lines", o.lines,
+              "Runs only the first N lines, as trace mode does\n"
+              "with line N-1 selected (0 runs nothing and gives\n"
+              "the start hints).",
+              "N");
+    for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
+        add_value(run, kMeshOutputs[i].option, o.meshes[i], kMeshOutputs[i].help, "FILE");
+    run->add_flag("--input-mesh", o.input_mesh,
+                  "Writes the turtle's own vertex and quad lists\n"
+                  "to the mesh files instead of the output mesh.");
+    add_value(run, "--scale", o.scale,
+              "Multiplies every position in the mesh files by\n"
+              "S, a number above 0 (default 1).",
+              "S");
+    add_value(run, "--time-limit", o.time_limit,
+              "Stops the run after SECONDS (a number above 0)\n"
+              "with the fatal error \"time limit reached\" at the\n"
+              "line being run; the files are then written as\n"
+              "after any fatal error.",
+              "SECONDS");
+    add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the steps.", "FILE");
+    add_value(run, "--png", o.png,
+              "Draws the output mesh as a PNG picture as the\n"
+              "editor's 3D view first shows it (black wireframe\n"
+              "on white, 55 degree perspective, the model\n"
+              "centred), off-screen through EGL: no X server is\n"
+              "needed. Written also after a fatal error.",
+              "FILE");
+    add_value(run, "--size", o.size,
+              "The picture's size in pixels, each side 1 to\n"
+              "4096 (default 746x288, the editor's view).",
+              "WxH");
+    run->add_flag("--solid", o.solid, "Draws the lit solid of \"Solid Graphics Output\"\ninstead.");
+    return run;
+}
+
+// The program's lines, as PROGRAM names them: a program file loaded as the
+// editor loads it, or with text set one line per text line.
+ProgramLines load_lines(const std::string& path, bool text, Program& program) {
+    const std::vector<uint8_t> bytes = read_input(path, kMaxProgramFileSize);
+    if (text) return text_program_lines(bytes);
+    warn_about(path, program.load_program_bytes(bytes));
+    return {};
+}
+
+// The files a run writes, from its output mesh, its turtle and its steps.
+void write_run_outputs(const RunOptions& o, const Program& program, const turtle& t, interpreter& interp,
+                       const ExportOptions& export_options, [[maybe_unused]] std::pair<int, int> size) {
+    if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
+        const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
+        const CompactMesh mesh = compact(view);
+        for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
+            if (o.meshes[i])
+                write_output(*o.meshes[i], [&](ByteSink& sink) {
+                    write_mesh(sink, mesh, kMeshOutputs[i].format, export_options);
+                });
     }
-
-    int compile(const CompileOptions& o) {
-        if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
-        // Straight from the file's table and steps: the output is as long as
-        // the steps times their codes, and no program lines are built for it.
-        const ProgramFileData data = parse_program_file(read_input(o.program, kMaxProgramFileSize));
-        warn_about(o.program, short_table_warning(data.cells_read), data.skipped, data.skipped_count);
-        CommandTable table;
-        apply_table_cells(table, data);
-        write_output(o.out, [&](ByteSink& sink) { write_compiled(sink, table, data.steps); });
-        return kOk;
+    if (o.compiled)
+        write_output(*o.compiled, [&](ByteSink& sink) { write_compiled(sink, program.table, program.steps()); });
+#ifdef DOZU_CLI_PNG
+    if (o.png) {
+        const auto [w, h] = o.size ? size : std::pair{kPictureWidth, kPictureHeight};
+        const std::vector<uint8_t> png = render_png(t, interp.output_mesh(), w, h, o.solid);
+        write_output(*o.png, [&](ByteSink& sink) { sink.write(png.data(), png.size()); });
     }
+#endif
+}
 
-    // ---- pack
+int run(const RunOptions& o) {
+    const int line_limit = o.lines ? parse_count(*o.lines) : -1;
+    const double time_limit = o.time_limit ? parse_seconds(*o.time_limit) : 0;  // 0: none
+    ExportOptions export_options;
+    if (o.scale) export_options.scale = parse_scale(*o.scale);
+    if (o.program != kStdin) export_options.name = std::filesystem::path(o.program).stem().string();
+    const std::pair<int, int> size = o.size ? parse_size(*o.size) : std::pair{0, 0};
+    if (o.text && o.compiled) throw UsageError{"--compiled needs a .tpg program, not --text"};
+    if (!o.png && (o.size || o.solid)) throw UsageError{"--size and --solid need --png"};
+#ifndef DOZU_CLI_PNG
+    if (o.png) throw UsageError{"this dozu-cli was built without --png (EGL or libpng was missing)"};
+#endif
+    std::vector<std::pair<std::string, const Value*>> outputs = {{"--compiled", &o.compiled}, {"--png", &o.png}};
+    for (size_t i = 0; i < std::size(kMeshOutputs); ++i) outputs.push_back({kMeshOutputs[i].option, &o.meshes[i]});
+    check_outputs(outputs);
 
-    struct PackOptions {
-        std::string program;
-        bool text = false;
-        Value out, name;
-    };
+    Program program;
+    const ProgramLines text_lines = load_lines(o.program, o.text, program);
+    const LineView lines = o.text ? text_lines.view() : program.lines().view();
+    const int count = line_limit >= 0 ? std::min(line_limit, int(lines.size())) : int(lines.size());
 
-    CLI::App* add_pack(CLI::App & app, PackOptions & o) {
-        CLI::App* pack =
-            app.add_subcommand("pack",
-                               "Writes the program for the C runtime (runtime/dozu_runtime.h) as a C\n"
-                               "header: its lines joined in the constant dozu_model_NAME and its\n"
-                               "length in dozu_model_NAME_length. A line that does not end at its\n"
-                               "only blank gets a warning: the runtime ends a line at every blank,\n"
-                               "so it numbers the messages of that line and later ones otherwise.");
-        pack->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
-        pack->add_flag("--text", o.text, "The program is plain text, read as run --text reads it.");
-        add_value(pack, "--c", o.out, "The header file to write (default: standard output).", "FILE");
-        add_value(pack, "--name", o.name,
-                  "NAME in the constant's name (default: the program file's name\n"
-                  "without its extension, \"stdin\" for standard input); bytes that\n"
-                  "cannot stand in a C name become \"_\".",
-                  "NAME");
-        return pack;
+    turtle t;
+    interpreter interp(t);
+    MessageList messages;
+    StopFlag stop;
+    bool ok;
+    {
+        std::optional<Watchdog> watchdog;
+        if (time_limit > 0) watchdog.emplace(stop, time_limit);
+        ok = interp.run(lines, messages, count, &stop);
     }
-
-    int pack(const PackOptions& o) {
-        check_outputs({{"--c", &o.out}});
-        if (o.name && o.name->empty()) throw UsageError{"--name needs a name"};
-        Program program;
-        const ProgramLines text_lines = load_lines(o.program, o.text, program);
-        const LineView lines = o.text ? text_lines.view() : program.lines().view();
-        for (const int line : runtime_line_mismatches(lines))
-            std::fprintf(
-                stderr,
-                "%s:%d: warning: the line does not end at its only blank; the runtime numbers it and later "
-                "lines otherwise\n",
-                program_name(o.program).c_str(), line + 1);
-        const std::string name = packed_name(o.name ? *o.name : o.program == kStdin ? "stdin" : o.program);
-        const std::string header = encode_packed_program(name, lines);
-        write_output(o.out.value_or(kStdin), [&](ByteSink& sink) { sink.write(header.data(), header.size()); });
-        return kOk;
+    for (const Message& m : messages)
+        std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
+    try {
+        write_run_outputs(o, program, t, interp, export_options, size);
+    } catch (const std::bad_alloc&) {
+        // What was being written stays as it was. The model that did not
+        // fit is that of the run's last line: the last one, or the one its
+        // fatal error stopped at.
+        const int last = ok || messages.empty() ? std::max(count, 1) : messages.back().tag + 1;
+        std::fprintf(stderr, "%s:%d: fatal error: out of memory\n", program_name(o.program).c_str(), last);
+        return kFatal;
     }
+    return ok ? kOk : kFatal;
+}
 
-    int fail(const std::string& text) {
-        std::fprintf(stderr, "dozu-cli: %s\n", text.c_str());
-        return kUsage;
-    }
+// ---- compile
+
+struct CompileOptions {
+    std::string program, out;
+};
+
+CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
+    CLI::App* compile = app.add_subcommand(
+        "compile", "Writes the compiled output: each step's compiled code followed by\nthe byte 0xFF.");
+    compile->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard\ninput.")
+        ->required()
+        ->type_name("");
+    compile->add_option("OUT", o.out, "The file to write, or - for standard output.")->required()->type_name("");
+    return compile;
+}
+
+int compile(const CompileOptions& o) {
+    if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
+    // Straight from the file's table and steps: the output is as long as
+    // the steps times their codes, and no program lines are built for it.
+    const ProgramFileData data = parse_program_file(read_input(o.program, kMaxProgramFileSize));
+    warn_about(o.program, short_table_warning(data.cells_read), data.skipped, data.skipped_count);
+    CommandTable table;
+    apply_table_cells(table, data);
+    write_output(o.out, [&](ByteSink& sink) { write_compiled(sink, table, data.steps); });
+    return kOk;
+}
+
+// ---- pack
+
+struct PackOptions {
+    std::string program;
+    bool text = false;
+    Value out, name;
+};
+
+CLI::App* add_pack(CLI::App& app, PackOptions& o) {
+    CLI::App* pack = app.add_subcommand("pack",
+                                        "Writes the program for the C runtime (runtime/dozu_runtime.h) as a C\n"
+                                        "header: its lines joined in the constant dozu_model_NAME and its\n"
+                                        "length in dozu_model_NAME_length. A line that does not end at its\n"
+                                        "only blank gets a warning: the runtime ends a line at every blank,\n"
+                                        "so it numbers the messages of that line and later ones otherwise.");
+    pack->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")->required();
+    pack->add_flag("--text", o.text, "The program is plain text, read as run --text reads it.");
+    add_value(pack, "--c", o.out, "The header file to write (default: standard output).", "FILE");
+    add_value(pack, "--name", o.name,
+              "NAME in the constant's name (default: the program file's name\n"
+              "without its extension, \"stdin\" for standard input); bytes that\n"
+              "cannot stand in a C name become \"_\".",
+              "NAME");
+    return pack;
+}
+
+int pack(const PackOptions& o) {
+    check_outputs({{"--c", &o.out}});
+    if (o.name && o.name->empty()) throw UsageError{"--name needs a name"};
+    Program program;
+    const ProgramLines text_lines = load_lines(o.program, o.text, program);
+    const LineView lines = o.text ? text_lines.view() : program.lines().view();
+    for (const int line : runtime_line_mismatches(lines))
+        std::fprintf(stderr,
+                     "%s:%d: warning: the line does not end at its only blank; the runtime numbers it and later "
+                     "lines otherwise\n",
+                     program_name(o.program).c_str(), line + 1);
+    const std::string name = packed_name(o.name ? *o.name : o.program == kStdin ? "stdin" : o.program);
+    const std::string header = encode_packed_program(name, lines);
+    write_output(o.out.value_or(kStdin), [&](ByteSink& sink) { sink.write(header.data(), header.size()); });
+    return kOk;
+}
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "dozu-cli: %s\n", text.c_str());
+    return kUsage;
+}
 
 }  // namespace
 

@@ -50,7 +50,6 @@ bool has_extension(const char* list, const char* name) {
     return false;
 }
 
-
 }  // namespace
 
 struct OffscreenGL::Egl {

@@ -155,8 +155,7 @@ void interpreter::discard_staged() {
 void interpreter::parameter_char(char c) {
     if (c == ' ') {
         const int32_t v = work_.negative ? int32_t(0u - uint32_t(work_.accumulator)) : work_.accumulator;
-        const float value =
-            float(static_cast<long double>(v) * static_cast<long double>(kPi) * (1.0L / 24.0L));
+        const float value = float(static_cast<long double>(v) * static_cast<long double>(kPi) * (1.0L / 24.0L));
         if (work_.pending_op)
             (work_turtle_.*work_.pending_op)(value);
         else

@@ -47,7 +47,7 @@ void Program::remove_line(int at) {
     changed_ = true;
 }
 
-void Program::New() {
+void Program::new_program() {
     CommandTable defaults;
     const auto guard = edit_lock();
     std::swap(table, defaults);
@@ -94,12 +94,12 @@ void Program::UnlockProgram() { lock_.unlock(); }
 int Program::run_count() const { return trace_mode_ ? selected_ + 1 : int(lines_.size()); }
 
 LoadReport Program::LoadProgram(const std::string& path) {
-    return LoadProgramBytes(read_file(path, kMaxProgramFileSize));
+    return load_program_bytes(read_file(path, kMaxProgramFileSize));
 }
 
-LoadReport Program::LoadProgramBytes(const std::vector<uint8_t>& bytes) { return Replace(Prepare(bytes)); }
+LoadReport Program::load_program_bytes(const std::vector<uint8_t>& bytes) { return replace(prepare(bytes)); }
 
-LoadedProgram Program::Prepare(const std::vector<uint8_t>& bytes) {
+LoadedProgram Program::prepare(const std::vector<uint8_t>& bytes) {
     ProgramFileData data = parse_program_file(bytes);
     LoadedProgram p;
     apply_table_cells(p.table, data);
@@ -127,7 +127,7 @@ LoadedProgram Program::Prepare(const std::vector<uint8_t>& bytes) {
     return p;
 }
 
-LoadReport Program::Replace(LoadedProgram&& loaded) noexcept {
+LoadReport Program::replace(LoadedProgram&& loaded) noexcept {
     const auto guard = edit_lock();
     std::swap(table, loaded.table);
     lines_.swap(loaded.lines);

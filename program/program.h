@@ -76,7 +76,7 @@ public:
     void remove_line(int at);
     // The default command table and an empty program; nothing changes when
     // it fails.
-    void New();
+    void new_program();
     // The next paint runs the program again.
     void request_run() { changed_ = true; }
 
@@ -98,11 +98,11 @@ public:
     // pass their limit, std::bad_alloc when memory runs out.
     LoadReport LoadProgram(const std::string& path);
     // The same for a program file's bytes read elsewhere (standard input).
-    LoadReport LoadProgramBytes(const std::vector<uint8_t>& bytes);
-    // The load in two steps: Prepare builds the new program and may fail,
-    // Replace swaps it in and cannot.
-    static LoadedProgram Prepare(const std::vector<uint8_t>& bytes);
-    LoadReport Replace(LoadedProgram&& loaded) noexcept;
+    LoadReport load_program_bytes(const std::vector<uint8_t>& bytes);
+    // The load in two steps: prepare builds the new program and may fail,
+    // replace swaps it in and cannot.
+    static LoadedProgram prepare(const std::vector<uint8_t>& bytes);
+    LoadReport replace(LoadedProgram&& loaded) noexcept;
     // The .tpg file, or with compiled set the compiled output; atomic.
     void SaveProgram(const std::string& path, bool compiled);
 

@@ -29,7 +29,7 @@ bool ball_angles(float x, float y, float& ax, float& ay) {
 
 }  // namespace
 
-void trackball_update(trackball_state& T, float bx, float by, float g, float d) {
+void trackball_update(TrackballState& T, float bx, float by, float g, float d) {
     if (T.primed) {
         float du = 0, dv = 0, px, py, cx, cy;
         if (ball_angles(T.last_x, T.last_y, px, py) && ball_angles(bx, by, cx, cy)) {
@@ -50,7 +50,7 @@ void trackball_update(trackball_state& T, float bx, float by, float g, float d) 
     T.primed = true;
 }
 
-window_point project_to_window(const double P[16], int w, int h, const float p[3]) {
+WindowPoint project_to_window(const double P[16], int w, int h, const float p[3]) {
     double clip[4];
     for (int r = 0; r < 4; ++r) clip[r] = P[r] * p[0] + P[4 + r] * p[1] + P[8 + r] * p[2] + P[12 + r];
     const double nx = clip[0] / clip[3], ny = clip[1] / clip[3];
@@ -112,9 +112,9 @@ void Camera::measure(const double projection[16], int w, int h, float r) {
     if (w <= 0 || h <= 0) return;
     float t[3];
     translation(t);
-    const window_point c = project_to_window(projection, w, h, t);
+    const WindowPoint c = project_to_window(projection, w, h, t);
     const float edge[3] = {t[0] + r, t[1], t[2]};
-    const window_point e = project_to_window(projection, w, h, edge);
+    const WindowPoint e = project_to_window(projection, w, h, edge);
     if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(e.x)) return;
     screen_center_x = c.x;
     screen_center_y = c.y;
@@ -130,7 +130,7 @@ void Camera::trackball_frame() {
     orientation = quaternion_product(q, orientation);
 }
 
-rotation Camera::orientation_rotation() const {
+Rotation Camera::orientation_rotation() const {
     const quaternion& o = orientation;
     if (o.x == 0 && o.y == 0 && o.z == 0) return {false, 0, {0, 0, 0}};
     // The orientation is never renormalised and may drift past |w| = 1.

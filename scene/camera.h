@@ -10,7 +10,7 @@
 
 namespace dozu {
 
-struct trackball_state {
+struct TrackballState {
     float axis_x = 0, axis_y = 0;  // unit spin axis in the eye's x-y plane
     float speed = 0;               // spin angle per paint, radians
     float last_x = 0, last_y = 0;  // ball position at the previous paint
@@ -19,19 +19,19 @@ struct trackball_state {
 
 // One frame of the trackball: the new delta enters with gain g, the old spin
 // is damped by d.
-void trackball_update(trackball_state& T, float bx, float by, float g, float d);
+void trackball_update(TrackballState& T, float bx, float by, float g, float d);
 
-struct window_point {
+struct WindowPoint {
     float x, y;  // pixels, y from the top like mouse coordinates
 };
 
 // An eye-space point through the projection matrix (column-major, as GL
 // reports it) and the viewport (0, 0, w, h).
-window_point project_to_window(const double projection[16], int w, int h, const float p[3]);
+WindowPoint project_to_window(const double projection[16], int w, int h, const float p[3]);
 
 enum : uint8_t { kButtonLeft = 0, kButtonRight = 1, kButtonMiddle = 2 };
 
-struct rotation {
+struct Rotation {
     bool apply;
     float degrees;
     float axis[3];
@@ -46,7 +46,7 @@ struct Camera {
     float ball_x = 0, ball_y = 0;
     float screen_center_x = 0, screen_center_y = 0;
     float screen_radius = 1.0f;
-    trackball_state trackball;
+    TrackballState trackball;
     quaternion orientation{1, 0, 0, 0};
     float view_center[3] = {0, 0, 0};
 
@@ -73,7 +73,7 @@ struct Camera {
     // Advances the spin by one paint and turns the orientation by it.
     void trackball_frame();
     // The rotation that stands for the orientation.
-    rotation orientation_rotation() const;
+    Rotation orientation_rotation() const;
     // Moves the view centre a quarter of the way to m.
     void recenter(const float m[3]);
     // True when another frame would move nothing that can be seen: the

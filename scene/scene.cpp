@@ -138,7 +138,7 @@ void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, b
     if (animate) camera.trackball_frame();
 
     glPushMatrix();
-    const rotation rot = camera.orientation_rotation();
+    const Rotation rot = camera.orientation_rotation();
     if (rot.apply) glRotatef(rot.degrees, rot.axis[0], rot.axis[1], rot.axis[2]);
     camera.recenter(m);
     glTranslatef(-camera.view_center[0], -camera.view_center[1], -camera.view_center[2]);

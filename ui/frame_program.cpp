@@ -49,7 +49,7 @@ private:
     int height_;
 };
 
-QString exec_file_dialog(QFileDialog* dialog) {
+QString run_file_dialog(QFileDialog* dialog) {
     const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
     // The file name's completer can leave its popup on screen after Enter
     // accepted the dialog; the next click would only close it.
@@ -61,8 +61,8 @@ QString exec_file_dialog(QFileDialog* dialog) {
 
 TFrameProgram::TFrameProgram(ProgramDocument& document, QWidget* parent)
     : QWidget(parent),
-      ExecFileDialog(exec_file_dialog),
-      Refuse([this](const QString& text) { QMessageBox::warning(this, window()->windowTitle(), text); }),
+      exec_file_dialog(run_file_dialog),
+      refuse([this](const QString& text) { QMessageBox::warning(this, window()->windowTitle(), text); }),
       document_(document) {
     setMinimumHeight(kMinHeight);
     setAutoFillBackground(true);
@@ -77,7 +77,7 @@ TFrameProgram::TFrameProgram(ProgramDocument& document, QWidget* parent)
     create_caption_timer();
     follow_document();
 
-    FillGrid();
+    fill_grid();
     Hack->start();
 }
 
@@ -141,9 +141,9 @@ void TFrameProgram::create_program_list() {
     LBCode->setModel(document_.list_model());
     LBCode->installEventFilter(this);
     connect(LBCode->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TFrameProgram::ViewSelectionChanged);
+            &TFrameProgram::LBCodeSelectionChanged);
     connect(LBCode->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &TFrameProgram::ViewSelectionChanged);
+            &TFrameProgram::LBCodeSelectionChanged);
     connect(LBCode, &QListView::clicked, this, &TFrameProgram::LBCodeClick);
 }
 
@@ -198,10 +198,10 @@ void TFrameProgram::create_caption_timer() {
 }
 
 void TFrameProgram::follow_document() {
-    connect(&document_, &ProgramDocument::replaced, this, &TFrameProgram::ShowProgram);
-    connect(&document_, &ProgramDocument::selection_changed, this, &TFrameProgram::ShowSelection);
-    connect(&document_, &ProgramDocument::cell_changed, this, &TFrameProgram::ShowCell);
-    connect(&document_, &ProgramDocument::notes_changed, this, &TFrameProgram::ShowMessages);
+    connect(&document_, &ProgramDocument::replaced, this, &TFrameProgram::show_program);
+    connect(&document_, &ProgramDocument::selection_changed, this, &TFrameProgram::show_selection);
+    connect(&document_, &ProgramDocument::cell_changed, this, &TFrameProgram::show_cell);
+    connect(&document_, &ProgramDocument::notes_changed, this, &TFrameProgram::show_messages);
 }
 
 TFrameProgram::~TFrameProgram() {
@@ -211,7 +211,7 @@ TFrameProgram::~TFrameProgram() {
 
 Program& TFrameProgram::program() { return document_.program(); }
 
-void TFrameProgram::ShowMessages() {
+void TFrameProgram::show_messages() {
     LBMessages->setUpdatesEnabled(false);
     LBMessages->clear();
     for (const Message& m : document_.load_notes()) {
@@ -234,12 +234,12 @@ void TFrameProgram::ShowMessages() {
 
 std::optional<LoadReport> TFrameProgram::LoadProgram() {
     if (!document_.file_name().isEmpty()) ODProgram->setDirectory(QFileInfo(document_.file_name()).dir());
-    const QString path = ExecFileDialog(ODProgram);
+    const QString path = exec_file_dialog(ODProgram);
     if (path.isEmpty()) return std::nullopt;
     return document_.load(path);
 }
 
-QString TFrameProgram::DialogStart(const char* suffix) const {
+QString TFrameProgram::dialog_start(const char* suffix) const {
     const QString& file_name = document_.file_name();
     if (file_name.isEmpty()) return QString("untitled.") + suffix;
     const QFileInfo file(file_name);
@@ -252,20 +252,20 @@ bool TFrameProgram::SaveProgram(bool compiled) {
     SDProgram->setNameFilters(compiled ? kCompiledFilters : kProgramFilters);
     SDProgram->setDefaultSuffix(compiled ? "bin" : "tpg");
     const QString& file_name = document_.file_name();
-    SDProgram->selectFile(compiled || file_name.isEmpty() ? DialogStart(compiled ? "bin" : "tpg") : file_name);
-    const QString path = ExecFileDialog(SDProgram);
+    SDProgram->selectFile(compiled || file_name.isEmpty() ? dialog_start(compiled ? "bin" : "tpg") : file_name);
+    const QString path = exec_file_dialog(SDProgram);
     if (path.isEmpty()) return false;
     document_.save(path, compiled);
     return true;
 }
 
-void TFrameProgram::ShowProgram() {
-    FillGrid();
-    RefreshCaptions();
-    ShowSelection();
+void TFrameProgram::show_program() {
+    fill_grid();
+    refresh_captions();
+    show_selection();
 }
 
-void TFrameProgram::ShowCommandTable(bool show) {
+void TFrameProgram::show_command_table(bool show) {
     messages_or_table_->setCurrentWidget(show ? static_cast<QWidget*>(StringGrid) : LBMessages);
 }
 
@@ -273,7 +273,7 @@ void TFrameProgram::ButtonClick(int tag) {
     try {
         document_.click_button(tag);
     } catch (const ProgramTooLarge& e) {
-        Refuse(QString::fromLatin1(e.what()));
+        refuse(QString::fromLatin1(e.what()));
     }
 }
 
@@ -289,7 +289,7 @@ void TFrameProgram::LBMessagesClick() {
     const int row = LBMessages->currentRow() - int(document_.load_notes().size());
     if (row < 0 || size_t(row) >= kMaxShownMessages) return;
     program().LBMessagesClick(messages, row);
-    ShowSelection();
+    show_selection();
 }
 
 void TFrameProgram::CBTraceModeClick() { program().CBTraceModeClick(CBTraceMode->isChecked()); }
@@ -300,10 +300,10 @@ void TFrameProgram::StringGridKeyDown() {
 
 void TFrameProgram::HackTimer() {
     Hack->stop();
-    RefreshCaptions();
+    refresh_captions();
 }
 
-void TFrameProgram::ShowCell(int column, int row) {
+void TFrameProgram::show_cell(int column, int row) {
     filling_grid_ = true;
     StringGrid->item(row - 1, column)->setText(latin1(program().table.cell(column, row)));
     filling_grid_ = false;
@@ -325,7 +325,7 @@ bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TFrameProgram::RefreshCaptions() {
+void TFrameProgram::refresh_captions() {
     const CommandTable& table = program().table;
     for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
         QPushButton* b = Buttons[size_t(tag - 1)];
@@ -342,7 +342,7 @@ void TFrameProgram::RefreshCaptions() {
     }
 }
 
-void TFrameProgram::FillGrid() {
+void TFrameProgram::fill_grid() {
     filling_grid_ = true;
     const CommandTable& table = program().table;
     QStringList header;
@@ -359,7 +359,7 @@ void TFrameProgram::StringGridCellEdited(int row, int column) {
     document_.edit_cell(column, row + 1, StringGrid->item(row, column)->text().toLatin1().toStdString());
 }
 
-void TFrameProgram::ShowSelection() {
+void TFrameProgram::show_selection() {
     syncing_ = true;
     QItemSelectionModel* selection = LBCode->selectionModel();
     const int line = program().selected();
@@ -373,13 +373,13 @@ void TFrameProgram::ShowSelection() {
     syncing_ = false;
 }
 
-void TFrameProgram::ViewSelectionChanged() {
+void TFrameProgram::LBCodeSelectionChanged() {
     if (syncing_) return;
     // A row the user picked becomes the model's selection; anything else
     // (a click below the lines, say) puts the model's selection back.
     const QModelIndexList rows = LBCode->selectionModel()->selectedRows();
     if (rows.size() == 1) program().select(rows.front().row());
-    ShowSelection();
+    show_selection();
 }
 
 }  // namespace dozu

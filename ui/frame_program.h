@@ -52,22 +52,22 @@ public:
 
     ProgramDocument& document() { return document_; }
     Program& program();
-    // The messages of the latest run; ShowMessages puts them into LBMessages
+    // The messages of the latest run; show_messages puts them into LBMessages
     // after what the last load had to say about its file.
     MessageList messages;
-    void ShowMessages();
+    void show_messages();
 
     bool TakeChanged() { return program().TakeChanged(); }
     LineView LockProgram() { return program().LockProgram(); }
     void UnlockProgram() { program().UnlockProgram(); }
-    int RunCount() { return program().run_count(); }
+    int run_count() { return program().run_count(); }
 
     // Shows a file dialog modally and returns the chosen file, or nothing
     // when it was cancelled. Tests put their own answer here.
-    std::function<QString(QFileDialog*)> ExecFileDialog;
+    std::function<QString(QFileDialog*)> exec_file_dialog;
     // Says why a click inserted nothing, in a message box; tests put their
     // own here.
-    std::function<void(const QString&)> Refuse;
+    std::function<void(const QString&)> refuse;
 
     // Ask for a file, then load or save it through the document; nullopt
     // or false when the dialog was cancelled. File errors are thrown as
@@ -77,7 +77,7 @@ public:
     bool SaveProgram(bool compiled);
 
     // Shows the command table in place of the message list, or hides it.
-    void ShowCommandTable(bool show);
+    void show_command_table(bool show);
 
     void ButtonClick(int tag);
     void LBCodeKeyDown(Key key);
@@ -100,14 +100,14 @@ private:
     void create_caption_timer();
     void follow_document();
 
-    void RefreshCaptions();
-    void FillGrid();
-    void ShowProgram();
-    void ShowSelection();
-    void ShowCell(int column, int row);
-    void ViewSelectionChanged();
+    void refresh_captions();
+    void fill_grid();
+    void show_program();
+    void show_selection();
+    void show_cell(int column, int row);
+    void LBCodeSelectionChanged();
     void StringGridCellEdited(int row, int column);
-    QString DialogStart(const char* suffix) const;
+    QString dialog_start(const char* suffix) const;
 
     ProgramDocument& document_;
     QStackedWidget* messages_or_table_;

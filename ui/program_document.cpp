@@ -73,9 +73,9 @@ void ProgramDocument::select_line(int line) {
 LoadReport ProgramDocument::load(const QString& path) {
     // The new program is built aside first: a load that fails changes
     // nothing.
-    LoadedProgram loaded = Program::Prepare(read_file(path_bytes(path), kMaxProgramFileSize));
+    LoadedProgram loaded = Program::prepare(read_file(path_bytes(path), kMaxProgramFileSize));
     list_model_->begin_reset();
-    const LoadReport report = program_.Replace(std::move(loaded));
+    const LoadReport report = program_.replace(std::move(loaded));
     list_model_->end_reset();
     load_notes_.clear();
     if (const std::string warning = report.table_warning(); !warning.empty())
@@ -99,7 +99,7 @@ void ProgramDocument::save(const QString& path, bool compiled) {
 
 void ProgramDocument::new_program() {
     list_model_->begin_reset();
-    program_.New();
+    program_.new_program();
     list_model_->end_reset();
     load_notes_.clear();
     replace_done(QString());

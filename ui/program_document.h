@@ -67,7 +67,7 @@ public:
     void new_program();
 
 signals:
-    // A load or New: a new table and new lines, and a new history.
+    // A load or a new program: a new table and new lines, and a new history.
     void replaced();
     // The selected line changed through an edit, an undo or select_line.
     void selection_changed();

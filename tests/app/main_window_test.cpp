@@ -50,7 +50,7 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         form.FormDebugMesh = &debugger;
-        form.AskUnsaved = [](const QString&) { return QMessageBox::Discard; };
+        form.ask_unsaved = [](const QString&) { return QMessageBox::Discard; };
         form.show();
         ASSERT_TRUE(x11test::WaitFor([&] { return form.runs() > 0; })) << "no paint ran the program";
     }
@@ -62,7 +62,7 @@ protected:
 
     // The scene as the next paint draws it, read back from the frame buffer.
     std::vector<uint8_t> render(int& w, int& h) {
-        form.RenderScene();
+        form.render_scene();
         glFinish();
         w = form.SglPanel->ClientWidth();
         h = form.SglPanel->ClientHeight();
@@ -260,7 +260,7 @@ TEST_F(MainWindow, FailedLoadShowsAMessageAndKeepsRefreshing) {
             box->accept();
         }
     });
-    EXPECT_FALSE(form.LoadFile("/nonexistent/dir/p.tpg"));
+    EXPECT_FALSE(form.load_file("/nonexistent/dir/p.tpg"));
     EXPECT_TRUE(shown.contains("p.tpg")) << shown.toStdString();
     EXPECT_TRUE(form.RefreshGL->isActive());
     EXPECT_EQ(form.FrameProgram->program().lines().size(), 1u);
@@ -277,9 +277,9 @@ TEST_F(MainWindow, ExportsTheOutputMeshByExtension) {
 
     const dozu::testing::TempDir temp;
     const QString dir = QString::fromStdString(temp.path().string());
-    form.ExportMeshTo(dir + "/m.OBJ");
-    form.ExportMeshTo(dir + "/m.ply");
-    form.ExportMeshTo(dir + "/m.stl");
+    form.export_mesh_to(dir + "/m.OBJ");
+    form.export_mesh_to(dir + "/m.ply");
+    form.export_mesh_to(dir + "/m.stl");
     QFile obj(dir + "/m.OBJ"), ply(dir + "/m.ply"), stl(dir + "/m.stl");
     ASSERT_TRUE(obj.open(QIODevice::ReadOnly));
     ASSERT_TRUE(ply.open(QIODevice::ReadOnly));
@@ -287,14 +287,14 @@ TEST_F(MainWindow, ExportsTheOutputMeshByExtension) {
     EXPECT_EQ(obj.readAll().count("\nf "), 10);
     EXPECT_TRUE(ply.readAll().startsWith("ply\n"));
     EXPECT_EQ(stl.size(), 84 + 20 * 50);
-    EXPECT_THROW(form.ExportMeshTo(dir + "/m.txt"), FileError);
+    EXPECT_THROW(form.export_mesh_to(dir + "/m.txt"), FileError);
     EXPECT_FALSE(QFile::exists(dir + "/m.txt"));
 }
 
 TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
     QStringList asked;
     QMessageBox::StandardButton answer = QMessageBox::Cancel;
-    form.AskUnsaved = [&](const QString& name) {
+    form.ask_unsaved = [&](const QString& name) {
         asked << name;
         return answer;
     };
@@ -309,11 +309,11 @@ TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
     EXPECT_TRUE(form.isVisible());
 
     // Save As names the window; Save then writes that file without asking.
-    form.FrameProgram->ExecFileDialog = [&](QFileDialog*) { return path("p.tpg"); };
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("p.tpg"); };
     form.MISaveAs->trigger();
     EXPECT_EQ(form.windowTitle(), "p.tpg[*] - DOZU - 3D model encoder");
     EXPECT_FALSE(form.isWindowModified());
-    form.FrameProgram->ExecFileDialog = [](QFileDialog*) -> QString {
+    form.FrameProgram->exec_file_dialog = [](QFileDialog*) -> QString {
         ADD_FAILURE() << "a dialog";
         return {};
     };
@@ -343,8 +343,8 @@ TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
 TEST_F(MainWindow, RecentFilesAndDroppedFiles) {
     std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", temp / "a.tpg");
     std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "b.tpg");
-    ASSERT_TRUE(form.LoadFile(path("a.tpg")));
-    ASSERT_TRUE(form.LoadFile(path("b.tpg")));
+    ASSERT_TRUE(form.load_file(path("a.tpg")));
+    ASSERT_TRUE(form.load_file(path("b.tpg")));
     auto recent = [&] {
         QStringList files;
         for (QAction* a : form.MIRecentFiles->actions()) files << a->data().toString();
@@ -363,7 +363,7 @@ TEST_F(MainWindow, RecentFilesAndDroppedFiles) {
     EXPECT_TRUE(enter.isAccepted());
     click(4);  // a change to be asked about
     bool asked = false;
-    form.AskUnsaved = [&](const QString&) {
+    form.ask_unsaved = [&](const QString&) {
         asked = true;
         return QMessageBox::Discard;
     };
@@ -419,7 +419,7 @@ TEST_F(MainWindow, MinimumSizeKeepsTheViewAndButtonsUsable) {
 }
 
 TEST_F(MainWindow, RepeatableRandom) {
-    ASSERT_TRUE(form.LoadFile(DOZU_EXAMPLES "/rock.tpg"));
+    ASSERT_TRUE(form.load_file(DOZU_EXAMPLES "/rock.tpg"));
     auto next_run = [&] {
         const int before = form.runs();
         form.FrameProgram->program().request_run();
@@ -476,7 +476,7 @@ TEST_F(MainWindow, WheelZoomsAndZoomToFitFramesTheModel) {
 }
 
 TEST_F(MainWindow, SolidModelHasContrastOnWhite) {
-    ASSERT_TRUE(form.LoadFile(DOZU_EXAMPLES "/blob.tpg"));
+    ASSERT_TRUE(form.load_file(DOZU_EXAMPLES "/blob.tpg"));
     ASSERT_TRUE(x11test::WaitFor([&] { return form.Interpreter().output_mesh().vertex_count() > 100; }));
     form.MISolid->trigger();
     form.MIZoomFit->trigger();
@@ -516,7 +516,7 @@ TEST_F(MainWindow, ViewRepaintsWhatADialogUncoversWithoutARun) {
     int runs_during = -1, red_after = -1;
     const int runs_before = form.runs();
     form.FrameProgram->program().request_run();  // a run is due, but not while the dialog is up
-    form.FrameProgram->ExecFileDialog = [&](QFileDialog*) {
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) {
         const auto cover =
             red_cover(view.adjusted(view.width() / 4, view.height() / 4, -view.width() / 4, -view.height() / 4));
         EXPECT_GT(red_pixels(), 1000);
@@ -533,7 +533,7 @@ TEST_F(MainWindow, ViewRepaintsWhatADialogUncoversWithoutARun) {
 }
 
 TEST_F(MainWindow, ACancelledRunLeavesTheLastModelAndNoOtherTrace) {
-    ASSERT_TRUE(form.LoadFile(DOZU_EXAMPLES "/rock.tpg"));
+    ASSERT_TRUE(form.load_file(DOZU_EXAMPLES "/rock.tpg"));
     ASSERT_TRUE(
         x11test::WaitFor([&] { return !form.running() && form.Interpreter().output_mesh().vertex_count(); }));
     const FloatArray rock = form.Interpreter().output_mesh().vertices;
@@ -547,7 +547,7 @@ TEST_F(MainWindow, ACancelledRunLeavesTheLastModelAndNoOtherTrace) {
     slow.insert(slow.end(), 30000, 17);
     slow.insert(slow.end(), 30000, 20);
     dozu::testing::write_bytes(temp / "slow.tpg", slow);
-    ASSERT_TRUE(form.LoadFile(path("slow.tpg")));
+    ASSERT_TRUE(form.load_file(path("slow.tpg")));
     ASSERT_TRUE(x11test::WaitFor([&] { return form.StatusRunning->isVisible(); }));
     EXPECT_TRUE(form.StatusRunning->text().startsWith("running... ")) << form.StatusRunning->text().toStdString();
     EXPECT_TRUE(form.CancelRunButton->isVisible());
@@ -570,7 +570,7 @@ TEST_F(MainWindow, ACancelledRunLeavesTheLastModelAndNoOtherTrace) {
     plain.run(p.lines(), plain_messages, int(p.lines().size()));
     set_random_state(random_after_rock);
     const int runs = form.runs();
-    ASSERT_TRUE(form.LoadFile(DOZU_EXAMPLES "/rock.tpg"));
+    ASSERT_TRUE(form.load_file(DOZU_EXAMPLES "/rock.tpg"));
     ASSERT_TRUE(x11test::WaitFor([&] { return form.runs() > runs && !form.running(); }));
     set_random_state(random_after_rock);
     plain.run(p.lines(), plain_messages, int(p.lines().size()));
@@ -596,7 +596,7 @@ TEST_F(MainWindow, AnIdleViewIsNotRepainted) {
     // A model too slow to animate (every paint here, with no time allowed)
     // is painted where the glide to it ends, not at every step of it, and
     // an expose shows that picture again without drawing the model.
-    form.SetSlowPaint(0);
+    form.set_slow_paint(0);
     for (int i = 0; i < 40; ++i) click(17);
     ASSERT_TRUE(x11test::WaitFor([&] { return !form.running() && form.Turtle().bounds_radius() > 10; }));
     x11test::Pump(300);

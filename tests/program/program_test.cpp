@@ -145,7 +145,7 @@ TEST(Program, NewBringsBackTheDefaultTable) {
     p.table.set_cell(0, 1, "");
     p.table.set_cell(4, 13, "X");
     p.TakeChanged();
-    p.New();
+    p.new_program();
     EXPECT_EQ(p.table, CommandTable());
     EXPECT_TRUE(p.lines().empty() && p.steps().empty());
     EXPECT_EQ(p.selected(), -1);

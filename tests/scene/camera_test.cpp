@@ -92,7 +92,7 @@ TEST(Camera, ProjectToWindow) {
     double P[16];
     perspective(P, 1.0);
     const float origin[3] = {0, 0, -5};
-    const window_point p = project_to_window(P, 200, 100, origin);
+    const WindowPoint p = project_to_window(P, 200, 100, origin);
     EXPECT_FLOAT_EQ(p.x, 100.0f);
     EXPECT_FLOAT_EQ(p.y, 50.0f);
     const float above[3] = {0, 1, -5};
@@ -101,7 +101,7 @@ TEST(Camera, ProjectToWindow) {
 
 TEST(Camera, LeftDragSpinsAndCoasts) {
     Camera c = measured();
-    // A press and release without motion adds no rotation.
+    // A press and release without motion adds no Rotation.
     c.mouse_move(200, 150);
     c.mouse_down(kButtonLeft, 200, 150);
     c.trackball_frame();
@@ -167,7 +167,7 @@ TEST(Camera, EmptyModelAddsNoRotation) {
 
 TEST(Camera, OrientationRotation) {
     Camera c;
-    rotation r = c.orientation_rotation();
+    Rotation r = c.orientation_rotation();
     ASSERT_TRUE(r.apply);
     EXPECT_NEAR(r.degrees, 270.00036f, 1e-3);
     EXPECT_NEAR(r.axis[0], 1.0f, 1e-5);

@@ -71,7 +71,7 @@ TEST_F(Frame, ControlsAndLayout) {
     EXPECT_EQ(button(4)->geometry(), QRect(50, 2 + 16 * 2, 49, 17));
     EXPECT_EQ(button(19)->geometry(), QRect(0, 2 + 16 * 10, 49, 17));
     EXPECT_EQ(frame.StringGrid->horizontalHeaderItem(1)->text(), "Interpreter code");
-    frame.ShowCommandTable(true);
+    frame.show_command_table(true);
     EXPECT_TRUE(frame.StringGrid->isVisible());
     EXPECT_FALSE(frame.LBMessages->isVisible());
 }
@@ -99,7 +99,7 @@ TEST_F(Frame, CaptionTimer) {
 
     // A key press in the grid starts the timer, and does not restart it.
     QTest::qWaitFor([&] { return !frame.Hack->isActive(); }, 2000);
-    frame.ShowCommandTable(true);
+    frame.show_command_table(true);
     QTest::keyClick(frame.StringGrid, Qt::Key_Right);
     EXPECT_TRUE(frame.Hack->isActive());
     const int left = frame.Hack->remainingTime();
@@ -155,28 +155,28 @@ TEST_F(Frame, DeleteKey) {
 
 TEST_F(Frame, TraceMode) {
     for (int tag : {1, 6, 4, 2, 17}) click(tag);
-    EXPECT_EQ(frame.RunCount(), 5);
+    EXPECT_EQ(frame.run_count(), 5);
     QTest::mouseClick(frame.CBTraceMode, Qt::LeftButton);
     EXPECT_TRUE(frame.CBTraceMode->isChecked());
     EXPECT_TRUE(frame.TakeChanged());
     click_code_line(1);
-    EXPECT_EQ(frame.RunCount(), 2);
+    EXPECT_EQ(frame.run_count(), 2);
     EXPECT_TRUE(frame.TakeChanged());
     // Moving the selection with the keyboard runs again up to the new line.
     QTest::keyClick(frame.LBCode, Qt::Key_Down);
-    EXPECT_EQ(frame.RunCount(), 3);
+    EXPECT_EQ(frame.run_count(), 3);
     EXPECT_TRUE(frame.TakeChanged());
     QTest::mouseClick(frame.CBTraceMode, Qt::LeftButton);
     EXPECT_TRUE(frame.TakeChanged());
     click_code_line(0);
     EXPECT_FALSE(frame.TakeChanged());
-    EXPECT_EQ(frame.RunCount(), 5);
+    EXPECT_EQ(frame.run_count(), 5);
 }
 
 TEST_F(Frame, MessageClickSelectsTheTaggedLine) {
     for (int tag : {1, 6, 4, 2}) click(tag);
     frame.messages = {{"error: one", 1}, {"error: beyond", 9}};
-    frame.ShowMessages();
+    frame.show_messages();
     ASSERT_EQ(frame.LBMessages->count(), 2);
     EXPECT_EQ(frame.LBMessages->item(0)->data(Qt::UserRole).toInt(), 1);
     frame.TakeChanged();
@@ -246,7 +246,7 @@ TEST_F(Frame, TooLargeProgramsChangeNothing) {
 
     // Lines of 32 MiB: the list shows their start.
     QStringList refused;
-    frame.Refuse = [&](const QString& text) { refused << text; };
+    frame.refuse = [&](const QString& text) { refused << text; };
     document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((32 << 20) - 1, 'V'));
     frame.ButtonClick(20);
     EXPECT_TRUE(refused.isEmpty());
@@ -260,7 +260,7 @@ TEST_F(Frame, TooLargeProgramsChangeNothing) {
 
 TEST_F(Frame, TheMessageListShowsTheFirstThousandMessages) {
     frame.messages.assign(1500, Message{"error: stack underflow, pop statement ignored", 7});
-    frame.ShowMessages();
+    frame.show_messages();
     ASSERT_EQ(frame.LBMessages->count(), 1001);
     EXPECT_EQ(frame.LBMessages->item(999)->text(), "8: error: stack underflow, pop statement ignored");
     EXPECT_EQ(frame.LBMessages->item(1000)->text(), "... and 500 more messages");
@@ -367,7 +367,7 @@ TEST_F(Frame, CompiledSaveOffersABinFile) {
     document.save(program, false);
     QStringList filters;
     QString suggested, suffix;
-    frame.ExecFileDialog = [&](QFileDialog* dialog) {
+    frame.exec_file_dialog = [&](QFileDialog* dialog) {
         filters = dialog->nameFilters();
         suffix = dialog->defaultSuffix();
         suggested = QDir(dialog->directory()).filePath(dialog->selectedFiles().value(0));
