@@ -142,20 +142,20 @@ void check_outputs(const std::vector<std::pair<std::string, const Value*>>& outp
 }
 
 // Refuses, before anything is written, an output that is the program file
-// or the file of another output, by any name. Standard input and output
-// are left to the checks above.
+// (also one given on standard input) or the file of another output, by any
+// name. Standard output is left to the check above.
 void check_same_files(const std::string& program,
                       const std::vector<std::pair<std::string, const Value*>>& outputs) {
-    std::vector<std::string> labels, names;
-    if (program != kStdin) labels.push_back(""), names.push_back(program);
+    std::vector<std::string> labels = {""}, names = {program == kStdin ? "/dev/stdin" : program};
     for (const auto& [option, path] : outputs)
         if (*path && **path != kStdin) labels.push_back(option), names.push_back(**path);
     const auto same = first_same_file(names);
     if (!same) return;
     const auto [i, j] = *same;
     const std::string second = labels[j] + " \"" + names[j] + "\"";
-    if (labels[i].empty()) throw Refusal{second + " is the program file \"" + names[i] + "\""};
-    throw Refusal{labels[i] + " \"" + names[i] + "\" and " + second + " are the same file"};
+    if (i > 0) throw Refusal{labels[i] + " \"" + names[i] + "\" and " + second + " are the same file"};
+    if (program == kStdin) throw Refusal{second + " is the program file on standard input"};
+    throw Refusal{second + " is the program file \"" + program + "\""};
 }
 
 int parse_count(const std::string& s) {
@@ -351,9 +351,9 @@ void check_scale(const CompactMesh& mesh, const RunOptions& o, const ExportOptio
 
 // The files a run writes, from its mesh (when a mesh file is asked for),
 // its turtle and its steps.
-void write_run_outputs(const RunOptions& o, const Program& program, const turtle& t, interpreter& interp,
-                       const CompactMesh* mesh, const ExportOptions& export_options,
-                       [[maybe_unused]] std::pair<int, int> size) {
+void write_run_outputs(const RunOptions& o, const Program& program, [[maybe_unused]] const turtle& t,
+                       [[maybe_unused]] interpreter& interp, const CompactMesh* mesh,
+                       const ExportOptions& export_options, [[maybe_unused]] std::pair<int, int> size) {
     for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
         if (o.meshes[i])
             write_output(*o.meshes[i],

@@ -302,6 +302,8 @@ TEST(Cli, WritesOnlyWhatItShould) {
         // that are one new file, are refused before anything is written.
         {"", "compile p.tpg p.tpg", 2, "dozu-cli: OUT \"p.tpg\" is the program file \"p.tpg\"\n",
          "cmp p.tpg chain.tpg"},
+        {"", "compile - p.tpg < p.tpg", 2, "dozu-cli: OUT \"p.tpg\" is the program file on standard input\n",
+         "cmp p.tpg chain.tpg"},
         {"ln -s p.tpg link.tpg", "run p.tpg --obj link.tpg", 2,
          "dozu-cli: --obj \"link.tpg\" is the program file \"p.tpg\"\n", "cmp p.tpg chain.tpg && [ -L link.tpg ]"},
         {"", "run p.tpg --obj x.obj --glb ./x.obj", 2,
