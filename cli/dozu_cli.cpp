@@ -1,6 +1,7 @@
 // dozu-cli: runs program files as the editor does, without a screen, and
 // writes what they make. Each command is a subcommand of its own: a
 // function that declares its options and one that carries it out.
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -10,17 +11,22 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "export/mesh_format.h"
+#include "export/scale_fit.h"
 #include "interpreter/interpreter.h"
 #include "io/file_io.h"
+#include "io/same_file.h"
 #include "program/packed_program.h"
 #include "program/program.h"
 #include "turtle/input_mesh_view.h"
@@ -48,20 +54,31 @@ standard output (one output at most).
 
 Each interpreter message goes to standard error as PROGRAM:LINE: TEXT (LINE
 counts from 1), in the order of the run; a message without a line, such as
-a skipped step byte of a program file (the first 100 of them, then how many
-more) or a file that ends inside its command table, as PROGRAM: warning:
-TEXT before them. Running out of memory in a run or while writing what it
-made is the fatal error "out of memory" at the line being run.
+a file that does not look like a program file, a skipped step byte of one
+(the first 100 of them, then how many more), a file that ends inside its
+command table or "the model is empty" (a mesh file is written without a
+single quad), as PROGRAM: warning: TEXT before them.
+Running out of memory in a run or while writing what it made is the fatal
+error "out of memory" at the line being run.
 A program whose lines would hold more than 64 MiB is refused.
 A regular file is replaced atomically: a failed write leaves an existing
 file as it was, and so does SIGINT, SIGTERM or SIGHUP during the write. A
-character device, a FIFO or a socket is written in place.
+character device, a FIFO or a socket is written in place. Nothing is
+written over a read-only file, nor over the program or where another
+output goes (one file by any name, as through a link).
 
 Exit status: 0 when the run had no fatal error, 1 when it had one, 2 for a
-usage or file error or a picture that could not be drawn, which prints one
-line that says what is wrong.)";
+usage or file error, a scale that the model does not suit (one that makes a
+coordinate infinite or every one zero) or a picture that could not be
+drawn, which prints one line that says what is wrong.)";
 
 struct UsageError {
+    std::string text;
+};
+
+// What the tool will not do with these files; said without pointing to the
+// help.
+struct Refusal {
     std::string text;
 };
 
@@ -86,8 +103,9 @@ void warn(const std::string& program, const std::string& text) {
 
 // What a load of a program file found wrong with it: the first skipped
 // step bytes one by one, the rest counted.
-void warn_about(const std::string& program, const std::string& table_warning,
+void warn_about(const std::string& program, const std::string& not_a_program, const std::string& table_warning,
                 const std::vector<SkippedStep>& skipped, size_t skipped_count) {
+    if (!not_a_program.empty()) warn(program, "does not look like a dozu program: " + not_a_program);
     if (!table_warning.empty()) warn(program, table_warning);
     for (const SkippedStep& s : skipped)
         warn(program,
@@ -97,7 +115,7 @@ void warn_about(const std::string& program, const std::string& table_warning,
 }
 
 void warn_about(const std::string& program, const LoadReport& report) {
-    warn_about(program, report.table_warning(), report.skipped, report.skipped_count);
+    warn_about(program, report.not_a_program, report.table_warning(), report.skipped, report.skipped_count);
 }
 
 // An option's value; empty when the option is not given.
@@ -122,6 +140,23 @@ void check_outputs(const std::vector<std::pair<std::string, const Value*>>& outp
     }
     if (to_stdout.size() > 1)
         throw UsageError{to_stdout[0] + " and " + to_stdout[1] + " both write to standard output"};
+}
+
+// Refuses, before anything is written, an output that is the program file
+// (also one given on standard input) or the file of another output, by any
+// name. Standard output is left to the check above.
+void check_same_files(const std::string& program,
+                      const std::vector<std::pair<std::string, const Value*>>& outputs) {
+    std::vector<std::string> labels = {""}, names = {program == kStdin ? "/dev/stdin" : program};
+    for (const auto& [option, path] : outputs)
+        if (*path && **path != kStdin) labels.push_back(option), names.push_back(**path);
+    const auto same = first_same_file(names);
+    if (!same) return;
+    const auto [i, j] = *same;
+    const std::string second = labels[j] + " \"" + names[j] + "\"";
+    if (i > 0) throw Refusal{labels[i] + " \"" + names[i] + "\" and " + second + " are the same file"};
+    if (program == kStdin) throw Refusal{second + " is the program file on standard input"};
+    throw Refusal{second + " is the program file \"" + program + "\""};
 }
 
 int parse_count(const std::string& s) {
@@ -296,18 +331,34 @@ ProgramLines load_lines(const std::string& path, bool text, Program& program) {
     return {};
 }
 
-// The files a run writes, from its output mesh, its turtle and its steps.
-void write_run_outputs(const RunOptions& o, const Program& program, const turtle& t, interpreter& interp,
-                       const ExportOptions& export_options, [[maybe_unused]] std::pair<int, int> size) {
-    if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
-        const MeshView view = o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh());
-        const CompactMesh mesh = compact(view);
-        for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
-            if (o.meshes[i])
-                write_output(*o.meshes[i], [&](ByteSink& sink) {
-                    write_mesh(sink, mesh, kMeshOutputs[i].format, export_options);
-                });
+// The mesh that the mesh files hold: the output mesh or the turtle's own
+// lists, compacted.
+CompactMesh mesh_to_write(const RunOptions& o, const turtle& t, interpreter& interp) {
+    return compact(o.input_mesh ? input_mesh_view(t) : output_mesh_view(interp.output_mesh()));
+}
+
+// Refuses, before any file is written, a scale that this mesh does not suit.
+void check_scale(const CompactMesh& mesh, const RunOptions& o, const ExportOptions& export_options) {
+    switch (scale_fit(mesh, export_options.scale)) {
+        case ScaleFit::fits: return;
+        case ScaleFit::too_large:
+            throw Refusal{"--scale " + o.scale.value_or("1") +
+                          " is too large for this model: a coordinate would not be finite"};
+        case ScaleFit::too_small:
+            throw Refusal{"--scale " + o.scale.value_or("1") +
+                          " is too small for this model: every coordinate would be zero"};
     }
+}
+
+// The files a run writes, from its mesh (when a mesh file is asked for),
+// its turtle and its steps.
+void write_run_outputs(const RunOptions& o, const Program& program, [[maybe_unused]] const turtle& t,
+                       [[maybe_unused]] interpreter& interp, const CompactMesh* mesh,
+                       const ExportOptions& export_options, [[maybe_unused]] std::pair<int, int> size) {
+    for (size_t i = 0; i < std::size(kMeshOutputs); ++i)
+        if (o.meshes[i])
+            write_output(*o.meshes[i],
+                         [&](ByteSink& sink) { write_mesh(sink, *mesh, kMeshOutputs[i].format, export_options); });
     if (o.compiled)
         write_output(*o.compiled, [&](ByteSink& sink) { write_compiled(sink, program.table, program.steps()); });
 #ifdef DOZU_CLI_PNG
@@ -334,6 +385,7 @@ int run(const RunOptions& o) {
     std::vector<std::pair<std::string, const Value*>> outputs = {{"--compiled", &o.compiled}, {"--png", &o.png}};
     for (size_t i = 0; i < std::size(kMeshOutputs); ++i) outputs.push_back({kMeshOutputs[i].option, &o.meshes[i]});
     check_outputs(outputs);
+    check_same_files(o.program, outputs);
 
     Program program;
     const ProgramLines text_lines = load_lines(o.program, o.text, program);
@@ -350,11 +402,24 @@ int run(const RunOptions& o) {
         if (time_limit > 0) watchdog.emplace(stop, time_limit);
         ok = interp.run(lines, messages, count, &stop);
     }
-    for (const Message& m : messages)
-        std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
+    bool reported = false;
+    const auto report = [&] {
+        if (std::exchange(reported, true)) return;
+        for (const Message& m : messages)
+            std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
+    };
     try {
-        write_run_outputs(o, program, t, interp, export_options, size);
+        std::optional<CompactMesh> mesh;
+        if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {
+            mesh.emplace(mesh_to_write(o, t, interp));
+            // A warning without a line, so before the run's messages.
+            if (mesh->quad_count() == 0) warn(o.program, "the model is empty");
+        }
+        report();
+        if (mesh) check_scale(*mesh, o, export_options);
+        write_run_outputs(o, program, t, interp, mesh ? &*mesh : nullptr, export_options, size);
     } catch (const std::bad_alloc&) {
+        report();
         // What was being written stays as it was. The model that did not
         // fit is that of the run's last line: the last one, or the one its
         // fatal error stopped at.
@@ -383,13 +448,17 @@ CLI::App* add_compile(CLI::App& app, CompileOptions& o) {
 
 int compile(const CompileOptions& o) {
     if (o.out.empty()) throw UsageError{"compile needs a file name for OUT"};
+    const Value out = o.out;
+    check_same_files(o.program, {{"OUT", &out}});
     // Straight from the file's table and steps: the output is as long as
     // the steps times their codes, and no program lines are built for it.
     const ProgramFileData data = parse_program_file(read_input(o.program, kMaxProgramFileSize));
-    warn_about(o.program, short_table_warning(data.cells_read), data.skipped, data.skipped_count);
+    warn_about(o.program, not_a_program_reason(data), short_table_warning(data.cells_read), data.skipped,
+               data.skipped_count);
     CommandTable table;
     apply_table_cells(table, data);
-    write_output(o.out, [&](ByteSink& sink) { write_compiled(sink, table, data.steps); });
+    const std::vector<uint8_t> steps = program_steps(table, data.steps);
+    write_output(o.out, [&](ByteSink& sink) { write_compiled(sink, table, steps); });
     return kOk;
 }
 
@@ -412,15 +481,17 @@ CLI::App* add_pack(CLI::App& app, PackOptions& o) {
     pack->add_flag("--text", o.text, "The program is plain text, read as run --text reads it.");
     add_value(pack, "--c", o.out, "The header file to write (default: standard output).", "FILE");
     add_value(pack, "--name", o.name,
-              "NAME in the constant's name (default: the program file's name\n"
-              "without its extension, \"stdin\" for standard input); bytes that\n"
-              "cannot stand in a C name become \"_\".",
+              "NAME in the constant's name, used whole (default: the program\n"
+              "file's name without its extension, \"stdin\" for standard input).\n"
+              "Every byte outside A-Z a-z 0-9 _ becomes \"_\", a run of \"_\"\n"
+              "becomes one and a trailing one is dropped.",
               "NAME");
     return pack;
 }
 
 int pack(const PackOptions& o) {
     check_outputs({{"--c", &o.out}});
+    check_same_files(o.program, {{"--c", &o.out}});
     if (o.name && o.name->empty()) throw UsageError{"--name needs a name"};
     Program program;
     const ProgramLines text_lines = load_lines(o.program, o.text, program);
@@ -430,10 +501,17 @@ int pack(const PackOptions& o) {
                      "%s:%d: warning: the line does not end at its only blank; the runtime numbers it and later "
                      "lines otherwise\n",
                      program_name(o.program).c_str(), line + 1);
-    const std::string name = packed_name(o.name ? *o.name : o.program == kStdin ? "stdin" : o.program);
+    const std::string name = packed_name(o.name ? *o.name : o.program == kStdin ? "stdin" : file_stem(o.program));
     const std::string header = encode_packed_program(name, lines);
     write_output(o.out.value_or(kStdin), [&](ByteSink& sink) { sink.write(header.data(), header.size()); });
     return kOk;
+}
+
+// As GNU tools do: a help that could not be written all the way, or whose
+// standard output fails at its close, is an error.
+void write_standard_output(const std::string& text) {
+    write_descriptor(1, "standard output", [&](ByteSink& sink) { sink.write(text.data(), text.size()); });
+    if (::close(1) != 0) throw FileError("cannot write \"standard output\": " + std::string(std::strerror(errno)));
 }
 
 int fail(const std::string& text) {
@@ -473,7 +551,12 @@ int main(int argc, char** argv) {
         try {
             app.parse(argc, argv);
         } catch (const CLI::ParseError& e) {
-            if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+            if (e.get_exit_code() == 0) {  // --help, --help-all, --version
+                std::ostringstream text;
+                const int status = app.exit(e, text);
+                write_standard_output(text.str());
+                return status;
+            }
             if (argc <= 1) throw UsageError{"no command given"};
             throw UsageError{e.what()};
         }
@@ -482,6 +565,8 @@ int main(int argc, char** argv) {
         return fail("no command given; try " + help);
     } catch (const UsageError& e) {
         return fail(e.text + "; try " + help);
+    } catch (const Refusal& e) {
+        return fail(e.text);
     } catch (const FileError& e) {
         return fail(e.what());
 #ifdef DOZU_CLI_PNG

@@ -103,19 +103,43 @@ private:
     off_t written_ = 0, started_ = 0;
 };
 
-// The file a path finally names, so that saving through a symbolic link
-// replaces the linked file and keeps the link.
-std::string resolve_target(const std::string& path) {
+}  // namespace
+
+std::string write_target(const std::string& path) {
     struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string r(real);
-            std::free(real);
-            return r;
+    if (::stat(path.c_str(), &st) == 0) {
+        // Saving through a link replaces the linked file and keeps the link.
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                std::string r(real);
+                std::free(real);
+                return r;
+            }
+        }
+        return path;
+    }
+    // A link whose file does not exist yet is followed by hand, each
+    // target read relative to the link's folder, so that the new file is
+    // made where the link points and the link stays.
+    std::string target = path;
+    for (int links = 0; links < 40; ++links) {
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+        std::string text(size_t(std::max<off_t>(st.st_size, 0)) + 1, '\0');
+        const ssize_t n = ::readlink(target.c_str(), text.data(), text.size());
+        if (n < 0 || size_t(n) >= text.size()) return target;  // changed meanwhile: the write will say
+        text.resize(size_t(n));
+        if (text.empty() || text[0] == '/') {
+            target = text;
+        } else {
+            const size_t slash = target.find_last_of('/');
+            if (slash != std::string::npos) text.insert(0, target, 0, slash + 1);
+            target = text;
         }
     }
-    return path;
+    fail("cannot write", path, ELOOP);
 }
+
+namespace {
 
 // The descriptor that a name such as /dev/stdout or /proc/self/fd/3 stands
 // for, or -1. A socket cannot be opened by such a name, only used.
@@ -191,17 +215,31 @@ extern "C" void remove_temporary_and_reraise(int signal) {
 // the given mode under the umask.
 int create_temporary(const std::string& dir, const std::string& name, mode_t mode, std::string& temp) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    constexpr size_t kAdded = 2 + 8;  // the dots and the letters
+    // Within the folder's limit on a name, so that a target whose name is
+    // as long as it may be can still be written.
+    const long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    const size_t longest = limit > long(kAdded) ? size_t(limit) : size_t(NAME_MAX);
+    const size_t kept = std::min(name.size(), longest - kAdded);
     for (int attempt = 0; attempt < 100; ++attempt) {
         unsigned char random[8] = {};
         if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
             for (unsigned char& r : random) r = static_cast<unsigned char>(std::rand());
-        temp = dir + "/." + name + ".";
+        temp = dir + "/." + name.substr(0, kept) + ".";
         for (unsigned char r : random) temp += kLetters[r % (sizeof kLetters - 1)];
         const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
     return -1;
+}
+
+// The old owner and group where the system lets us give them, else the
+// group alone; false when the file stays ours, as it does with any editor
+// that saves by renaming.
+bool give_old_owner(int fd, const struct stat& old) {
+    if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return true;
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0 || ::fchown(fd, uid_t(-1), old.st_gid) == 0;
 }
 
 void replace_atomically(const std::string& path, const std::string& target, const struct stat* existing,
@@ -231,6 +269,8 @@ void replace_atomically(const std::string& path, const std::string& target, cons
         ::unlink(temp.c_str());
         throw;
     }
+    // Before the mode: a change of owner clears the set-user-ID bit.
+    if (existing) give_old_owner(fd.get(), *existing);
     // The umask narrowed the mode at the create; an existing file's
     // permissions are kept whole.
     if (existing && ::fchmod(fd.get(), existing->st_mode & 07777) != 0) err = errno;
@@ -281,10 +321,17 @@ std::vector<uint8_t> read_descriptor(int fd, const std::string& name, size_t max
 }
 
 void write_file(const std::string& path, const FillSink& fill) {
-    const std::string target = resolve_target(path);
+    const std::string target = write_target(path);
     struct stat st;
     if (::stat(target.c_str(), &st) != 0) return replace_atomically(path, target, nullptr, fill);
-    if (S_ISREG(st.st_mode)) return replace_atomically(path, target, &st, fill);
+    if (S_ISREG(st.st_mode)) {
+        // As an editor warns before it overwrites a read-only file: a mode
+        // without any write bit holds for root too.
+        if ((st.st_mode & 0222) == 0 ||
+            (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES))
+            throw FileError("cannot write " + quoted(path) + ": the file is read-only");
+        return replace_atomically(path, target, &st, fill);
+    }
     if (S_ISDIR(st.st_mode)) throw FileError("cannot write " + quoted(path) + ": it is a directory");
     if (!S_ISCHR(st.st_mode) && !S_ISFIFO(st.st_mode) && !S_ISSOCK(st.st_mode))
         throw FileError("cannot write " + quoted(path) +

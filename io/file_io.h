@@ -30,14 +30,20 @@ std::vector<uint8_t> read_descriptor(int fd, const std::string& name, size_t max
 
 using FillSink = std::function<void(ByteSink&)>;
 
-// Writes what fill puts into its sink to path, through symbolic links. A
+// Writes what fill puts into its sink to path, through symbolic links (also
+// one whose file does not exist yet, which is made where it points). A
 // regular file or a name that does not exist yet is replaced atomically,
-// keeping an existing file's permissions (a new one gets those of a plain
-// create under the umask); a character device, a FIFO or a socket is
-// written in place; anything else is refused. Throws FileError; when fill or
-// a write fails, a regular file stays as it was and no temporary file is
-// left.
+// keeping an existing file's permissions and, where the system allows,
+// its owner and group (a new one gets the permissions of a plain create
+// under the umask); a character device, a FIFO or a socket is written in
+// place; anything else is refused, and so is a regular file that may not
+// be written or whose mode has no write permission at all (even for root).
+// Throws FileError; when fill or a write fails, a regular file stays as it
+// was and no temporary file is left.
 void write_file(const std::string& path, const FillSink& fill);
+// The name that write_file writes for path: its symbolic links followed,
+// those whose file does not exist yet too.
+std::string write_target(const std::string& path);
 // To a descriptor that stays open (standard output); name is for messages.
 void write_descriptor(int fd, const std::string& name, const FillSink& fill);
 

@@ -51,7 +51,15 @@ std::string valid_utf8(const std::string& text) {
 
 std::string xml_attribute(const std::string& text) {
     std::string out;
-    for (const char c : valid_utf8(text)) {
+    const std::string valid = valid_utf8(text);
+    for (size_t i = 0; i < valid.size(); ++i) {
+        const char c = valid[i];
+        // U+FFFE and U+FFFF, the only characters of valid UTF-8 beyond the
+        // controls that XML 1.0 does not allow.
+        if (valid.compare(i, 2, "\xEF\xBF") == 0 && i + 2 < valid.size() && uint8_t(valid[i + 2]) >= 0xBE) {
+            i += 2;
+            continue;
+        }
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;

@@ -27,14 +27,22 @@ std::string literal_byte(unsigned char c) {
 
 }  // namespace
 
-std::string packed_name(const std::string& path) {
+std::string packed_name(const std::string& name) {
+    std::string id;
+    for (const char c : "dozu_model_" + name) {
+        const char k = identifier_byte(static_cast<unsigned char>(c)) ? c : '_';
+        if (k != '_' || id.empty() || id.back() != '_') id += k;
+    }
+    if (id.back() == '_') id.pop_back();
+    return id;
+}
+
+std::string file_stem(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1);
     const size_t dot = stem.find_last_of('.');
     if (dot != std::string::npos && dot > 0) stem.resize(dot);
-    for (char& c : stem)
-        if (!identifier_byte(static_cast<unsigned char>(c))) c = '_';
-    return "dozu_model_" + stem;
+    return stem;
 }
 
 std::string encode_packed_program(const std::string& name, LineView lines) {

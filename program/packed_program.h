@@ -9,9 +9,15 @@
 
 namespace dozu {
 
-// The constant's name for a program file: "dozu_model_" and the file's name
-// without folder and extension, every byte outside [A-Za-z0-9_] made "_".
-std::string packed_name(const std::string& path);
+// The constant's name for a model's name: "dozu_model_" and the name, made
+// a C identifier by one rule that holds for the names derived from it too
+// (NAME_length): every byte outside [A-Za-z0-9_] becomes "_", a run of "_"
+// becomes one and a trailing "_" is dropped, so that no name holds the
+// double underscore that C++ reserves. Names that differ only in such bytes
+// give one identifier.
+std::string packed_name(const std::string& name);
+// A program file's name without its folder and extension.
+std::string file_stem(const std::string& path);
 
 // The header: the constant NAME (a string literal up to 4,095 bytes, which
 // is all ISO C requires a compiler to take; a brace-enclosed list of bytes

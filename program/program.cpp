@@ -103,27 +103,17 @@ LoadedProgram Program::prepare(const std::vector<uint8_t>& bytes) {
     ProgramFileData data = parse_program_file(bytes);
     LoadedProgram p;
     apply_table_cells(p.table, data);
-    // Each step replays a click of its button; a button without a code
-    // inserts nothing.
+    // Each step replays a click of its button.
+    p.steps = program_steps(p.table, data.steps);
     uint64_t text = 0;
-    size_t count = 0;
-    for (uint8_t tag : data.steps) {
-        const size_t n = p.table.interpreter_code(tag).size();
-        if (n == 0) continue;
-        text += n + 1;
-        ++count;
-    }
-    p.lines.reserve(count, text);
-    p.steps.reserve(count);
+    for (uint8_t tag : p.steps) text += p.table.interpreter_code(tag).size() + 1;
+    p.lines.reserve(p.steps.size(), text);
     std::string line;
-    for (uint8_t tag : data.steps) {
-        const std::string& code = p.table.interpreter_code(tag);
-        if (code.empty()) continue;
-        line.assign(code).push_back(' ');
+    for (uint8_t tag : p.steps) {
+        line.assign(p.table.interpreter_code(tag)).push_back(' ');
         p.lines.push_back(line);
-        p.steps.push_back(tag);
     }
-    p.report = {std::move(data.skipped), data.skipped_count, data.cells_read};
+    p.report = {std::move(data.skipped), data.skipped_count, data.cells_read, not_a_program_reason(data)};
     return p;
 }
 

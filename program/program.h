@@ -28,6 +28,7 @@ struct LoadReport {
     std::vector<SkippedStep> skipped;  // the first step bytes outside 1 to 26
     size_t skipped_count = 0;          // all of them
     size_t cells_read = kTableCells;   // fewer: the file ends inside its table
+    std::string not_a_program;         // why the file does not look like a program, if so
     std::string table_warning() const { return short_table_warning(cells_read); }
 };
 

@@ -1,5 +1,7 @@
 #include "program/program_file.h"
 
+#include <cstdio>
+
 namespace dozu {
 
 ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes) {
@@ -28,6 +30,30 @@ std::string short_table_warning(size_t cells_read) {
     if (cells_read >= kTableCells) return {};
     return "file ends after " + std::to_string(cells_read) + " of " + std::to_string(kTableCells) +
            " table cells; the rest are empty";
+}
+
+std::vector<uint8_t> program_steps(const CommandTable& table, const std::vector<uint8_t>& steps) {
+    std::vector<uint8_t> kept;
+    kept.reserve(steps.size());
+    for (const uint8_t tag : steps)
+        if (!table.interpreter_code(tag).empty()) kept.push_back(tag);
+    return kept;
+}
+
+std::string not_a_program_reason(const ProgramFileData& data) {
+    for (size_t i = 0; i < data.cells_read; ++i)
+        for (const char c : data.cells[i])
+            if (uint8_t(c) < 0x20) {
+                char byte[8];
+                std::snprintf(byte, sizeof byte, "0x%02X", unsigned(uint8_t(c)));
+                return "table cell " + std::to_string(i + 1) + " holds the byte " + byte;
+            }
+    if (data.cells_read < kTableCells) return "its table ends before the 78th cell";
+    const size_t all = data.steps.size() + data.skipped_count;
+    if (2 * data.skipped_count > all)
+        return std::to_string(data.skipped_count) + " of its " + std::to_string(all) +
+               " step bytes lie outside 1 to 26";
+    return {};
 }
 
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps) {

@@ -39,6 +39,17 @@ ProgramFileData parse_program_file(const std::vector<uint8_t>& bytes);
 // "file ends after N of 78 table cells; the rest are empty" for a file that
 // ends inside its table, else nothing.
 std::string short_table_warning(size_t cells_read);
+// The steps a program has of those a file holds: the steps whose button has
+// an interpreter code in the table, since a click of a button without one
+// inserts nothing. A load, the compiled output and the runner all take
+// these.
+std::vector<uint8_t> program_steps(const CommandTable& table, const std::vector<uint8_t>& steps);
+// A program file has no header to tell it by, so a file is taken for
+// something else when a table cell holds a byte below 0x20, its table ends
+// before the 78th cell, or more than half of its step bytes lie outside 1
+// to 26. Such a file still loads; this says why it "does not look like a
+// dozu program", or nothing when it does.
+std::string not_a_program_reason(const ProgramFileData& data);
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps);
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps);
 // The same, step by step into a sink.

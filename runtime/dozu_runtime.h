@@ -9,6 +9,11 @@
 #ifndef DOZU_RUNTIME_H
 #define DOZU_RUNTIME_H
 
+/* Compiled as C89 its float arithmetic would differ from the editor's. */
+#if !defined(__cplusplus) && (!defined(__STDC_VERSION__) || __STDC_VERSION__ < 199901L)
+#error "dozu_runtime.h needs C99 or later, or C++"
+#endif
+
 #include <stddef.h>
 #include <stdint.h>
 
@@ -61,6 +66,17 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
                               dozu_message_fn report, void* user);
 /* Releases the mesh's arrays through the allocator it was made with. */
 void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc);
+
+/* Makes every normal of the mesh of unit length, as dozu's exporters write
+   them: a normal shorter than 1e-4 (a cap's centre, where the decoder's
+   normal is about zero and points nowhere) or not finite becomes the
+   area-weighted mean of the normals of the quads that name it and whose
+   corners are all finite, or 0 0 1 where those have no area. Returns
+   DOZU_OK, or DOZU_ERROR_MEMORY when the allocator refuses the sums; the
+   mesh then stays as it was. Compiled only where DOZU_RUNTIME_NORMALS is
+   defined as well as DOZU_RUNTIME_IMPLEMENTATION, so that a decoder that
+   needs no normals does not carry it. */
+int dozu_mesh_unit_normals(dozu_mesh* mesh, const dozu_allocator* alloc);
 
 /* The process-wide random sequence that the extrusion draws from: it starts
    at 0 with the process and goes on from decode to decode. */
@@ -402,14 +418,14 @@ static void dzr_flush(dzr* d) {
     for (i = d->indices_copied; i < ic; i += 4) {
         uint32_t* q;
         for (k = 0; k < 4; ++k)
-            if ((uint64_t)ti[i + k] + d->offset >= limit) break;
+            if ((uint64_t)ti[i + (uint32_t)k] + d->offset >= limit) break;
         if (k < 4) {
             dropped = 1;
             continue;
         }
         q = (uint32_t*)dzr_push(d, &d->oi, 4 * sizeof(uint32_t));
         if (!q) return;
-        for (k = 0; k < 4; ++k) q[k] = ti[i + k] + d->offset;
+        for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
     if (dropped) dzr_message(d, "error: face with missing vertex dropped");
@@ -701,8 +717,8 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
         const float* r = (const float*)d.ov.p + 8 * (size_t)v;
         float* o = (float*)d.ov.p + 6 * (size_t)v;
         const float inv = 1.0f / r[3];
-        int i;
-        for (i = 0; i < 6; ++i) o[i] = r[i + (i > 2)] * inv;
+        int c;
+        for (c = 0; c < 6; ++c) o[c] = r[c + (c > 2)] * inv;
     }
     out->vertices = (float*)d.ov.p;
     out->vertex_count = count;
@@ -721,6 +737,73 @@ void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc) {
     dzr_free(alloc, mesh->indices);
     memset(mesh, 0, sizeof *mesh);
 }
+
+#ifdef DOZU_RUNTIME_NORMALS
+
+/* Whether a normal is too short to point anywhere reliable: rounding alone
+   moves the decoder's normals by about 1e-6. Else its length. */
+static int dzr_tiny_normal(const float* n, double* length) {
+    *length = sqrt((double)n[0] * n[0] + (double)n[1] * n[1] + (double)n[2] * n[2]);
+    return !(*length > 1e-4) || !isfinite(*length);
+}
+
+/* Every step in double precision and in the exporters' order, so that the
+   normals come out as the same floats. */
+int dozu_mesh_unit_normals(dozu_mesh* mesh, const dozu_allocator* alloc) {
+    const uint32_t count = mesh->vertex_count;
+    float* vertices = mesh->vertices;
+    double *sums = NULL, length;
+    uint32_t v, q;
+    int i, k, tiny = 0;
+    for (v = 0; v < count; ++v) tiny |= dzr_tiny_normal(vertices + 6 * (size_t)v, &length);
+    if (tiny) {
+        sums = (double*)dzr_zeroed(alloc, 3 * (size_t)count * sizeof(double));
+        if (!sums) return DOZU_ERROR_MEMORY;
+    }
+    for (q = 0; tiny && q + 4 <= mesh->index_count; q += 4) {
+        /* Counter-clockwise seen from outside: the diagonals span twice the
+           quad's area vector, which points outside. */
+        const uint32_t* c = mesh->indices + q;
+        const float* p[4];
+        double e[3], f[3], area[3];
+        for (k = 0; k < 4; ++k) {
+            const uint32_t corner = c[(4 - k) & 3];
+            if (corner >= count) break;
+            p[k] = vertices + 6 * (size_t)corner + 3;
+            if (!isfinite(p[k][0]) || !isfinite(p[k][1]) || !isfinite(p[k][2])) break;
+        }
+        if (k < 4) continue;
+        for (i = 0; i < 3; ++i) {
+            e[i] = (double)p[2][i] - p[0][i];
+            f[i] = (double)p[3][i] - p[1][i];
+        }
+        area[0] = e[1] * f[2] - e[2] * f[1];
+        area[1] = e[2] * f[0] - e[0] * f[2];
+        area[2] = e[0] * f[1] - e[1] * f[0];
+        for (k = 0; k < 4; ++k) {
+            const size_t corner = c[k];
+            if (dzr_tiny_normal(vertices + 6 * corner, &length))
+                for (i = 0; i < 3; ++i) sums[3 * corner + (size_t)i] += area[i];
+        }
+    }
+    for (v = 0; v < count; ++v) {
+        float* n = vertices + 6 * (size_t)v;
+        if (!dzr_tiny_normal(n, &length)) {
+            for (i = 0; i < 3; ++i) n[i] = (float)(n[i] / length);
+            continue;
+        }
+        {
+            const double* s = sums + 3 * (size_t)v;
+            const double mean = sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]);
+            for (i = 0; i < 3; ++i)
+                n[i] = mean > 0 && isfinite(mean) ? (float)(s[i] / mean) : i == 2 ? 1.0f : 0.0f;
+        }
+    }
+    dzr_free(alloc, sums);
+    return DOZU_OK;
+}
+
+#endif /* DOZU_RUNTIME_NORMALS */
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 /* Decodes the packed rock example and writes it as a Wavefront OBJ file, as
-   dozu-cli run examples/rock.tpg --obj does.
+   dozu-cli run examples/rock.tpg --obj does: the same positions, normals
+   and faces.
        dozu-cli pack examples/rock.tpg --c rock.h
        cc -std=c99 -I. -Iruntime runtime/example.c -lm -o example
        ./example rock.obj */
@@ -8,6 +9,7 @@
 #include <stdlib.h>
 
 #define DOZU_RUNTIME_IMPLEMENTATION
+#define DOZU_RUNTIME_NORMALS
 #include "dozu_runtime.h"
 #include "rock.h"
 
@@ -17,7 +19,7 @@ static void print_message(void* user, int line, const char* text) {
 
 /* Whether the positions of the quad's corners are finite. */
 static int finite_quad(const dozu_mesh* mesh, uint32_t i) {
-    int k, c;
+    uint32_t k, c;
     for (k = 0; k < 4; ++k)
         for (c = 3; c < 6; ++c)
             if (!isfinite(mesh->vertices[6 * (size_t)mesh->indices[i + k] + c])) return 0;
@@ -27,10 +29,12 @@ static int finite_quad(const dozu_mesh* mesh, uint32_t i) {
 int main(int argc, char** argv) {
     dozu_mesh mesh;
     FILE* out;
-    uint32_t *number, i, next = 0;
-    int k, status = dozu_decode_with_messages(dozu_model_rock, dozu_model_rock_length, &mesh, NULL, print_message,
-                                              (void*)"rock");
-    if (status == DOZU_ERROR_MEMORY || argc != 2 || !(out = fopen(argv[1], "w"))) return 2;
+    uint32_t *number, i, k, next = 0;
+    int status = dozu_decode_with_messages(dozu_model_rock, dozu_model_rock_length, &mesh, NULL, print_message,
+                                           (void*)"rock");
+    if (status == DOZU_ERROR_MEMORY || dozu_mesh_unit_normals(&mesh, NULL) != DOZU_OK || argc != 2 ||
+        !(out = fopen(argv[1], "w")))
+        return 2;
 
     /* A quad is written when all its corners are finite, a vertex when a
        written quad names it: number[v] is its OBJ number, from 1. */
@@ -47,12 +51,8 @@ int main(int argc, char** argv) {
         }
     for (i = 0; i < mesh.vertex_count; ++i)
         if (number[i]) {
-            /* The decoder's normals are not of unit length (nor of any
-               length at a cap's centre, which dozu-cli mends further). */
             const float* n = mesh.vertices + 6 * (size_t)i;
-            const double length = sqrt((double)n[0] * n[0] + (double)n[1] * n[1] + (double)n[2] * n[2]);
-            const double s = length > 0 ? 1 / length : 0;
-            fprintf(out, "vn %.9g %.9g %.9g\n", n[0] * s, n[1] * s, n[2] * s);
+            fprintf(out, "vn %.9g %.9g %.9g\n", n[0], n[1], n[2]);
         }
     /* The quads run clockwise seen from outside; OBJ wants them the other
        way round, from the same first corner. */

@@ -340,6 +340,21 @@ TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
     EXPECT_FALSE(debugger.isVisible());
 }
 
+// A read-only program file (no write bit: refused for root too) is not
+// replaced: an error box says why, and the program stays unsaved.
+TEST_F(MainWindow, SaveOverAReadOnlyFileIsRefused) {
+    std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", temp / "ro.tpg");
+    std::filesystem::permissions(temp / "ro.tpg", std::filesystem::perms(0444));
+    click(1);
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("ro.tpg"); };
+    QString shown;
+    answer_message_box(shown);
+    form.MISaveAs->trigger();
+    EXPECT_EQ(shown.toStdString(), "cannot write \"" + (temp / "ro.tpg") + "\": the file is read-only");
+    EXPECT_TRUE(form.isWindowModified());
+    EXPECT_EQ(read_bytes(temp / "ro.tpg"), read_bytes(DOZU_EXAMPLES "/tube.tpg"));
+}
+
 TEST_F(MainWindow, RecentFilesAndDroppedFiles) {
     std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", temp / "a.tpg");
     std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "b.tpg");

@@ -99,6 +99,24 @@ TEST(ProgramFile, ShortFilesAndStrayStepBytes) {
     EXPECT_EQ(d.skipped[2].offset, 427u);
 }
 
+// A file without a program file's shape still loads, but is named as such,
+// by the first sign in file order.
+TEST(ProgramFile, WhatDoesNotLookLikeAProgram) {
+    const auto reason = [](Bytes bytes, const Bytes& steps) {
+        bytes.insert(bytes.end(), steps.begin(), steps.end());
+        return not_a_program_reason(parse_program_file(bytes));
+    };
+    const Bytes table = default_table_bytes();
+    EXPECT_EQ(reason(table, {}), "");
+    EXPECT_EQ(reason(table, {1, 0}), "");  // half outside 1 to 26 is not more than half
+    EXPECT_EQ(reason(table, {1, 0, 27}), "2 of its 3 step bytes lie outside 1 to 26");
+    EXPECT_EQ(reason(Bytes(table.begin(), table.end() - 1), {}), "its table ends before the 78th cell");
+    Bytes tab = table;
+    tab[7] = '\t';  // in the third cell, "turtle:init_stack_frame"
+    EXPECT_EQ(reason(tab, {0, 0, 0}), "table cell 3 holds the byte 0x09");
+    EXPECT_EQ(Program::prepare({'*', 0x1F, 0xFF}).report.not_a_program, "table cell 1 holds the byte 0x1F");
+}
+
 TEST(ProgramFile, CompiledOutput) {
     CommandTable t;
     const Bytes steps = {1, 6, 4, 2, 17};

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -21,8 +22,8 @@ namespace {
 // The compilers with the strict flags an embedder may use; GCC's builds also
 // take the build's own C flags (the sanitizers, in a sanitizer build).
 const std::vector<std::string> kCompilers = {
-    DOZU_CC " -std=c99 -Wall -Wextra -pedantic -Werror " DOZU_C_FLAGS,
-    DOZU_CLANG " -std=c99 -Wall -Wextra -pedantic -Werror",
+    DOZU_CC " -std=c99 -Wall -Wextra -Wconversion -Wshadow -pedantic -Werror " DOZU_C_FLAGS,
+    DOZU_CLANG " -std=c99 -Wall -Wextra -Wconversion -Wshadow -pedantic -Werror",
     DOZU_CXX " -x c++ -Wall -Wextra -pedantic -Werror " DOZU_C_FLAGS,
 };
 
@@ -53,7 +54,7 @@ TEST(PackedProgram, EveryByteRoundTripsThroughEachCompiler) {
     TempDir dir;
     std::string header, main = "#include <stdio.h>\n#include \"packed.h\"\nint main(int argc, char** argv) {\n";
     for (size_t i = 0; i < programs.size(); ++i) {
-        const std::string name = packed_name("folder.v2/my-model." + std::to_string(i) + ".tpg");
+        const std::string name = packed_name(file_stem("folder.v2/my-model." + std::to_string(i) + ".tpg"));
         ASSERT_EQ(name, "dozu_model_my_model_" + std::to_string(i));
         header += encode_packed_program(name, programs[i]);
         main += "    { FILE* f = argc > " + std::to_string(i + 1) + " ? fopen(argv[" + std::to_string(i + 1) +
@@ -80,6 +81,21 @@ TEST(PackedProgram, EveryByteRoundTripsThroughEachCompiler) {
     }
 }
 
+// One rule makes every name a C identifier, for the constant and its
+// length alike: no "__", which C++ reserves, and no trailing "_". A name
+// given is used whole; only a file's name loses its extension.
+TEST(PackedProgram, NamesFollowOneRule) {
+    EXPECT_EQ(packed_name("a.b.c"), "dozu_model_a_b_c");
+    EXPECT_EQ(packed_name("__x--\xff_y__"), "dozu_model_x_y");
+    TempDir dir;
+    write_text(dir / "p.txt", "*\n");
+    ASSERT_EQ(shell(quoted(DOZU_CLI) + " pack --text " + quoted(dir / "p.txt") + " --name a.b.c_ --c " +
+                    quoted(dir / "p.h")),
+              0);
+    EXPECT_NE(read_text(dir / "p.h").find("dozu_model_a_b_c[] =\n"), std::string::npos);
+    EXPECT_NE(read_text(dir / "p.h").find(" dozu_model_a_b_c_length = 2;"), std::string::npos);
+}
+
 TEST(PackedProgram, LinesTheRuntimeWouldNumberOtherwiseAreNamed) {
     EXPECT_EQ(runtime_line_mismatches(std::vector<std::string>{"* ", "R2 S4 ", "= ", "R2", "", "^ "}),
               (std::vector<int>{1, 3, 4}));
@@ -93,9 +109,10 @@ TEST(PackedProgram, LinesTheRuntimeWouldNumberOtherwiseAreNamed) {
 }
 
 // The example decodes the packed rock (extruded twice, then subdivided)
-// and writes the positions and faces that the batch tool writes, the same
-// floats read back (the tool writes the shortest text for each, the example
-// nine digits); the normals it writes are its own.
+// and writes the positions, normals and faces that the batch tool writes,
+// the same floats read back (the tool writes the shortest text for each,
+// the example nine digits) but for normals within 1e-6; those at a cap's
+// centre are the mean of their quads' as in the tool.
 TEST(RuntimeExample, BuildsWithEachCompilerAndWritesTheBatchToolsMesh) {
     TempDir dir;
     const std::string rock = std::string(DOZU_EXAMPLES) + "/rock.tpg";
@@ -118,7 +135,16 @@ TEST(RuntimeExample, BuildsWithEachCompilerAndWritesTheBatchToolsMesh) {
         }
         return kept;
     };
+    const auto normals = [](const std::string& obj) {
+        std::istringstream in(obj);
+        std::vector<double> n;
+        double x, y, z;
+        for (std::string l; std::getline(in, l);)
+            if (std::sscanf(l.c_str(), "vn %lf %lf %lf", &x, &y, &z) == 3) n.insert(n.end(), {x, y, z});
+        return n;
+    };
     const auto expected = positions_and_faces(read_text(dir / "cli.obj"));
+    const std::vector<double> expected_normals = normals(read_text(dir / "cli.obj"));
     ASSERT_GT(expected.size(), 100u);
     for (const std::string& cc : kCompilers) {
         SCOPED_TRACE(cc);
@@ -129,5 +155,14 @@ TEST(RuntimeExample, BuildsWithEachCompilerAndWritesTheBatchToolsMesh) {
         std::remove((dir / "example.obj").c_str());
         ASSERT_EQ(shell(quoted(dir / "example") + " " + quoted(dir / "example.obj")), 0);
         EXPECT_EQ(positions_and_faces(read_text(dir / "example.obj")), expected);
+        const std::vector<double> got = normals(read_text(dir / "example.obj"));
+        ASSERT_EQ(got.size(), expected_normals.size());
+        for (size_t i = 0; i < got.size(); ++i)
+            ASSERT_NEAR(got[i], expected_normals[i], 1e-6) << "normal " << i / 3;
     }
+    // A C compiler older than C99 is refused, not given other floats.
+    ASSERT_EQ(shell(DOZU_CC " -std=c89 -fsyntax-only -x c " DOZU_RUNTIME_DIR "/dozu_runtime.h 2>" +
+                    quoted(dir / "c89.txt")),
+              1);
+    EXPECT_NE(read_text(dir / "c89.txt").find("needs C99 or later"), std::string::npos);
 }
