@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks what the desktop gets:
-# both programs, a valid menu entry that opens program files, and a MIME
-# package that the desktop's own database tool accepts and reads as *.tpg.
+# both programs with their manual pages, a valid menu entry that opens
+# program files, a software centre entry, a thumbnailer, and a MIME package
+# that the desktop's own database tool accepts and reads as *.tpg.
 set -euo pipefail
 build_dir=$1
 prefix=$(mktemp -d)
@@ -13,11 +14,11 @@ test -x "$prefix/bin/dozu-cli"
 "$prefix/bin/dozu-cli" compile --help | grep -q "Usage: dozu-cli compile \[OPTIONS\] PROGRAM OUT"
 
 # The manual pages, rendered by man, say what the help says.
-for page in dozu-cli dozu-cli-run dozu-cli-compile; do
-  test -f "$prefix/share/man/man1/$page.1"
+for page in dozu dozu-cli dozu-cli-run dozu-cli-compile dozu-cli-pack; do
+  test -f "$prefix/share/man/man1/$page.1.gz"
 done
-MANWIDTH=200 man -l "$prefix/share/man/man1/dozu-cli-run.1" 2> /dev/null | grep -q -- "--3mf FILE"
-MANWIDTH=200 man -l "$prefix/share/man/man1/dozu-cli.1" 2> /dev/null | grep -q "Exit status: 0"
+MANWIDTH=200 man -l "$prefix/share/man/man1/dozu-cli-run.1.gz" 2> /dev/null | grep -q -- "--3mf FILE"
+MANWIDTH=200 man -l "$prefix/share/man/man1/dozu-cli.1.gz" 2> /dev/null | grep -q "Exit status: 0"
 bash -n "$prefix/share/bash-completion/completions/dozu-cli"
 
 desktop="$prefix/share/applications/dozu.desktop"
@@ -25,6 +26,10 @@ desktop-file-validate "$desktop"
 grep -qx 'Exec=dozu %f' "$desktop"
 grep -qx 'MimeType=application/x-dozu-program;' "$desktop"
 test -f "$prefix/share/icons/hicolor/scalable/apps/dozu.svg"
+# The software centre's entry with the menu entry it names, and a
+# thumbnailer that runs from where it was installed.
+appstreamcli validate-tree --no-net "$prefix" > /dev/null
+grep -qx "Exec=$prefix/libexec/dozu/dozu-thumbnailer %s %i %o" "$prefix/share/thumbnailers/dozu.thumbnailer"
 
 update-mime-database "$prefix/share/mime"
 grep -q 'application/x-dozu-program:\*\.tpg' "$prefix/share/mime/globs2"
