@@ -168,12 +168,17 @@ int parse_count(const std::string& s) {
     return int(v);
 }
 
-double parse_seconds(const std::string& s) {
+// The whole text as a finite number above 0, or nothing.
+std::optional<double> positive_number(const std::string& s) {
     char* end = nullptr;
     const double v = std::strtod(s.c_str(), &end);
-    if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || v > 1e9)
-        throw UsageError{"--time-limit needs a number of seconds above 0, not \"" + s + "\""};
+    if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0)) return std::nullopt;
     return v;
+}
+
+double parse_seconds(const std::string& s) {
+    if (const auto v = positive_number(s); v && *v <= 1e9) return *v;
+    throw UsageError{"--time-limit needs a number of seconds above 0, not \"" + s + "\""};
 }
 
 // Asks a run to stop once its time is up, from a thread of its own.
@@ -203,11 +208,8 @@ private:
 };
 
 double parse_scale(const std::string& s) {
-    char* end = nullptr;
-    const double v = std::strtod(s.c_str(), &end);
-    if (s.empty() || *end != '\0' || !std::isfinite(v) || !(v > 0) || !std::isfinite(float(v)))
-        throw UsageError{"--scale needs a number above 0, not \"" + s + "\""};
-    return v;
+    if (const auto v = positive_number(s); v && std::isfinite(float(*v))) return *v;
+    throw UsageError{"--scale needs a number above 0, not \"" + s + "\""};
 }
 
 // WxH, each side a decimal count from 1 to the largest picture side.

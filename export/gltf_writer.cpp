@@ -42,7 +42,7 @@ public:
 
 private:
     void put_group(int n) {
-        static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         for (int i = n; i < 3; ++i) held_[i] = 0;
         const uint32_t v = uint32_t(held_[0]) << 16 | uint32_t(held_[1]) << 8 | held_[2];
         char text[4];

@@ -214,7 +214,7 @@ extern "C" void remove_temporary_and_reraise(int signal) {
 // A new file beside the target with a name nobody else uses, created with
 // the given mode under the umask.
 int create_temporary(const std::string& dir, const std::string& name, mode_t mode, std::string& temp) {
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     constexpr size_t kAdded = 2 + 8;  // the dots and the letters
     // Within the folder's limit on a name, so that a target whose name is
     // as long as it may be can still be written.

@@ -278,7 +278,7 @@ void TFrameProgram::ButtonClick(int tag) {
 }
 
 void TFrameProgram::LBCodeKeyDown(Key key) {
-    if (key == Key::Delete) document_.delete_selected();
+    if (key == Key::delete_line) document_.delete_selected();
     // In trace mode any key runs the program again up to the selection.
     program().LBCodeKeyDown();
 }
@@ -316,7 +316,7 @@ bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (watched == LBCode) {
             const bool del = key->key() == Qt::Key_Delete;
-            LBCodeKeyDown(del ? Key::Delete : Key::Other);
+            LBCodeKeyDown(del ? Key::delete_line : Key::other);
             if (del) return true;
         } else if (watched == StringGrid) {
             StringGridKeyDown();

@@ -29,7 +29,7 @@ namespace dozu {
 class ProgramDocument;
 
 // The keys of the program list that the frame tells apart.
-enum class Key { Delete, Other };
+enum class Key { delete_line, other };
 
 class TFrameProgram : public QWidget {
     Q_OBJECT

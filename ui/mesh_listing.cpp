@@ -46,7 +46,7 @@ MeshListing::MeshListing(const MeshView& view) : indices_(view.indices, view.ind
 std::string MeshListing::index_line(size_t i) const { return std::to_string(indices_[i]); }
 
 std::string MeshListing::vertex_line(size_t i) const {
-    static const char* const kLabels[6] = {"nx: ", "ny: ", "nz: ", " x: ", " y: ", " z: "};
+    static constexpr const char* kLabels[6] = {"nx: ", "ny: ", "nz: ", " x: ", " y: ", " z: "};
     const size_t j = i / kLinesPerVertex, k = i % kLinesPerVertex;
     if (k == 0)
         return "----- vertex #" + std::to_string(j) +
