@@ -123,10 +123,6 @@ class DozuModel extends HTMLElement {
   meshHash() {
     return this.result ? meshHash(this.result.vertices, this.result.quads) : null;
   }
-
-  inkPixels() {
-    return this.view ? this.view.inkPixels() : 0;
-  }
 }
 
 if (!customElements.get('dozu-model')) customElements.define('dozu-model', DozuModel);

@@ -65,7 +65,7 @@ function lineLabel(i) {
 
 function renderList() {
   const count = program.steps.length;
-  listRows.style.height = `${count * ROW_HEIGHT}px`;
+  sizeList();
   const first = Math.max(0, Math.floor(list.scrollTop / ROW_HEIGHT) - 2);
   const last = Math.min(count, Math.ceil((list.scrollTop + list.clientHeight) / ROW_HEIGHT) + 2);
   const needed = last - first;
@@ -99,7 +99,13 @@ function renderList() {
   });
 }
 
+function sizeList() {
+  const height = `${program.steps.length * ROW_HEIGHT}px`;
+  if (listRows.style.height !== height) listRows.style.height = height;
+}
+
 function scrollToSelection() {
+  sizeList();
   if (program.selected < 0) return;
   const top = program.selected * ROW_HEIGHT;
   if (top < list.scrollTop) list.scrollTop = top;
@@ -574,7 +580,6 @@ window.dozuPage = {
       frameMs: view ? view.lastFrameMs : null,
     };
   },
-  inkPixels: () => (view ? view.inkPixels() : 0),
   shareLink,
 };
 

@@ -207,19 +207,6 @@ export class View {
     if (this.onFrame) this.onFrame();
   }
 
-  // How many pixels are not the background, drawn and read at once.
-  inkPixels() {
-    this.draw();
-    const gl = this.renderer.getContext();
-    const w = gl.drawingBufferWidth;
-    const h = gl.drawingBufferHeight;
-    const pixels = new Uint8Array(4 * w * h);
-    gl.readPixels(0, 0, w, h, gl.RGBA, gl.UNSIGNED_BYTE, pixels);
-    let ink = 0;
-    for (let i = 0; i < pixels.length; i += 4) if (pixels[i] < 250 || pixels[i + 1] < 250 || pixels[i + 2] < 250) ++ink;
-    return ink;
-  }
-
   dispose() {
     this.resizeObserver.disconnect();
     this.controls.dispose();

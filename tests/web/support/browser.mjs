@@ -88,3 +88,50 @@ export async function newPage(browser, viewport = { width: 1280, height: 900 }) 
   await page.setViewport(viewport);
   return page;
 }
+
+// How many pixels of a PNG picture are not white, counted by the browser's
+// own decoder in a blank page.
+export async function inkOf(browser, png) {
+  const page = await browser.newPage();
+  try {
+    return await page.evaluate(async (data) => {
+      const image = new Image();
+      image.src = `data:image/png;base64,${data}`;
+      await image.decode();
+      const canvas = document.createElement('canvas');
+      canvas.width = image.width;
+      canvas.height = image.height;
+      const context = canvas.getContext('2d');
+      context.drawImage(image, 0, 0);
+      const pixels = context.getImageData(0, 0, image.width, image.height).data;
+      let ink = 0;
+      for (let i = 0; i < pixels.length; i += 4) if (pixels[i] < 240 || pixels[i + 1] < 240 || pixels[i + 2] < 240) ++ink;
+      return ink;
+    }, Buffer.from(png).toString('base64'));
+  } finally {
+    await page.close();
+  }
+}
+
+// The page's downloads go to dir; resolves to the bytes of the file `name`
+// once it is complete.
+export async function allowDownloads(page, dir) {
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: dir });
+}
+
+export async function downloaded(dir, name) {
+  const file = path.join(dir, name);
+  for (let i = 0; i < 200; ++i) {
+    if (fs.existsSync(file)) return fs.readFileSync(file);
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+  throw new Error(`${name} was not downloaded`);
+}
+
+// The page's program, status and messages once the latest change is drawn.
+export async function settled(page) {
+  await page.evaluate(() => window.dozuPage.ready);
+  await page.evaluate(() => window.dozuPage.idle());
+  return page.evaluate(() => window.dozuPage.state());
+}
