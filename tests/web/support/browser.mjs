@@ -1,9 +1,8 @@
 // The web tests' browser and server: Debian's chromium driven headless by
-// puppeteer-core, the site served by node's http server on 127.0.0.1, and
+// puppeteer-core, the site served on 127.0.0.1 by web/serve.mjs, and
 // every console error or uncaught exception of a page collected, so that a
 // test fails on any.
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
@@ -16,40 +15,7 @@ export const env = (name) => {
 
 const puppeteer = createRequire(path.join(env('DOZU_WEB_MODULES'), 'noop.js'))('puppeteer-core');
 
-const TYPES = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript',
-  '.css': 'text/css',
-  '.tpg': 'application/octet-stream',
-  '.wasm': 'application/wasm',
-};
-
-// Serves the files of root (and extra pages: { '/name.html': text }) on a
-// free port of 127.0.0.1; resolves to { url, close }.
-export function serve(root, extra = {}) {
-  const server = http.createServer((request, response) => {
-    let name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
-    if (name.endsWith('/')) name += 'index.html';
-    const file = path.join(root, path.normalize(name));
-    const body = extra[name] ?? (file.startsWith(root) && fs.existsSync(file) && fs.statSync(file).isFile()
-      ? fs.readFileSync(file)
-      : null);
-    if (body === null) {
-      response.writeHead(404).end();
-      return;
-    }
-    response.writeHead(200, { 'content-type': TYPES[path.extname(name)] || 'application/octet-stream' });
-    response.end(body);
-  });
-  return new Promise((resolve) =>
-    server.listen(0, '127.0.0.1', () =>
-      resolve({
-        url: `http://127.0.0.1:${server.address().port}`,
-        close: () => new Promise((done) => server.close(done)),
-      }),
-    ),
-  );
-}
+export { serve } from '../../../web/serve.mjs';
 
 export async function launch() {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'dozu-chromium-'));
