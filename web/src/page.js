@@ -44,8 +44,8 @@ const decoder = new Decoder();
 let view = null;
 let shown = null; // the result on screen: { vertices, quads, drawing, messages, ... }
 let notes = []; // warnings of the last load, shown before the messages
-let changedAt = 0;
 let changeToFrameMs = 0;
+let firstFrameMs = 0; // from the page's start
 let pendingDecode = null;
 let runningTimer = 0;
 
@@ -266,8 +266,7 @@ $('commands').addEventListener('click', (e) => {
 function run() {
   const count = program.trace ? program.selected + 1 : program.steps.length;
   const text = latin1Bytes(programText(program.cells, program.steps, count));
-  changedAt = performance.now();
-  const started = changedAt;
+  const started = performance.now();
   clearTimeout(runningTimer);
   runningTimer = setTimeout(() => showRunning(true), RUNNING_AFTER_MS);
   pendingDecode = decoder
@@ -333,6 +332,7 @@ function show(result, started) {
       view.onFrame = () => {
         view.onFrame = null;
         changeToFrameMs = performance.now() - started;
+        firstFrameMs = firstFrameMs || performance.now();
       };
     }
   } else {
@@ -574,9 +574,10 @@ window.dozuPage = {
       messages: [...$('messages').children].map((li) => li.textContent),
       viewMessage: $('view-message').hidden ? '' : $('view-message').textContent,
       selected: program.selected,
-      hash: shown ? meshHash(shown.vertices, shown.quads) : null,
+      hash: shown ? (shown.hash ??= meshHash(shown.vertices, shown.quads)) : null,
       decodeMs: shown ? shown.decodeMs : null,
       changeToFrameMs,
+      firstFrameMs,
       frameMs: view ? view.lastFrameMs : null,
     };
   },
