@@ -161,6 +161,7 @@ function viewer(gl, vertices, drawing) {
 
 async function start() {
   const text = Uint8Array.from(atob(DOZU_PROGRAM), (ch) => ch.charCodeAt(0));
+  if (!text.length) return say('This page holds no program.', true);
   const gl = canvas.getContext('webgl2');
   if (!gl) return say('This browser cannot draw the model: WebGL 2 is not available.', true);
   const { status, messages, vertices, quads } = await decode(text);
