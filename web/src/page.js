@@ -38,6 +38,7 @@ const program = {
   trace: false,
   name: 'program',
 };
+let unsaved = false; // edits since the last load or save
 const undoStack = [];
 const redoStack = [];
 const decoder = new Decoder();
@@ -155,6 +156,7 @@ function apply(edit, forward) {
 
 function edit(change) {
   apply(change, true);
+  unsaved = true;
   undoStack.push(change);
   redoStack.length = 0;
   changed();
@@ -179,6 +181,7 @@ function undo() {
   const change = undoStack.pop();
   if (!change) return;
   apply(change, false);
+  unsaved = true;
   redoStack.push(change);
   changed();
 }
@@ -187,6 +190,7 @@ function redo() {
   const change = redoStack.pop();
   if (!change) return;
   apply(change, true);
+  unsaved = true;
   undoStack.push(change);
   changed();
 }
@@ -212,10 +216,16 @@ function replaceProgram(cells, steps, name, warnings = []) {
   program.name = name;
   notes = warnings.map((w) => `warning: ${w}`);
   undoStack.length = redoStack.length = 0;
+  unsaved = false;
+  document.title = `${name} - dozu`;
   buildCommands();
   list.scrollTop = 0;
   changed();
 }
+
+// Whether the program on the page may go: no unsaved edits, or the user
+// says so.
+const mayReplace = (what) => !unsaved || window.confirm(`${what}? The changes to ${program.name} are not saved.`);
 
 // A link that holds no program: its message where the model would be and
 // in the messages, and nothing else until the next change.
@@ -400,7 +410,7 @@ function download(name, data, type) {
 }
 
 async function openFile(file) {
-  if (!file) return;
+  if (!file || !mayReplace(`Open ${file.name}`)) return;
   try {
     const bytes = new Uint8Array(await file.arrayBuffer());
     const loaded = loadProgramFile(bytes);
@@ -474,8 +484,11 @@ const guard =
   };
 
 const on = (id, f) => $(id).addEventListener('click', guard(f));
-on('new', () => replaceProgram(defaultTable(), [], 'program'));
-on('save', () => download(`${program.name}.tpg`, encodeProgramFile(program.cells, program.steps), 'application/x-dozu-program'));
+on('new', () => mayReplace('Start a new program') && replaceProgram(defaultTable(), [], 'program'));
+on('save', () => {
+  download(`${program.name}.tpg`, encodeProgramFile(program.cells, program.steps), 'application/x-dozu-program');
+  unsaved = false;
+});
 on('save-compiled', () => download(`${program.name}.bin`, encodeCompiled(program.cells, program.steps), 'application/octet-stream'));
 for (const format of Object.keys(EXPORT_FORMATS)) on(`export-${format}`, () => exportAs(format));
 on('share', shareLink);
