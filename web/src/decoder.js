@@ -57,7 +57,16 @@ export class Decoder {
     const id = this.nextId++;
     const result = new Promise((resolve) => (this.running = { id, resolve }));
     if (!this.worker) this.worker = this.start();
-    const worker = await this.worker;
+    let worker;
+    try {
+      worker = await this.worker;
+    } catch (error) {
+      // No worker to be had (the module or the browser refused): the
+      // next decode tries again.
+      if (this.running && this.running.id === id) this.running = null;
+      this.worker = null;
+      throw error;
+    }
     if (this.running && this.running.id === id) worker.postMessage({ id, text }, [text.buffer]);
     return result;
   }

@@ -133,6 +133,7 @@ function select(line) {
   program.selected = line >= 0 && line < program.steps.length ? line : -1;
   scrollToSelection();
   renderList();
+  updateButtons();
   if (program.trace) run();
 }
 
@@ -377,13 +378,7 @@ function showMessages(messages) {
 $('messages').addEventListener('click', (e) => {
   const li = e.target.closest('li');
   const line = li ? Number(li.dataset.line) : -1;
-  if (line >= 0 && line < program.steps.length) {
-    program.selected = line;
-    scrollToSelection();
-    renderList();
-    updateButtons();
-    if (program.trace) run();
-  }
+  if (line >= 0 && line < program.steps.length) select(line);
 });
 
 function showViewMessage(text) {
