@@ -63,32 +63,36 @@ try {
   }
   console.log(`first frame from a local server: ${median(firsts).toFixed(0)} ms after navigation`);
 
-  const page = await newPage(browser);
   for (const [label, quads, tail] of [['chain of 100k quads', 100000, ''], ['editor benchmark (100k quads, subdivided once)', 100000, 'D ']]) {
     const text = chainProgram(quads) + tail;
     const expected = native(text, 30);
     const link = `${site.url}/#z=${zlib.deflateRawSync(text, { level: 9 }).toString('base64url')}`;
-    await page.goto('about:blank');
+    const page = await newPage(browser);
     await page.goto(link);
     let state = await settled(page);
     if (state.hash !== expected.hash) throw new Error(`${label}: the page's mesh is not the native runtime's`);
-    // Each trace mode switch with the last line selected runs the whole
-    // program again: a change, its decode and its frame.
+    // A change: a forward step clicked in before the closing "T", then
+    // undone, over and over; each a run of the whole program and a frame.
+    await page.focus('#program');
+    await page.keyboard.press('ArrowUp');
+    if (tail) await page.keyboard.press('ArrowUp');
     const decodes = [];
     const frames = [];
     for (let i = 0; i < 10; ++i) {
-      await page.click('#trace');
-      state = await settled(page);
+      if (i % 2) await page.keyboard.down('Control'), await page.keyboard.press('z'), await page.keyboard.up('Control');
+      else await page.click('#commands button[data-tag="17"]');
+      state = await settled(page, { hash: false });
       decodes.push(state.decodeMs);
       frames.push(state.changeToFrameMs);
     }
+    if (process.env.DOZU_BENCH_VERBOSE) console.log(decodes.map(Math.round).join(" "), "/", frames.map(Math.round).join(" "));
     const browserMs = median(decodes);
     console.log(`${label}: ${state.status}`);
     console.log(`  decode: page's worker ${browserMs.toFixed(1)} ms, native -O3 ${expected.ms.toFixed(1)} ms: ` +
                 `${(browserMs / expected.ms).toFixed(2)} times native`);
     console.log(`  change to drawn frame: ${median(frames).toFixed(0)} ms (last frame's drawing ${state.frameMs.toFixed(0)} ms)`);
+    await page.close();
   }
-  await page.close();
 } finally {
   await browser.close();
   await site.close();

@@ -582,13 +582,14 @@ window.dozuPage = {
       messages: [...$('messages').children].map((li) => li.textContent),
       viewMessage: $('view-message').hidden ? '' : $('view-message').textContent,
       selected: program.selected,
-      hash: shown ? (shown.hash ??= meshHash(shown.vertices, shown.quads)) : null,
       decodeMs: shown ? shown.decodeMs : null,
       changeToFrameMs,
       firstFrameMs,
       frameMs: view ? view.lastFrameMs : null,
     };
   },
+  // The fingerprint of the mesh on screen (mesh_hash.js), null for none.
+  meshHash: () => (shown ? (shown.hash ??= meshHash(shown.vertices, shown.quads)) : null),
   shareLink,
 };
 

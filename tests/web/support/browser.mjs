@@ -95,9 +95,12 @@ export async function downloaded(dir, name) {
   throw new Error(`${name} was not downloaded`);
 }
 
-// The page's program, status and messages once the latest change is drawn.
-export async function settled(page) {
+// The page's program, status, messages and mesh hash once the latest
+// change is drawn.
+export async function settled(page, { hash = true } = {}) {
   await page.evaluate(() => window.dozuPage.ready);
   await page.evaluate(() => window.dozuPage.idle());
-  return page.evaluate(() => window.dozuPage.state());
+  const state = await page.evaluate(() => window.dozuPage.state());
+  if (hash) state.hash = await page.evaluate(() => window.dozuPage.meshHash());
+  return state;
 }
