@@ -29,7 +29,8 @@ async function bundle(entry, define = {}) {
     minify: true,
     target: ['chrome111', 'firefox115', 'safari16.4'],
     nodePaths: [modules],
-    legalComments: 'none',
+    // three.js's licence notice stays with its code.
+    legalComments: 'eof',
     define: Object.fromEntries(Object.entries(define).map(([k, v]) => [k, JSON.stringify(v)])),
     logLevel: 'error',
   });
