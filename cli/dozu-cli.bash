@@ -7,7 +7,7 @@ _dozu_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            run | compile | pack)
+            run | compile | pack | link | html)
                 command=${words[i]}
                 break
                 ;;
@@ -16,7 +16,7 @@ _dozu_cli() {
 
     case $command in
         "")
-            COMPREPLY=($(compgen -W "run compile pack --help --help-all --version" -- "$cur"))
+            COMPREPLY=($(compgen -W "run compile pack link html --help --help-all --version" -- "$cur"))
             ;;
         run)
             case $prev in
@@ -59,6 +59,28 @@ _dozu_cli() {
                 [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             elif [[ " ${words[*]} " == *" --text "* ]]; then
                 _filedir
+            else
+                _filedir tpg
+            fi
+            ;;
+        link | html)
+            case $prev in
+                --base)
+                    return
+                    ;;
+                -o | --output)
+                    _filedir html
+                    return
+                    ;;
+            esac
+            $split && return
+            if [[ $cur == -* ]]; then
+                if [[ $command == link ]]; then
+                    COMPREPLY=($(compgen -W "--base --help --help-all" -- "$cur"))
+                else
+                    COMPREPLY=($(compgen -W "-o --output --help --help-all" -- "$cur"))
+                fi
+                [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             else
                 _filedir tpg
             fi

@@ -29,6 +29,7 @@
 #include "io/same_file.h"
 #include "program/packed_program.h"
 #include "program/program.h"
+#include "program/share_link.h"
 #include "turtle/input_mesh_view.h"
 #include "turtle/turtle.h"
 
@@ -509,6 +510,137 @@ int pack(const PackOptions& o) {
     return kOk;
 }
 
+// ---- link
+
+struct LinkOptions {
+    std::string program;
+    Value base;
+};
+
+CLI::App* add_link(CLI::App& app, LinkOptions& o) {
+    CLI::App* link = app.add_subcommand("link",
+                                        "Prints the share link of a program: an address whose fragment holds the\n"
+                                        "program, which dozu's web page opens as the same model. A program of\n"
+                                        "the default command table travels as its text (#p=, or #z= deflated\n"
+                                        "when that is shorter), any other as its whole program file (#t=).");
+    link->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")
+        ->required()
+        ->type_name("");
+    add_value(link, "--base", o.base,
+              "The page's address, where the site is published (its\n"
+              "own fragment is dropped). Default: the page on this\n"
+              "computer as a file:// address, which only this\n"
+              "computer opens: the installed one, else the build's.",
+              "URL");
+    return link;
+}
+
+// The path of this program, which the local web page is found from.
+std::string executable_path() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.string();
+}
+
+int link(const LinkOptions& o) {
+    if (o.base && o.base->empty()) throw UsageError{"--base needs an address"};
+    const ProgramFileData data = parse_program_file(read_input(o.program, kMaxProgramFileSize));
+    warn_about(o.program, not_a_program_reason(data), short_table_warning(data.cells_read), data.skipped,
+               data.skipped_count);
+    CommandTable table;
+    apply_table_cells(table, data);
+    std::string base;
+    if (o.base) {
+        base = *o.base;
+    } else {
+        const std::string site = local_site_folder(executable_path());
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(std::filesystem::path(site) / "index.html", error))
+            warn(o.program, "the web page is not at " + site + " yet: build the target web, or give --base");
+        base = file_url((std::filesystem::path(site) / "index.html").string());
+    }
+    const std::string text = share_link(base, share_fragment(table, data.steps)) + "\n";
+    write_output(kStdin, [&](ByteSink& sink) { sink.write(text.data(), text.size()); });
+    return kOk;
+}
+
+// ---- html
+
+struct HtmlOptions {
+    std::string program;
+    Value out;
+};
+
+// Where the one-file page's template marks the program and its name.
+constexpr std::string_view kProgramMark = "/*dozu:program*/\"\"";
+constexpr std::string_view kTitleMark = "<!--dozu:title-->";
+
+CLI::App* add_html(CLI::App& app, HtmlOptions& o) {
+    CLI::App* html = app.add_subcommand("html",
+                                        "Writes the model as one self-contained HTML page: the program with the\n"
+                                        "decoder inlined and a small WebGL 2 viewer of its own (drag to turn,\n"
+                                        "wheel to zoom), which opens from disk in a browser with no network.");
+    html->add_option("PROGRAM", o.program, "The program file (.tpg), or - for standard input.")
+        ->required()
+        ->type_name("");
+    add_value(html, "-o,--output", o.out,
+              "The page to write (default: the program's name with\n"
+              ".html, standard output for standard input).",
+              "FILE");
+    return html;
+}
+
+std::string html_escape(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '"')
+            out += "&quot;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// Replaces the one mark in the template, which must hold it.
+void fill_mark(std::string& page, std::string_view mark, const std::string& with,
+               const std::string& template_path) {
+    const size_t at = page.find(mark);
+    if (at == std::string::npos) throw FileError(template_path + ": not dozu's one-file page template");
+    page.replace(at, mark.size(), with);
+}
+
+int html(const HtmlOptions& o) {
+    check_outputs({{"--output", &o.out}});
+    std::string out = o.out.value_or(kStdin);
+    std::string name = "dozu model";
+    if (o.program != kStdin) {
+        name = std::filesystem::path(o.program).stem().string();
+        if (!o.out) out = std::filesystem::path(o.program).replace_extension(".html").string();
+    }
+    Program program;
+    warn_about(o.program, program.load_program_bytes(read_input(o.program, kMaxProgramFileSize)));
+    const LineView lines = program.lines().view();
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) text += lines[i];
+
+    const std::string template_path =
+        (std::filesystem::path(local_site_folder(executable_path())) / "one-file.html").string();
+    const std::vector<uint8_t> bytes = read_file(template_path, kMaxProgramFileSize);
+    std::string page(bytes.begin(), bytes.end());
+    // The program as base64 inside a script's string: no byte of it can end
+    // the string or the script.
+    fill_mark(page, kProgramMark, "\"" + base64(text) + "\"", template_path);
+    fill_mark(page, kTitleMark, html_escape(name), template_path);
+    write_output(out, [&](ByteSink& sink) { sink.write(page.data(), page.size()); });
+    return kOk;
+}
+
 // As GNU tools do: a help that could not be written all the way, or whose
 // standard output fails at its close, is an error.
 void write_standard_output(const std::string& text) {
@@ -534,10 +666,14 @@ int main(int argc, char** argv) {
     RunOptions run_options;
     CompileOptions compile_options;
     PackOptions pack_options;
+    LinkOptions link_options;
+    HtmlOptions html_options;
     const std::vector<std::pair<CLI::App*, std::function<int()>>> commands = {
         {add_run(app, run_options), [&] { return run(run_options); }},
         {add_compile(app, compile_options), [&] { return compile(compile_options); }},
         {add_pack(app, pack_options), [&] { return pack(pack_options); }},
+        {add_link(app, link_options), [&] { return link(link_options); }},
+        {add_html(app, html_options), [&] { return html(html_options); }},
     };
 
     // The help that a usage error points to: the command's own, if any.

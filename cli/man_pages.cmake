@@ -13,6 +13,8 @@ set(name_dozu-cli "run dozu's model programs without a screen")
 set(name_run "run a dozu program and write the meshes, pictures and compiled output it makes")
 set(name_compile "write the compiled output of a dozu program")
 set(name_pack "write a dozu program as a C header for the dozu runtime")
+set(name_link "print the share link of a dozu program, which dozu's web page opens")
+set(name_html "write a dozu model as one self-contained HTML page")
 
 execute_process(COMMAND ${CLI} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

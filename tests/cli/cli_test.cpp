@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include <zlib.h>
+
 #include "program/program.h"
 #include "program/program_file.h"
 #include "support/mesh_files.h"
@@ -702,4 +704,72 @@ TEST(Cli, ATerminatedExportLeavesNoTemporaryFile) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_EQ(read_text(dir / "out.obj"), "old");
     EXPECT_EQ(dir.entries(), 2u);
+}
+
+namespace {
+
+// Base64url without padding, then a raw inflate: a share link's payload.
+std::string unpack_link_data(const std::string& data) {
+    static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+    std::string bytes;
+    uint32_t bits = 0;
+    int count = 0;
+    for (const char c : data) {
+        const size_t d = digits.find(c);
+        if (d == std::string::npos) ADD_FAILURE() << "not base64url: " << c;
+        bits = bits << 6 | uint32_t(d);
+        if ((count += 6) >= 8) bytes += char((bits >> (count -= 8)) & 0xff);
+    }
+    z_stream z{};
+    inflateInit2(&z, -15);
+    std::string out(1 << 20, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(bytes.data());
+    z.avail_in = uInt(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    EXPECT_EQ(inflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    inflateEnd(&z);
+    return out;
+}
+
+}  // namespace
+
+TEST(Cli, LinkAndHtmlCarryTheProgram) {
+    TempDir dir;
+    // A program of its own table travels as the whole file, stray bytes left
+    // out; the base's own fragment goes.
+    const Result custom = cli(dir, "link table_00.tpg --base 'https://example.org/dozu/#old'", kSamples);
+    EXPECT_EQ(custom.status, 0);
+    ASSERT_EQ(custom.out.rfind("https://example.org/dozu/#t=", 0), 0u) << custom.out;
+    const dozu::ProgramFileData data = dozu::parse_program_file(read_bytes(kSamples + "/table_00.tpg"));
+    dozu::CommandTable table;
+    dozu::apply_table_cells(table, data);
+    const std::vector<uint8_t> file = dozu::encode_program_file(table, data.steps);
+    EXPECT_EQ(unpack_link_data(custom.out.substr(28, custom.out.size() - 29)),
+              std::string(file.begin(), file.end()));
+
+    // The default table's programs travel as their text: blanks as "_", or
+    // deflated when that is shorter.
+    write_bytes(dir / "short.tpg",
+                dozu::encode_program_file(dozu::CommandTable(), {1, 6, 4, 2, 13, 17, 9, 17, 19}));
+    EXPECT_EQ(cli(dir, "link short.tpg --base http://h/").out, "http://h/#p=*_S4_R2_=_B_^_Y-C_^_D_\n");
+    const Result spiral = cli(dir, "link '" + std::string(DOZU_EXAMPLES) + "/spiral.tpg' --base x");
+    ASSERT_EQ(spiral.out.rfind("x#z=", 0), 0u) << spiral.out;
+    std::string text;
+    for (const uint8_t tag :
+         dozu::parse_program_file(read_bytes(std::string(DOZU_EXAMPLES) + "/spiral.tpg")).steps)
+        text += dozu::CommandTable().interpreter_code(tag) + " ";
+    EXPECT_EQ(unpack_link_data(spiral.out.substr(4, spiral.out.size() - 5)), text);
+    // Without --base, the page on this computer.
+    EXPECT_EQ(cli(dir, "link short.tpg").out.rfind("file:///", 0), 0u);
+    EXPECT_EQ(cli(dir, "link short.tpg --base ''").status, 2);
+
+    // The one-file page holds the program's text as base64, its name as the
+    // title, and nothing of the template's marks.
+    const Result html = cli(dir, "html short.tpg && cat short.html");
+    EXPECT_EQ(html.status, 0) << html.err;
+    EXPECT_NE(html.out.find("<title>short</title>"), std::string::npos);
+    EXPECT_NE(html.out.find("\"KiBTNCBSMiA9IEIgXiBZLUMgXiBEIA==\""), std::string::npos);
+    EXPECT_EQ(html.out.find("dozu:"), std::string::npos);
 }

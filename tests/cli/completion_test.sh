@@ -10,7 +10,7 @@ source "$2"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-touch model.tpg model.glb model.obj notes.txt
+touch model.tpg model.glb model.obj model.html notes.txt
 
 # The completions of the last word (an empty one to complete from nothing).
 complete_words() {
@@ -39,17 +39,22 @@ offered() {  # WHAT OFFERED NAMES...
 }
 options_in() { sed -nE 's/^ +(-h,)?(--[a-z0-9-]+).*/\2/p'; }
 
-help=$("$cli" --help) && run_help=$("$cli" run --help) && compile_help=$("$cli" compile --help) || exit 1
+help=$("$cli" --help) && run_help=$("$cli" run --help) && compile_help=$("$cli" compile --help) &&
+    link_help=$("$cli" link --help) && html_help=$("$cli" html --help) || exit 1
 offered "commands" "$(complete_words dozu-cli '')" \
     $(sed -nE '/^Subcommands:/,/^$/ s/^  ([a-z]+) .*/\1/p' <<< "$help") $(options_in <<< "$help")
 offered "run options" "$(complete_words dozu-cli run x --)" $(options_in <<< "$run_help")
 offered "compile options" "$(complete_words dozu-cli compile --)" $(options_in <<< "$compile_help")
+offered "link options" "$(complete_words dozu-cli link x --)" $(options_in <<< "$link_help")
+offered "html options" "$(complete_words dozu-cli html x -)" $(sed -nE 's/^ +(-o,)?(--[a-z0-9-]+).*/\2/p' <<< "$html_help") -o
 
 expect "program" "$(complete_words dozu-cli run '')" "model.tpg"
-expect "text program" "$(complete_words dozu-cli run --text '')" "$(printf '%s\n' model.glb model.obj model.tpg notes.txt)"
+expect "text program" "$(complete_words dozu-cli run --text '')" "$(printf '%s\n' model.glb model.html model.obj model.tpg notes.txt)"
 expect "--glb file" "$(complete_words dozu-cli run model.tpg --glb '')" "model.glb"
 expect "--obj file" "$(complete_words dozu-cli run model.tpg --obj m)" "model.obj"
 expect "compile input" "$(complete_words dozu-cli compile '')" "model.tpg"
+expect "link program" "$(complete_words dozu-cli link '')" "model.tpg"
+expect "html page" "$(complete_words dozu-cli html model.tpg -o '')" "model.html"
 
 [ $failures -eq 0 ] && echo "completion offers what the help lists"
 exit $((failures > 0))

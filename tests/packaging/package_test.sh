@@ -73,8 +73,8 @@ cd "$work/user"
 [ "$(dozu --version)" = "dozu $version" ] || fail "dozu --version: $(dozu --version)"
 [ "$(man -w dozu-cli-pack)" = /usr/share/man/man1/dozu-cli-pack.1.gz ] || fail "man -w dozu-cli-pack"
 man -w dozu > /dev/null || fail "man -w dozu"
-# The browser page's site, which share links point to, when this tree has it.
-[ ! -d "$source_dir/web" ] || [ -f /usr/share/dozu/web/index.html ] || fail "no /usr/share/dozu/web/index.html"
+# The browser page's site, which share links point to.
+[ -f /usr/share/dozu/web/index.html ] || fail "no /usr/share/dozu/web/index.html"
 
 # The thumbnailer as a file manager runs it: its Exec line, with the size,
 # the input and the output put in.

@@ -1,0 +1,51 @@
+// Share links: a program carried in the fragment of a web address, which
+// dozu's web page decodes, and the page that a link points at by default.
+//
+// A fragment is one of three forms:
+//   #p=TEXT  the program text (each line's interpreter code and its blank),
+//            each blank written as "_"; every other byte outside "!".."~",
+//            and each of _ % # " < > and the backquote, as %XX;
+//   #z=DATA  the same text raw-deflated (RFC 1951), in base64url without
+//            padding, when that is shorter;
+//   #t=DATA  the whole program file raw-deflated in base64url, for a
+//            program whose command table is not the default one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "program/command_table.h"
+
+namespace dozu {
+
+// The fragment, "#" included, for a program of this table and steps.
+std::string share_fragment(const CommandTable& table, const std::vector<uint8_t>& steps);
+
+// The address base (whatever fragment it has dropped) with the fragment.
+std::string share_link(std::string_view base, std::string_view fragment);
+
+// The text of a #p= fragment, and base64url without padding: the pieces of
+// the forms above.
+std::string percent_encode_program(std::string_view text);
+std::string base64url(std::string_view bytes);
+// Base64 with its standard digits and padding, as browsers' atob reads it.
+std::string base64(std::string_view bytes);
+// Raw deflate (no zlib header), at the best compression.
+std::string raw_deflate(std::string_view bytes);
+
+// A file:// address for an absolute path, its bytes outside the unreserved
+// ones and "/" percent-encoded.
+std::string file_url(const std::string& path);
+
+// The folder of the web page on this computer for the program at
+// `executable`: the installed one beside its prefix when it is there, else
+// the one the build made (which may not be built yet).
+std::string local_site_folder(const std::string& executable);
+
+// The page a link points at without a base address: the local site's
+// index.html as a file:// address.
+std::string default_share_base(const std::string& executable);
+
+}  // namespace dozu
