@@ -1,16 +1,19 @@
 #include "app/main_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -23,6 +26,7 @@
 #include "export/mesh_format.h"
 #include "glpanel/scrgl.h"
 #include "io/file_io.h"
+#include "program/share_link.h"
 #include "scene/scene.h"
 #include "turtle/input_mesh_view.h"
 #include "ui/debug_mesh.h"
@@ -46,6 +50,21 @@ QMessageBox::StandardButton ask_unsaved_question(QWidget* parent, const QString&
                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
 }
 
+// The web page's address, set by File > Share Link Address...; empty for the
+// page on this computer.
+constexpr const char* kShareBaseKey = "share/base";
+
+std::optional<QString> ask_share_base_question(QWidget* parent, const QString& current) {
+    bool ok = false;
+    const QString base =
+        QInputDialog::getText(parent, kCaption,
+                              "Address of the web page that share links point at\n"
+                              "(empty: the page on this computer, which only this computer opens):",
+                              QLineEdit::Normal, current, &ok);
+    if (!ok) return std::nullopt;
+    return base.trimmed();
+}
+
 // A local program file among dropped URLs.
 QString dropped_program(const QMimeData* data) {
     if (!data || !data->hasUrls()) return {};
@@ -64,7 +83,9 @@ int first_error_line(const MessageList& messages) {
 }  // namespace
 
 TFormMain::TFormMain(QWidget* parent)
-    : QMainWindow(parent), ask_unsaved([this](const QString& name) { return ask_unsaved_question(this, name); }) {
+    : QMainWindow(parent),
+      ask_unsaved([this](const QString& name) { return ask_unsaved_question(this, name); }),
+      ask_share_base([this](const QString& current) { return ask_share_base_question(this, current); }) {
     setObjectName("FormMain");
     setAcceptDrops(true);
     QFont f("Sans Serif");
@@ -151,6 +172,9 @@ void TFormMain::create_file_menu() {
     file->addSeparator();
     MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
     MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
+    file->addSeparator();
+    MICopyShareLink = file->addAction("Copy Share &Link", this, &TFormMain::MICopyShareLinkClick);
+    MIShareLinkAddress = file->addAction("Share Link Addr&ess...", this, &TFormMain::MIShareLinkAddressClick);
     file->addSeparator();
     MIRecentFiles = file->addMenu("&Recent Files");
     file->addSeparator();
@@ -589,6 +613,26 @@ void TFormMain::MIDebugOutMeshClick() {
     if (!FormDebugMesh) return;
     FormDebugMesh->fill(output_mesh_view(interpreter_->output_mesh()), "Output mesh");
     FormDebugMesh->bring_up();
+}
+
+QString TFormMain::ShareLink() {
+    const Program& program = document_.program();
+    const QString setting = QSettings("dozu", "dozu").value(kShareBaseKey).toString();
+    const std::string base = setting.isEmpty()
+                                 ? default_share_base(QCoreApplication::applicationFilePath().toStdString())
+                                 : setting.toStdString();
+    return QString::fromStdString(share_link(base, share_fragment(program.table, program.steps())));
+}
+
+void TFormMain::MICopyShareLinkClick() {
+    QApplication::clipboard()->setText(ShareLink());
+    statusBar()->showMessage("Share link copied", 5000);
+}
+
+void TFormMain::MIShareLinkAddressClick() {
+    QSettings settings("dozu", "dozu");
+    if (const std::optional<QString> base = ask_share_base(settings.value(kShareBaseKey).toString()))
+        settings.setValue(kShareBaseKey, *base);
 }
 
 }  // namespace dozu

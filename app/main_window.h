@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "export/mesh_format.h"
@@ -51,6 +52,8 @@ public:
     QAction* MISaveAs;
     QAction* MISaveCompiled;
     QAction* MIExportMesh;
+    QAction* MICopyShareLink;
+    QAction* MIShareLinkAddress;
     QMenu* MIRecentFiles;
     QAction* MIQuit;
     QAction* MIUndo;
@@ -79,6 +82,9 @@ public:
     // Asks what to do with unsaved changes of the named program: Save,
     // Discard or Cancel. Tests put their own answer here.
     std::function<QMessageBox::StandardButton(const QString& name)> ask_unsaved;
+    // Asks for the address where the web page is published, showing the
+    // current one; nullopt when cancelled. Tests put their own answer here.
+    std::function<std::optional<QString>(const QString& current)> ask_share_base;
 
     // The program being edited, which the frame shows.
     ProgramDocument& document() { return document_; }
@@ -113,6 +119,14 @@ public:
     void MISaveAsClick();
     void MISaveCompiledClick();
     void MIExportMeshClick();
+    // Copies the program's share link (the web page's address with the
+    // program in its fragment) to the clipboard.
+    void MICopyShareLinkClick();
+    // Sets the address of the web page that share links point at; an empty
+    // one points them at the page on this computer. Remembered.
+    void MIShareLinkAddressClick();
+    // The link Copy Share Link copies.
+    QString ShareLink();
     void MIResetCamClick();
     void MIZoomFitClick();
     void MISolidClick();

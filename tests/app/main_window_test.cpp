@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -625,4 +626,50 @@ TEST_F(MainWindow, AnIdleViewIsNotRepainted) {
     x11test::Pump(300);
     EXPECT_EQ(view_on_screen(), before);
     EXPECT_EQ(form.paints(), drawn);
+}
+
+namespace {
+
+// What a command prints on its standard output.
+std::string output_of(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    pclose(pipe);
+    return out;
+}
+
+}  // namespace
+
+// Copy Share Link copies what `dozu-cli link` prints for the same program,
+// at the address set by Share Link Address... (remembered) or, without one,
+// at the page on this computer.
+TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
+    for (int tag : {1, 6, 4, 2, 13, 17, 17, 19}) click(tag);
+    form.document().edit_cell(CommandTable::title_column(6), CommandTable::row_of(6), "mine");
+    form.document().save(path("p.tpg"), false);
+    const std::string program = "'" + (temp / "p.tpg") + "'";
+
+    form.MICopyShareLink->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString() + "\n", output_of(DOZU_CLI " link " + program));
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("file:///"));
+
+    form.ask_share_base = [](const QString& current) {
+        EXPECT_EQ(current, "");
+        return std::optional<QString>("https://example.org/dozu/");
+    };
+    form.MIShareLinkAddress->trigger();
+    form.MICopyShareLink->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString() + "\n",
+              output_of(DOZU_CLI " link " + program + " --base https://example.org/dozu/"));
+    EXPECT_TRUE(QApplication::clipboard()->text().startsWith("https://example.org/dozu/#t="));
+
+    TFormMain again;
+    again.ask_share_base = [](const QString& current) {
+        EXPECT_EQ(current, "https://example.org/dozu/");
+        return std::nullopt;
+    };
+    again.MIShareLinkAddress->trigger();
 }
