@@ -130,12 +130,15 @@ protected:
 }  // namespace
 
 TEST_F(MainWindow, CaptionSizeAndStartHints) {
-    EXPECT_EQ(form.windowTitle().remove("[*]"), "DOZU - 3D model encoder");
+    EXPECT_EQ(form.windowTitle().remove("[*]"), "Untitled - DOZU - 3D model encoder");
     EXPECT_FALSE(form.isWindowModified());
     EXPECT_EQ(form.centralWidget()->width(), 746);
     EXPECT_EQ(form.centralWidget()->height(), 515);
     EXPECT_EQ(form.PanelBot->height(), 227);
     EXPECT_EQ(form.FrameProgram->LBMessages->count(), 2);
+    // No line 1 to select in a program without lines.
+    EXPECT_EQ(form.FrameProgram->LBMessages->item(0)->text(),
+              "hint: initialize, grow radius and size and make a first step");
     EXPECT_EQ(form.RefreshGL->interval(), 25);
     EXPECT_TRUE(form.RefreshGL->isActive());
 }
@@ -304,7 +307,7 @@ TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
     EXPECT_TRUE(form.isWindowModified());
     form.MINew->trigger();
     form.close();
-    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked, (QStringList{"\"Untitled\"", "\"Untitled\""}));
     EXPECT_EQ(form.FrameProgram->program().lines().size(), 1u);
     EXPECT_TRUE(form.isVisible());
 
@@ -322,7 +325,7 @@ TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
     form.MINew->trigger();
     EXPECT_EQ(read_bytes(temp / "p.tpg").size(), 425u);
     EXPECT_TRUE(form.FrameProgram->program().lines().empty());
-    EXPECT_EQ(form.windowTitle().remove("[*]"), "DOZU - 3D model encoder");
+    EXPECT_EQ(form.windowTitle().remove("[*]"), "Untitled - DOZU - 3D model encoder");
 
     // Closing with the debugger open ends both windows: nothing keeps the
     // application running.
@@ -625,4 +628,51 @@ TEST_F(MainWindow, AnIdleViewIsNotRepainted) {
     x11test::Pump(300);
     EXPECT_EQ(view_on_screen(), before);
     EXPECT_EQ(form.paints(), drawn);
+}
+
+// Every save and export is confirmed in the status bar; an empty model is
+// written only when the user agrees; nothing but the program is written
+// over the program's own file, by any name.
+TEST_F(MainWindow, WritesAreConfirmedAndNeverOverTheProgram) {
+    QStringList asked;
+    bool agree = false;
+    form.ask_to_go_on = [&](const QString& question) {
+        asked << question;
+        return agree;
+    };
+    EXPECT_FALSE(form.export_mesh_to(path("empty.stl")));
+    EXPECT_FALSE(std::filesystem::exists(temp / "empty.stl"));
+    EXPECT_EQ(asked, QStringList{"The model is empty: it has no quads to write.\n\nExport \"empty.stl\" anyway?"});
+    agree = true;
+    EXPECT_TRUE(form.export_mesh_to(path("empty.stl")));
+    EXPECT_EQ(read_bytes(temp / "empty.stl").size(), 84u);
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Exported empty.stl: 0 vertices, 0 triangles");
+
+    std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "chain.tpg");
+    const std::vector<uint8_t> program = read_bytes(temp / "chain.tpg");
+    ASSERT_TRUE(form.load_file(path("chain.tpg")));
+    ASSERT_TRUE(
+        x11test::WaitFor([&] { return !form.running() && form.Interpreter().output_mesh().index_count(); }));
+    EXPECT_TRUE(form.export_mesh_to(path("chain.glb")));
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Exported chain.glb: 56 vertices, 108 triangles");
+    EXPECT_TRUE(form.export_mesh_to(path("chain.obj")));
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Exported chain.obj: 56 vertices, 54 quads");
+    EXPECT_EQ(asked.size(), 2);  // the empty model's two exports only
+
+    const QString lines = QString::number(form.document().program().lines().size()) + " lines";
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("chain.bin"); };
+    form.MISaveCompiled->trigger();
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Saved chain.bin (compiled): " + lines);
+    form.MISave->trigger();
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Saved chain.tpg: " + lines);
+
+    std::filesystem::create_symlink(temp / "chain.tpg", temp / "link.obj");
+    EXPECT_THROW(form.export_mesh_to(path("link.obj")), FileError);
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("chain.tpg"); };
+    QString shown;
+    answer_message_box(shown);
+    form.MISaveCompiled->trigger();
+    EXPECT_EQ(shown.toStdString(), "cannot write \"" + (temp / "chain.tpg") + "\": it is the program file \"" +
+                                       (temp / "chain.tpg") + "\"");
+    EXPECT_EQ(read_bytes(temp / "chain.tpg"), program);
 }
