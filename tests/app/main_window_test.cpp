@@ -33,6 +33,8 @@
 #include "support/temp_dir.h"
 #include "support/x11_environment.h"
 #include "ui/debug_mesh.h"
+#include "ui/export_dialog.h"
+#include "ui/path_bytes.h"
 
 using namespace dozu;
 using dozu::testing::read_bytes;
@@ -675,4 +677,119 @@ TEST_F(MainWindow, WritesAreConfirmedAndNeverOverTheProgram) {
     EXPECT_EQ(shown.toStdString(), "cannot write \"" + (temp / "chain.tpg") + "\": it is the program file \"" +
                                        (temp / "chain.tpg") + "\"");
     EXPECT_EQ(read_bytes(temp / "chain.tpg"), program);
+}
+
+// A name that is not UTF-8 is loaded, saved, kept among the recent files
+// and dropped as the bytes it is; the stand-in a file dialog gives for it
+// is named for what it is.
+TEST_F(MainWindow, FileNamesThatAreNotUtf8) {
+    const std::string bad = temp / "bad\xFF.tpg";
+    std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", bad);
+    const size_t size = read_bytes(bad).size();
+    ASSERT_TRUE(form.load_file(path_from_bytes(bad)));
+    EXPECT_EQ(form.windowTitle(), "bad\uFFFD.tpg[*] - DOZU - 3D model encoder");
+    click(17);
+    form.MISave->trigger();
+    EXPECT_EQ(read_bytes(bad).size(), size + 1);
+
+    form.MINew->trigger();
+    ASSERT_FALSE(form.MIRecentFiles->actions().isEmpty());
+    form.MIRecentFiles->actions().front()->trigger();
+    EXPECT_EQ(path_bytes(form.document().file_name()), bad);
+
+    form.MINew->trigger();
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromEncoded("file://" + QByteArray::fromStdString(bad).toPercentEncoding("/"))});
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+    QApplication::sendEvent(&form, &enter);
+    QApplication::sendEvent(&form, &drop);
+    EXPECT_TRUE(x11test::WaitFor([&] { return path_bytes(form.document().file_name()) == bad; }));
+
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("bad") + QChar(0xFFFD) + ".tpg"; };
+    QString shown;
+    answer_message_box(shown);
+    form.MILoad->trigger();
+    EXPECT_TRUE(shown.contains("its name on disk is not UTF-8")) << shown.toStdString();
+}
+
+// A loaded program is framed once it has run; Zoom to Fit with nothing to
+// fit leaves the camera alone.
+TEST_F(MainWindow, ALoadIsFramedAndAFitOfNothingKeepsTheCamera) {
+    Camera& camera = form.camera();
+    camera.pan_x = 0.5f;
+    camera.zoom = 3.0f;
+    form.MIZoomFit->trigger();
+    EXPECT_EQ(camera.pan_x, 0.5f);
+    EXPECT_EQ(camera.zoom, 3.0f);
+
+    const int runs = form.runs();
+    ASSERT_TRUE(form.load_file(DOZU_EXAMPLES "/chain.tpg"));
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.runs() > runs && !form.running(); }));
+    EXPECT_EQ(camera.pan_x, 0.0f);
+    int w = 0, h = 0;
+    const std::vector<uint8_t> rgb = render(w, h);
+    const Ink k = ink(rgb, w, h);
+    EXPECT_GT(k.min_x, 0);
+    EXPECT_GT(k.min_y, 0);
+    EXPECT_LT(k.max_x, w - 1);
+    EXPECT_LT(k.max_y, h - 1);
+    EXPECT_GT(std::max(double(k.max_x - k.min_x) / w, double(k.max_y - k.min_y) / h), 0.5);
+}
+
+// A file that does not look like a program replaces the program only when
+// the user wants it, says why among the messages, and its control
+// characters show as escapes on one line.
+TEST_F(MainWindow, AFileThatIsNotAProgramLoadsOnlyWhenWanted) {
+    std::vector<uint8_t> odd = read_bytes(DOZU_EXAMPLES "/tube.tpg");
+    odd.insert(odd.begin(), {'a', '\n', 'b', 0x01});
+    dozu::testing::write_bytes(temp / "odd.tpg", odd);
+    QStringList asked;
+    bool agree = false;
+    form.ask_to_go_on = [&](const QString& question) {
+        asked << question;
+        return agree;
+    };
+    click(1);
+    EXPECT_FALSE(form.load_file(path("odd.tpg")));
+    EXPECT_EQ(asked,
+              QStringList{"\"odd.tpg\" does not look like a dozu program: table cell 1 holds the byte 0x0A.\n\n"
+                          "Load it anyway? It takes the place of the program being edited."});
+    EXPECT_EQ(form.document().program().lines().size(), 1u);
+    EXPECT_TRUE(form.document().file_name().isEmpty());
+
+    agree = true;
+    ASSERT_TRUE(form.load_file(path("odd.tpg")));
+    EXPECT_EQ(form.FrameProgram->LBMessages->item(0)->text(),
+              "warning: does not look like a dozu program: table cell 1 holds the byte 0x0A");
+    EXPECT_EQ(form.FrameProgram->Buttons[0]->text(), "a\\nb\\x01init");
+}
+
+// The View menu's mnemonics, the dialogs' titles and the name an export
+// suggests.
+TEST_F(MainWindow, MnemonicsTitlesAndSuggestedNames) {
+    auto* view = qobject_cast<QMenu*>(form.MIRepeatableRandom->parent());
+    ASSERT_NE(view, nullptr);
+    QList<QChar> keys;
+    for (QAction* item : view->actions()) {
+        const qsizetype at = item->text().indexOf('&');
+        if (at < 0) continue;
+        EXPECT_FALSE(keys.contains(item->text()[at + 1].toLower())) << item->text().toStdString();
+        keys << item->text()[at + 1].toLower();
+    }
+
+    std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "chain.tpg");
+    ASSERT_TRUE(form.load_file(path("chain.tpg")));
+    QStringList titles, names;
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog* dialog) {
+        titles << dialog->windowTitle();
+        names << dialog->selectedFiles().value(0);
+        return QString();
+    };
+    form.MISaveAs->trigger();
+    form.MISaveCompiled->trigger();
+    form.SDExportMesh->selectNameFilter(form.SDExportMesh->nameFilters()[3]);
+    form.MIExportMesh->trigger();
+    EXPECT_EQ(titles, (QStringList{"Save As", "Save Compiled", "Export Mesh"}));
+    EXPECT_EQ(names, (QStringList{path("chain.tpg"), path("chain.bin"), path("chain.glb")}));
 }
