@@ -577,9 +577,9 @@ void TFormMain::MIExportMeshClick() {
     file_operation([this] {
         // The file gets the program as it is now: a change not yet shown is
         // run first.
+        SDExportMesh->suggest(document_.file_name());
         // Through the frame's file dialog runner, which also clears the
         // name completer's popup away.
-        SDExportMesh->suggest(document_.file_name());
         if (FrameProgram->exec_file_dialog(SDExportMesh).isEmpty()) return;
         const QString path = SDExportMesh->chosen_path();
         if (const QString problem = unheld_name_problem(path); !problem.isEmpty())

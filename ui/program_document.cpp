@@ -87,17 +87,19 @@ std::optional<LoadReport> ProgramDocument::load(const QString& path, const LoadA
 void ProgramDocument::save(const QString& path, bool compiled) {
     if (compiled) refuse_program_file(path);
     program_.SaveProgram(path_bytes(path), compiled);
-    if (!compiled) {
-        file_name_ = absolute_path(path);
-        undo_stack_->setClean();
-        emit file_changed();
-        // The file now holds the whole table.
-        if (!load_notes_.empty()) {
-            load_notes_.clear();
-            emit notes_changed();
-        }
+    if (compiled) {
+        emit saved(path, true);
+        return;
     }
-    emit saved(path, compiled);
+    file_name_ = absolute_path(path);
+    undo_stack_->setClean();
+    emit file_changed();
+    // The file now holds the whole table.
+    if (!load_notes_.empty()) {
+        load_notes_.clear();
+        emit notes_changed();
+    }
+    emit saved(path, false);
 }
 
 void ProgramDocument::refuse_program_file(const QString& path) const {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
@@ -61,22 +60,4 @@ TEST(ExportDialog, OffersEveryFormatAndStaysOpenForAnUnknownExtension) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.chosen_path().toStdString(), dir / "model.glb");
     EXPECT_EQ(dialog.chosen_format(), MeshFormat::glb);
-}
-
-TEST(ExportDialog, SuggestsTheProgramsNameWithTheTypesExtension) {
-    const dozu::testing::TempDir dir;
-    ExportMeshDialog dialog;
-    dialog.selectNameFilter(dialog.nameFilters()[3]);
-    dialog.suggest(QString::fromStdString(dir / "chain.tpg"));
-    dialog.show();
-    auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
-    auto* type = dialog.findChild<QComboBox*>("fileTypeCombo");
-    ASSERT_TRUE(name && type);
-    EXPECT_EQ(name->text(), "chain.glb");
-    EXPECT_EQ(dialog.directory().absolutePath().toStdString(), dir.path().string());
-    type->setCurrentIndex(0);
-    emit type->activated(0);  // as a user's choice
-    EXPECT_EQ(name->text(), "chain.obj");
-    dialog.suggest("");
-    EXPECT_EQ(name->text(), "untitled.obj");
 }
