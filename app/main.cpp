@@ -13,6 +13,7 @@
 #include "glpanel/scrgl_platform.h"
 #include "io/file_io.h"
 #include "ui/debug_mesh.h"
+#include "ui/path_bytes.h"
 
 namespace {
 
@@ -53,8 +54,9 @@ int main(int argc, char** argv) {
     parser.addOption(help);
     parser.addOption(version);
     parser.addPositionalArgument("FILE.tpg", "A program file to load.", "[FILE.tpg]");
+    // As the bytes they are: a file name need not be UTF-8.
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    for (int i = 0; i < argc; ++i) arguments << dozu::path_from_bytes(argv[i]);
     if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
         const QString error =
             parser.positionalArguments().size() > 1 ? "one program file at most" : parser.errorText();

@@ -20,6 +20,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 
@@ -31,6 +32,8 @@
 #include "turtle/input_mesh_view.h"
 #include "ui/debug_mesh.h"
 #include "ui/export_dialog.h"
+#include "ui/file_status.h"
+#include "ui/path_bytes.h"
 #include "ui/program_document.h"
 
 namespace dozu {
@@ -44,6 +47,9 @@ constexpr int kPanelBotHeight = 227;
 constexpr int kClientWidth = 746, kClientHeight = 515;
 constexpr int kViewMinWidth = 160, kViewMinHeight = 120;
 constexpr const char* kCaption = "DOZU - 3D model encoder";
+constexpr const char* kUntitled = "Untitled";
+// How long the status bar says that a file was written.
+constexpr int kWrittenStatusMs = 10000;
 
 QMessageBox::StandardButton ask_unsaved_question(QWidget* parent, const QString& name) {
     return QMessageBox::warning(parent, kCaption, QString("Save the changes to %1?").arg(name),
@@ -65,11 +71,21 @@ std::optional<QString> ask_share_base_question(QWidget* parent, const QString& c
     return base.trimmed();
 }
 
-// A local program file among dropped URLs.
+bool ask_to_go_on_question(QWidget* parent, const QString& question) {
+    return QMessageBox::question(parent, kCaption, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+// A local program file among dropped URLs, by the bytes of its name: the
+// URL's decoded text would turn a byte that is not UTF-8 into U+FFFD.
 QString dropped_program(const QMimeData* data) {
     if (!data || !data->hasUrls()) return {};
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && url.toLocalFile().endsWith(".tpg", Qt::CaseInsensitive)) return url.toLocalFile();
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = path_from_bytes(
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+        if (path.endsWith(".tpg", Qt::CaseInsensitive)) return path;
+    }
     return {};
 }
 
@@ -85,7 +101,8 @@ int first_error_line(const MessageList& messages) {
 TFormMain::TFormMain(QWidget* parent)
     : QMainWindow(parent),
       ask_unsaved([this](const QString& name) { return ask_unsaved_question(this, name); }),
-      ask_share_base([this](const QString& current) { return ask_share_base_question(this, current); }) {
+      ask_share_base([this](const QString& current) { return ask_share_base_question(this, current); }),
+      ask_to_go_on([this](const QString& question) { return ask_to_go_on_question(this, question); }) {
     setObjectName("FormMain");
     setAcceptDrops(true);
     QFont f("Sans Serif");
@@ -210,7 +227,7 @@ void TFormMain::create_view_menu() {
     view->addSeparator();
     MISolid = view->addAction("&Solid Graphics Output", this, &TFormMain::MISolidClick);
     MISolid->setCheckable(true);
-    MIRepeatableRandom = view->addAction("&Repeatable Random", this, &TFormMain::MIRepeatableRandomClick);
+    MIRepeatableRandom = view->addAction("Re&peatable Random", this, &TFormMain::MIRepeatableRandomClick);
     MIRepeatableRandom->setCheckable(true);
     view->addSeparator();
     MIDebugInMesh = view->addAction("Debug &Input Mesh", this, &TFormMain::MIDebugInMeshClick);
@@ -241,6 +258,7 @@ void TFormMain::create_status_bar() {
 void TFormMain::follow_document() {
     connect(document_.undo_stack(), &QUndoStack::cleanChanged, this, &TFormMain::update_title);
     connect(&document_, &ProgramDocument::file_changed, this, &TFormMain::update_title);
+    connect(&document_, &ProgramDocument::saved, this, &TFormMain::show_saved);
     update_title();
     update_recent_files();
 }
@@ -296,6 +314,13 @@ void TFormMain::run_ended() {
     show_run_status(report->seconds * 1000);
     ++runs_;
     picture_changed();
+    // A loaded program is framed once the run of it, and of any change
+    // since, is on screen.
+    if (fit_after_load_ && report->outcome == ProgramRunner::Outcome::finished && !running() &&
+        !document_.program().changed()) {
+        fit_after_load_ = false;
+        MIZoomFitClick();
+    }
 }
 
 void TFormMain::show_running() {
@@ -430,7 +455,7 @@ void TFormMain::report_skipped_steps(const std::vector<SkippedStep>& skipped) {
 bool TFormMain::maybe_save() {
     if (document_.undo_stack()->isClean()) return true;
     const QString& file = document_.file_name();
-    switch (ask_unsaved(file.isEmpty() ? QString("the new program") : "\"" + QFileInfo(file).fileName() + "\"")) {
+    switch (ask_unsaved("\"" + (file.isEmpty() ? QString(kUntitled) : shown_file_name(file)) + "\"")) {
         case QMessageBox::Save: return SaveProgram(false);
         case QMessageBox::Discard: return true;
         default: return false;
@@ -466,7 +491,9 @@ void TFormMain::MINewClick() {
 void TFormMain::MILoadClick() {
     file_operation([this] {
         if (!maybe_save()) return;
-        if (const auto report = FrameProgram->LoadProgram()) {
+        if (const auto report = FrameProgram->LoadProgram(
+                [this](const QString& path, const std::string& reason) { return load_anyway(path, reason); })) {
+            fit_after_load_ = true;
             add_recent(document_.file_name());
             report_skipped_steps(report->skipped);
         }
@@ -476,23 +503,36 @@ void TFormMain::MILoadClick() {
 bool TFormMain::load_file(const QString& path) {
     bool loaded = false;
     file_operation([&] {
-        const LoadReport report = document_.load(path);
+        std::optional<LoadReport> report;
+        try {
+            report = document_.load(path, [this](const QString& file, const std::string& reason) {
+                return load_anyway(file, reason);
+            });
+        } catch (...) {
+            // A file that cannot be loaded is no longer offered.
+            recent_.remove(path);
+            update_recent_files();
+            throw;
+        }
+        if (!report) return;
         loaded = true;
+        fit_after_load_ = true;
         add_recent(path);
-        report_skipped_steps(report.skipped);
+        report_skipped_steps(report->skipped);
     });
     return loaded;
+}
+
+bool TFormMain::load_anyway(const QString& path, const std::string& reason) {
+    return ask_to_go_on(QString("\"%1\" does not look like a dozu program: %2.\n\n"
+                                "Load it anyway? It takes the place of the program being edited.")
+                            .arg(shown_file_name(path), QString::fromLatin1(reason)));
 }
 
 bool TFormMain::open_file(const QString& path) {
     bool proceed = false;
     file_operation([&] { proceed = maybe_save(); });
-    if (!proceed) return false;
-    if (load_file(path)) return true;
-    // A file that cannot be loaded is no longer offered.
-    recent_.remove(path);
-    update_recent_files();
-    return false;
+    return proceed && load_file(path);
 }
 
 void TFormMain::MISaveClick() {
@@ -509,9 +549,13 @@ void TFormMain::MISaveCompiledClick() {
 
 void TFormMain::update_title() {
     const QString& file = document_.file_name();
-    setWindowTitle(file.isEmpty() ? QString("%1[*]").arg(kCaption)
-                                  : QString("%1[*] - %2").arg(QFileInfo(file).fileName(), kCaption));
+    setWindowTitle(
+        QString("%1[*] - %2").arg(file.isEmpty() ? QString(kUntitled) : shown_file_name(file), kCaption));
     setWindowModified(!document_.undo_stack()->isClean());
+}
+
+void TFormMain::show_saved(const QString& path, bool compiled) {
+    statusBar()->showMessage(saved_status(path, document_.program().lines().size(), compiled), kWrittenStatusMs);
 }
 
 void TFormMain::update_recent_files() {
@@ -519,11 +563,11 @@ void TFormMain::update_recent_files() {
     const QStringList files = recent_.list();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()),
-                                                 this, [this, path] { open_file(path); });
+        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(shown_file_name(path)), this,
+                                                 [this, path] { open_file(path); });
         item->setData(path);
-        item->setStatusTip(path);
-        item->setToolTip(path);
+        item->setStatusTip(shown_path(path));
+        item->setToolTip(shown_path(path));
     }
     MIRecentFiles->setEnabled(!files.isEmpty());
 }
@@ -556,26 +600,37 @@ void TFormMain::MIExportMeshClick() {
     file_operation([this] {
         // The file gets the program as it is now: a change not yet shown is
         // run first.
+        SDExportMesh->suggest(document_.file_name());
         // Through the frame's file dialog runner, which also clears the
         // name completer's popup away.
-        if (!FrameProgram->exec_file_dialog(SDExportMesh).isEmpty() && wait_for_run())
-            export_mesh_to(SDExportMesh->chosen_path(), SDExportMesh->chosen_format());
+        if (FrameProgram->exec_file_dialog(SDExportMesh).isEmpty()) return;
+        const QString path = SDExportMesh->chosen_path();
+        if (const QString problem = unheld_name_problem(path); !problem.isEmpty())
+            throw FileError(problem.toUtf8().toStdString());
+        if (wait_for_run()) export_mesh_to(path, SDExportMesh->chosen_format());
     });
 }
 
-void TFormMain::export_mesh_to(const QString& path) {
-    const std::string file = QFile::encodeName(path).toStdString();
+bool TFormMain::export_mesh_to(const QString& path) {
+    const std::string file = path_bytes(path);
     MeshFormat format;
     if (!mesh_format_of(file, format))
         throw FileError("cannot export \"" + file + "\": its extension is not one of a mesh format");
-    export_mesh_to(path, format);
+    return export_mesh_to(path, format);
 }
 
-void TFormMain::export_mesh_to(const QString& path, MeshFormat format) {
+bool TFormMain::export_mesh_to(const QString& path, MeshFormat format) {
+    document_.refuse_program_file(path);
+    const CompactMesh mesh = compact(output_mesh_view(interpreter_->output_mesh()));
+    if (mesh.quad_count() == 0 &&
+        !ask_to_go_on(QString("The model is empty: it has no quads to write.\n\nExport \"%1\" anyway?")
+                          .arg(shown_file_name(path))))
+        return false;
     ExportOptions options;
-    options.name = QFileInfo(path).completeBaseName().toStdString();
-    write_mesh_file(QFile::encodeName(path).toStdString(), compact(output_mesh_view(interpreter_->output_mesh())),
-                    format, options);
+    options.name = path_bytes(QFileInfo(path).completeBaseName());
+    write_mesh_file(path_bytes(path), mesh, format, options);
+    statusBar()->showMessage(exported_status(path, mesh, format), kWrittenStatusMs);
+    return true;
 }
 
 void TFormMain::MIResetCamClick() {
@@ -584,10 +639,14 @@ void TFormMain::MIResetCamClick() {
 }
 
 void TFormMain::MIZoomFitClick() {
+    // With nothing to fit, the camera stays as it is: a fit to a point
+    // would show the next model from up close.
+    const float radius = turtle_.bounds_radius();
+    if (interpreter_->output_mesh().index_count() == 0 || !(radius > 0) || !std::isfinite(radius)) return;
     float center[3];
     turtle_.bounds_center(center);
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
-    camera_.fit(center, turtle_.bounds_radius(), h > 0 ? double(w) / h : 1.0, kFieldOfViewDegrees);
+    camera_.fit(center, radius, h > 0 ? double(w) / h : 1.0, kFieldOfViewDegrees);
     picture_changed();
 }
 

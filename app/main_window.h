@@ -85,6 +85,10 @@ public:
     // Asks for the address where the web page is published, showing the
     // current one; nullopt when cancelled. Tests put their own answer here.
     std::function<std::optional<QString>(const QString& current)> ask_share_base;
+    // Asks whether to go on with something the user may not want (loading
+    // a file that does not look like a program, exporting an empty model):
+    // Yes or No. Tests put their own answer here.
+    std::function<bool(const QString& question)> ask_to_go_on;
 
     // The program being edited, which the frame shows.
     ProgramDocument& document() { return document_; }
@@ -142,9 +146,11 @@ public:
     // dropped file is opened.
     bool open_file(const QString& path);
     // Writes the output mesh of the latest run, in the format of the file
-    // name's extension (.obj, .ply or .stl); throws FileError.
-    void export_mesh_to(const QString& path);
-    void export_mesh_to(const QString& path, MeshFormat format);
+    // name's extension (.obj, .ply or .stl), and says so in the status bar;
+    // throws FileError. An empty model is written only when ask_to_go_on
+    // agrees; false when it did not.
+    bool export_mesh_to(const QString& path);
+    bool export_mesh_to(const QString& path, MeshFormat format);
 
     ExportMeshDialog* SDExportMesh;
 
@@ -187,6 +193,10 @@ private:
     void add_recent(const QString& path);
     void update_title();
     void update_recent_files();
+    // The question before a file that does not look like a program replaces
+    // the program.
+    bool load_anyway(const QString& path, const std::string& reason);
+    void show_saved(const QString& path, bool compiled);
 
     ProgramDocument document_;
     turtle turtle_;
@@ -204,6 +214,7 @@ private:
     ProgramRunner::Report last_run_{ProgramRunner::Outcome::finished, 0, 0, {}};
     bool frozen_ = false;          // a file operation is on: paints only redraw
     bool picture_changed_ = true;  // the next tick repaints
+    bool fit_after_load_ = false;  // the first run of a loaded program is framed
 };
 
 }  // namespace dozu

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "ui/path_bytes.h"
+
 namespace dozu {
 
 namespace {
@@ -44,6 +46,15 @@ MeshFormat ExportMeshDialog::filter_format() const {
     const qsizetype index = nameFilters().indexOf(selectedNameFilter());
     return index >= 0 && size_t(index) < mesh_formats().size() ? mesh_formats()[size_t(index)].format
                                                                : MeshFormat::obj;
+}
+
+void ExportMeshDialog::suggest(const QString& program_file) {
+    const QFileInfo file(shown_path(program_file));
+    // A folder whose name is not UTF-8 cannot be shown: the dialog stays
+    // where it was.
+    if (!program_file.isEmpty() && file.filePath() == program_file) setDirectory(file.absolutePath());
+    const QString name = program_file.isEmpty() ? QString("untitled") : file.completeBaseName();
+    selectFile(name + "." + mesh_format_info(filter_format()).extension);
 }
 
 void ExportMeshDialog::accept() {

@@ -21,6 +21,10 @@ public:
     explicit ExportMeshDialog(QWidget* parent = nullptr);
     // The format of the type chosen in the filter.
     MeshFormat filter_format() const;
+    // Offers the program's name ("untitled" without a file) in its folder,
+    // with the extension of the type chosen in the filter; choosing another
+    // type changes the extension of the name shown.
+    void suggest(const QString& program_file);
     // After exec() returned Accepted.
     QString chosen_path() const { return chosen_path_; }
     MeshFormat chosen_format() const { return chosen_format_; }

@@ -19,7 +19,9 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "io/file_io.h"
 #include "ui/latin1_text.h"
+#include "ui/path_bytes.h"
 #include "ui/program_document.h"
 #include "ui/program_list_model.h"
 
@@ -221,8 +223,10 @@ void TFrameProgram::show_messages() {
     const size_t shown = std::min(messages.size(), kMaxShownMessages);
     for (size_t i = 0; i < shown; ++i) {
         const Message& m = messages[i];
-        // Numbered from 1, as the batch tool numbers them.
-        const QString line = m.tag >= 0 ? QString("%1: ").arg(m.tag + 1) : QString();
+        // Numbered from 1, as the batch tool numbers them; a program
+        // without lines has no line to number.
+        const bool numbered = m.tag >= 0 && !program().lines().empty();
+        const QString line = numbered ? QString("%1: ").arg(m.tag + 1) : QString();
         auto* item = new QListWidgetItem(line + latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
@@ -232,11 +236,18 @@ void TFrameProgram::show_messages() {
     LBMessages->setUpdatesEnabled(true);
 }
 
-std::optional<LoadReport> TFrameProgram::LoadProgram() {
+std::optional<LoadReport> TFrameProgram::LoadProgram(const ProgramDocument::LoadAnyway& load_anyway) {
     if (!document_.file_name().isEmpty()) ODProgram->setDirectory(QFileInfo(document_.file_name()).dir());
-    const QString path = exec_file_dialog(ODProgram);
+    const QString path = chosen_file(ODProgram);
     if (path.isEmpty()) return std::nullopt;
-    return document_.load(path);
+    return document_.load(path, load_anyway);
+}
+
+QString TFrameProgram::chosen_file(QFileDialog* dialog) {
+    const QString path = exec_file_dialog(dialog);
+    if (const QString problem = unheld_name_problem(path); !problem.isEmpty())
+        throw FileError(problem.toUtf8().toStdString());
+    return path;
 }
 
 QString TFrameProgram::dialog_start(const char* suffix) const {
@@ -251,9 +262,10 @@ bool TFrameProgram::SaveProgram(bool compiled) {
     // not offer the program's own file.
     SDProgram->setNameFilters(compiled ? kCompiledFilters : kProgramFilters);
     SDProgram->setDefaultSuffix(compiled ? "bin" : "tpg");
+    SDProgram->setWindowTitle(compiled ? "Save Compiled" : "Save As");
     const QString& file_name = document_.file_name();
     SDProgram->selectFile(compiled || file_name.isEmpty() ? dialog_start(compiled ? "bin" : "tpg") : file_name);
-    const QString path = exec_file_dialog(SDProgram);
+    const QString path = chosen_file(SDProgram);
     if (path.isEmpty()) return false;
     document_.save(path, compiled);
     return true;
@@ -329,7 +341,7 @@ void TFrameProgram::refresh_captions() {
     const CommandTable& table = program().table;
     for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
         QPushButton* b = Buttons[size_t(tag - 1)];
-        b->setText(shown_text(table.title(tag)));
+        b->setText(caption_text(table.title(tag)));
         // A button without a code inserts nothing: it reads as empty.
         const bool empty = table.interpreter_code(tag).empty();
         b->setEnabled(!empty);

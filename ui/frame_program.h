@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "program/program.h"
+#include "ui/program_document.h"
 
 class QCheckBox;
 class QFileDialog;
@@ -25,8 +26,6 @@ class QTableWidget;
 class QTimer;
 
 namespace dozu {
-
-class ProgramDocument;
 
 // The keys of the program list that the frame tells apart.
 enum class Key { delete_line, other };
@@ -70,10 +69,11 @@ public:
     std::function<void(const QString&)> refuse;
 
     // Ask for a file, then load or save it through the document; nullopt
-    // or false when the dialog was cancelled. File errors are thrown as
+    // or false when the dialog was cancelled (or load_anyway said no to a
+    // file that does not look like a program). File errors are thrown as
     // FileError, a program whose lines would be too long as
     // ProgramTooLarge, both before anything changed.
-    std::optional<LoadReport> LoadProgram();
+    std::optional<LoadReport> LoadProgram(const ProgramDocument::LoadAnyway& load_anyway = {});
     bool SaveProgram(bool compiled);
 
     // Shows the command table in place of the message list, or hides it.
@@ -108,6 +108,9 @@ private:
     void LBCodeSelectionChanged();
     void StringGridCellEdited(int row, int column);
     QString dialog_start(const char* suffix) const;
+    // The file chosen in the dialog; throws FileError for a name the dialog
+    // could not hold.
+    QString chosen_file(QFileDialog* dialog);
 
     ProgramDocument& document_;
     QStackedWidget* messages_or_table_;

@@ -18,4 +18,21 @@ inline QString shown_text(std::string_view text) {
     return latin1(text.substr(0, kMaxShown)) + QChar(0x2026);
 }
 
+// A text as a button shows it: one line, each control character (C0, DEL
+// and C1) written as an escape (\n, \t, \r, \xNN), so that a file's binary
+// bytes neither break the caption into lines nor vanish from it.
+inline QString caption_text(std::string_view text) {
+    QString caption;
+    for (const QChar c : shown_text(text)) {
+        const char16_t u = c.unicode();
+        if (u == '\n' || u == '\t' || u == '\r')
+            caption += u == '\n' ? "\\n" : u == '\t' ? "\\t" : "\\r";
+        else if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            caption += "\\x" + QString::number(u, 16).toUpper().rightJustified(2, '0');
+        else
+            caption += c;
+    }
+    return caption;
+}
+
 }  // namespace dozu

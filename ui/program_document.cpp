@@ -1,21 +1,15 @@
 #include "ui/program_document.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QUndoStack>
 #include <algorithm>
 
 #include "io/file_io.h"
+#include "io/same_file.h"
+#include "ui/path_bytes.h"
 #include "ui/program_commands.h"
 #include "ui/program_list_model.h"
 
 namespace dozu {
-
-namespace {
-
-std::string path_bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-}  // namespace
 
 ProgramDocument::ProgramDocument(QObject* parent)
     : QObject(parent), list_model_(new ProgramListModel(program_, this)), undo_stack_(new QUndoStack(this)) {}
@@ -70,24 +64,34 @@ void ProgramDocument::select_line(int line) {
     emit selection_changed();
 }
 
-LoadReport ProgramDocument::load(const QString& path) {
-    // The new program is built aside first: a load that fails changes
-    // nothing.
+LoadReport ProgramDocument::load(const QString& path) { return *load(path, nullptr); }
+
+std::optional<LoadReport> ProgramDocument::load(const QString& path, const LoadAnyway& load_anyway) {
+    // The new program is built aside first: a load that fails, or is not
+    // wanted, changes nothing.
     LoadedProgram loaded = Program::prepare(read_file(path_bytes(path), kMaxProgramFileSize));
+    const std::string& not_a_program = loaded.report.not_a_program;
+    if (!not_a_program.empty() && load_anyway && !load_anyway(path, not_a_program)) return std::nullopt;
     list_model_->begin_reset();
     const LoadReport report = program_.replace(std::move(loaded));
     list_model_->end_reset();
     load_notes_.clear();
+    if (!report.not_a_program.empty())
+        load_notes_.push_back({"warning: does not look like a dozu program: " + report.not_a_program, -1});
     if (const std::string warning = report.table_warning(); !warning.empty())
         load_notes_.push_back({"warning: " + warning, -1});
-    replace_done(QFileInfo(path).absoluteFilePath());
+    replace_done(absolute_path(path));
     return report;
 }
 
 void ProgramDocument::save(const QString& path, bool compiled) {
+    if (compiled) refuse_program_file(path);
     program_.SaveProgram(path_bytes(path), compiled);
-    if (compiled) return;
-    file_name_ = QFileInfo(path).absoluteFilePath();
+    if (compiled) {
+        emit saved(path, true);
+        return;
+    }
+    file_name_ = absolute_path(path);
     undo_stack_->setClean();
     emit file_changed();
     // The file now holds the whole table.
@@ -95,6 +99,13 @@ void ProgramDocument::save(const QString& path, bool compiled) {
         load_notes_.clear();
         emit notes_changed();
     }
+    emit saved(path, false);
+}
+
+void ProgramDocument::refuse_program_file(const QString& path) const {
+    if (file_name_.isEmpty() || !same_file(path_bytes(path), path_bytes(file_name_))) return;
+    throw FileError("cannot write \"" + path_bytes(path) + "\": it is the program file \"" +
+                    path_bytes(file_name_) + "\"");
 }
 
 void ProgramDocument::new_program() {

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "interpreter/interpreter.h"
@@ -33,8 +35,8 @@ public:
     // Every change to the program and the command table; clean when the
     // program is as last loaded or saved.
     QUndoStack* undo_stack() const { return undo_stack_; }
-    // The program file last loaded or saved, as an absolute path; empty for
-    // a new program.
+    // The program file last loaded or saved, as an absolute path (its bytes
+    // as path_bytes.h holds them); empty for a new program.
     const QString& file_name() const { return file_name_; }
     // What the last load found wrong with its file (a short table), shown
     // before the messages of a run; empty once the file was saved whole.
@@ -60,9 +62,17 @@ public:
     // Files. A load reads the whole file and builds the new program aside;
     // FileError and ProgramTooLarge are thrown before anything changed.
     LoadReport load(const QString& path);
+    // The same, asking first whether to load a file that does not look like
+    // a program (its path and the reason given); nullopt, and nothing
+    // changed, when not.
+    using LoadAnyway = std::function<bool(const QString& path, const std::string& reason)>;
+    std::optional<LoadReport> load(const QString& path, const LoadAnyway& load_anyway);
     // The .tpg file, or with compiled set the compiled output (which
     // changes neither the file name nor the clean state).
     void save(const QString& path, bool compiled);
+    // Throws FileError when the file, by any name, is the program's own
+    // file: writing anything but the program there would destroy it.
+    void refuse_program_file(const QString& path) const;
     // The default command table and an empty program, without a file.
     void new_program();
 
@@ -77,6 +87,8 @@ signals:
     void file_changed();
     // The load notes changed.
     void notes_changed();
+    // A save wrote the file (the program, or its compiled output).
+    void saved(const QString& path, bool compiled);
 
 private:
     void replace_done(const QString& path);

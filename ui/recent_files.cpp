@@ -1,7 +1,9 @@
 #include "ui/recent_files.h"
 
-#include <QFileInfo>
 #include <QSettings>
+#include <QVariantList>
+
+#include "ui/path_bytes.h"
 
 namespace dozu {
 
@@ -13,10 +15,21 @@ QSettings settings() { return QSettings("dozu", "dozu"); }
 
 }  // namespace
 
-QStringList RecentFiles::list() const { return settings().value(kKey).toStringList().mid(0, kMax); }
+// A name that is not UTF-8 is kept as its bytes: a settings file holds text
+// as UTF-8, which would lose it.
+QStringList RecentFiles::list() const {
+    // A settings file gives a list of one as that one value.
+    const QVariant value = settings().value(kKey);
+    const bool one = value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
+    QStringList files;
+    for (const QVariant& file : one ? QVariantList{value} : value.toList())
+        files << (file.typeId() == QMetaType::QByteArray ? path_from_bytes(file.toByteArray().toStdString())
+                                                         : file.toString());
+    return files.mid(0, kMax);
+}
 
 void RecentFiles::add(const QString& path) {
-    const QString file = QFileInfo(path).absoluteFilePath();
+    const QString file = absolute_path(path);
     QStringList files = list();
     files.removeAll(file);
     files.prepend(file);
@@ -25,10 +38,19 @@ void RecentFiles::add(const QString& path) {
 
 void RecentFiles::remove(const QString& path) {
     QStringList files = list();
-    files.removeAll(QFileInfo(path).absoluteFilePath());
+    files.removeAll(absolute_path(path));
     store(files);
 }
 
-void RecentFiles::store(const QStringList& files) { settings().setValue(kKey, files); }
+void RecentFiles::store(const QStringList& files) {
+    QVariantList values;
+    for (const QString& file : files) {
+        if (shown_path(file) == file)
+            values << file;
+        else
+            values << QByteArray::fromStdString(path_bytes(file));
+    }
+    settings().setValue(kKey, values);
+}
 
 }  // namespace dozu

@@ -34,6 +34,8 @@
 #include "support/temp_dir.h"
 #include "support/x11_environment.h"
 #include "ui/debug_mesh.h"
+#include "ui/export_dialog.h"
+#include "ui/path_bytes.h"
 
 using namespace dozu;
 using dozu::testing::read_bytes;
@@ -131,12 +133,15 @@ protected:
 }  // namespace
 
 TEST_F(MainWindow, CaptionSizeAndStartHints) {
-    EXPECT_EQ(form.windowTitle().remove("[*]"), "DOZU - 3D model encoder");
+    EXPECT_EQ(form.windowTitle().remove("[*]"), "Untitled - DOZU - 3D model encoder");
     EXPECT_FALSE(form.isWindowModified());
     EXPECT_EQ(form.centralWidget()->width(), 746);
     EXPECT_EQ(form.centralWidget()->height(), 515);
     EXPECT_EQ(form.PanelBot->height(), 227);
     EXPECT_EQ(form.FrameProgram->LBMessages->count(), 2);
+    // No line 1 to select in a program without lines.
+    EXPECT_EQ(form.FrameProgram->LBMessages->item(0)->text(),
+              "hint: initialize, grow radius and size and make a first step");
     EXPECT_EQ(form.RefreshGL->interval(), 25);
     EXPECT_TRUE(form.RefreshGL->isActive());
 }
@@ -305,7 +310,7 @@ TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
     EXPECT_TRUE(form.isWindowModified());
     form.MINew->trigger();
     form.close();
-    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked, (QStringList{"\"Untitled\"", "\"Untitled\""}));
     EXPECT_EQ(form.FrameProgram->program().lines().size(), 1u);
     EXPECT_TRUE(form.isVisible());
 
@@ -323,7 +328,7 @@ TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
     form.MINew->trigger();
     EXPECT_EQ(read_bytes(temp / "p.tpg").size(), 425u);
     EXPECT_TRUE(form.FrameProgram->program().lines().empty());
-    EXPECT_EQ(form.windowTitle().remove("[*]"), "DOZU - 3D model encoder");
+    EXPECT_EQ(form.windowTitle().remove("[*]"), "Untitled - DOZU - 3D model encoder");
 
     // Closing with the debugger open ends both windows: nothing keeps the
     // application running.
@@ -672,4 +677,134 @@ TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
         return std::nullopt;
     };
     again.MIShareLinkAddress->trigger();
+}
+
+// Saves and exports are confirmed in the status bar; an empty model is
+// written only when the user agrees; nothing but the program is written
+// over the program's file, by any name.
+TEST_F(MainWindow, WritesAreConfirmedAndNeverOverTheProgram) {
+    int asked = 0;
+    bool agree = false;
+    form.ask_to_go_on = [&](const QString&) { return ++asked, agree; };
+    EXPECT_FALSE(form.export_mesh_to(path("empty.stl")));
+    EXPECT_FALSE(std::filesystem::exists(temp / "empty.stl"));
+    agree = true;
+    EXPECT_TRUE(form.export_mesh_to(path("empty.stl")));
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Exported empty.stl: 0 vertices, 0 triangles");
+
+    std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "chain.tpg");
+    const std::vector<uint8_t> program = read_bytes(temp / "chain.tpg");
+    ASSERT_TRUE(form.load_file(path("chain.tpg")));
+    ASSERT_TRUE(
+        x11test::WaitFor([&] { return !form.running() && form.Interpreter().output_mesh().index_count(); }));
+    EXPECT_TRUE(form.export_mesh_to(path("chain.glb")));
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Exported chain.glb: 56 vertices, 108 triangles");
+    EXPECT_EQ(asked, 2);
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("chain.bin"); };
+    form.MISaveCompiled->trigger();
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Saved chain.bin (compiled): 27 lines");
+
+    std::filesystem::create_symlink(temp / "chain.tpg", temp / "link.obj");
+    EXPECT_THROW(form.export_mesh_to(path("link.obj")), FileError);
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("chain.tpg"); };
+    QString shown;
+    answer_message_box(shown);
+    form.MISaveCompiled->trigger();
+    EXPECT_EQ(shown.toStdString(), "cannot write \"" + (temp / "chain.tpg") + "\": it is the program file \"" +
+                                       (temp / "chain.tpg") + "\"");
+    EXPECT_EQ(read_bytes(temp / "chain.tpg"), program);
+}
+
+// A name that is not UTF-8 is loaded, kept among the recent files
+// and dropped as the bytes it is; the stand-in a file dialog gives for it
+// is named for what it is.
+TEST_F(MainWindow, FileNamesThatAreNotUtf8) {
+    const std::string bad = temp / "bad\xFF.tpg";
+    std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", bad);
+    ASSERT_TRUE(form.load_file(path_from_bytes(bad)));
+    EXPECT_EQ(form.windowTitle(), "bad\uFFFD.tpg[*] - DOZU - 3D model encoder");
+    form.MINew->trigger();
+    form.MIRecentFiles->actions().value(0)->trigger();
+    EXPECT_EQ(path_bytes(form.document().file_name()), bad);
+
+    form.MINew->trigger();
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromEncoded("file://" + QByteArray::fromStdString(bad).toPercentEncoding("/"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &dropped, Qt::LeftButton, {});
+    QApplication::sendEvent(&form, &enter);
+    QApplication::sendEvent(&form, &drop);
+    EXPECT_TRUE(x11test::WaitFor([&] { return path_bytes(form.document().file_name()) == bad; }));
+
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog*) { return path("bad") + QChar(0xFFFD) + ".tpg"; };
+    QString shown;
+    answer_message_box(shown);
+    form.MILoad->trigger();
+    EXPECT_TRUE(shown.contains("its name on disk is not UTF-8")) << shown.toStdString();
+}
+
+// A loaded program is framed once it has run; Zoom to Fit with nothing to
+// fit leaves the camera alone.
+TEST_F(MainWindow, ALoadIsFramedAndAFitOfNothingKeepsTheCamera) {
+    form.camera().pan_x = 0.5f;
+    form.camera().zoom = 3.0f;
+    form.MIZoomFit->trigger();
+    EXPECT_EQ(form.camera().pan_x, 0.5f);
+    EXPECT_EQ(form.camera().zoom, 3.0f);
+
+    const int runs = form.runs();
+    ASSERT_TRUE(form.load_file(DOZU_EXAMPLES "/chain.tpg"));
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.runs() > runs && !form.running(); }));
+    int w = 0, h = 0;
+    const std::vector<uint8_t> rgb = render(w, h);
+    const Ink k = ink(rgb, w, h);
+    EXPECT_TRUE(k.min_x > 0 && k.min_y > 0 && k.max_x < w - 1 && k.max_y < h - 1);
+    EXPECT_GT(std::max(double(k.max_x - k.min_x) / w, double(k.max_y - k.min_y) / h), 0.5);
+}
+
+// A file that does not look like a program replaces the program only when
+// the user wants it, says why among the messages, and its control
+// characters show as escapes on one line.
+TEST_F(MainWindow, AFileThatIsNotAProgramLoadsOnlyWhenWanted) {
+    std::vector<uint8_t> odd = read_bytes(DOZU_EXAMPLES "/tube.tpg");
+    odd.insert(odd.begin(), {'a', '\n', 'b', 0x01});
+    dozu::testing::write_bytes(temp / "odd.tpg", odd);
+    QString asked;
+    bool agree = false;
+    form.ask_to_go_on = [&](const QString& question) { return asked = question, agree; };
+    click(1);
+    EXPECT_FALSE(form.load_file(path("odd.tpg")));
+    EXPECT_TRUE(
+        asked.startsWith("\"odd.tpg\" does not look like a dozu program: table cell 1 holds the byte 0x0A."));
+    EXPECT_EQ(form.document().program().lines().size(), 1u);
+    agree = true;
+    ASSERT_TRUE(form.load_file(path("odd.tpg")));
+    EXPECT_EQ(form.FrameProgram->LBMessages->item(0)->text(),
+              "warning: does not look like a dozu program: table cell 1 holds the byte 0x0A");
+    EXPECT_EQ(form.FrameProgram->Buttons[0]->text(), "a\\nb\\x01init");
+}
+
+// The View menu's mnemonics, the dialogs' titles and the names they
+// suggest.
+TEST_F(MainWindow, MnemonicsTitlesAndSuggestedNames) {
+    QString keys;
+    for (QAction* item : qobject_cast<QMenu*>(form.MIRepeatableRandom->parent())->actions())
+        if (const qsizetype at = item->text().indexOf('&'); at >= 0) {
+            EXPECT_FALSE(keys.contains(item->text()[at + 1].toLower())) << item->text().toStdString();
+            keys += item->text()[at + 1].toLower();
+        }
+    std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "chain.tpg");
+    ASSERT_TRUE(form.load_file(path("chain.tpg")));
+    QStringList titles, names;
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog* dialog) {
+        titles << dialog->windowTitle();
+        names << dialog->selectedFiles().value(0);
+        return QString();
+    };
+    form.MISaveAs->trigger();
+    form.MISaveCompiled->trigger();
+    form.SDExportMesh->selectNameFilter(form.SDExportMesh->nameFilters()[3]);
+    form.MIExportMesh->trigger();
+    EXPECT_EQ(titles, (QStringList{"Save As", "Save Compiled", "Export Mesh"}));
+    EXPECT_EQ(names, (QStringList{path("chain.tpg"), path("chain.bin"), path("chain.glb")}));
 }

@@ -259,6 +259,7 @@ TEST_F(Frame, TooLargeProgramsChangeNothing) {
 }
 
 TEST_F(Frame, TheMessageListShowsTheFirstThousandMessages) {
+    frame.ButtonClick(1);  // a program with lines numbers its messages
     frame.messages.assign(1500, Message{"error: stack underflow, pop statement ignored", 7});
     frame.show_messages();
     ASSERT_EQ(frame.LBMessages->count(), 1001);
@@ -343,10 +344,12 @@ TEST_F(Frame, ShortFileWarnsAndNewRestoresTheTable) {
     write_bytes(dir / "empty.tpg", {});
     frame.messages = {{"hint: one", 0}, {"error: two", 2}};
     document.load(QString::fromStdString(dir / "empty.tpg"));
-    ASSERT_EQ(frame.LBMessages->count(), 3);
+    ASSERT_EQ(frame.LBMessages->count(), 4);
     EXPECT_EQ(frame.LBMessages->item(0)->text(),
+              "warning: does not look like a dozu program: its table ends before the 78th cell");
+    EXPECT_EQ(frame.LBMessages->item(1)->text(),
               "warning: file ends after 0 of 78 table cells; the rest are empty");
-    EXPECT_EQ(frame.LBMessages->item(2)->text(), "3: error: two");  // numbered as the batch tool does
+    EXPECT_EQ(frame.LBMessages->item(3)->text(), "error: two");  // no line to number
     for (QPushButton* b : frame.Buttons) {
         EXPECT_EQ(b->text(), "");
         EXPECT_FALSE(b->isEnabled());

@@ -108,8 +108,10 @@ TEST(ProgramDocument, FilesSetTheNameAndStartANewHistory) {
 
     write_bytes(dir / "short.tpg", {'a', 0xFF});
     document.load(QString::fromStdString(dir / "short.tpg"));
-    ASSERT_EQ(document.load_notes().size(), 1u);
-    EXPECT_EQ(document.load_notes()[0].text, "warning: file ends after 1 of 78 table cells; the rest are empty");
+    ASSERT_EQ(document.load_notes().size(), 2u);
+    EXPECT_EQ(document.load_notes()[0].text,
+              "warning: does not look like a dozu program: its table ends before the 78th cell");
+    EXPECT_EQ(document.load_notes()[1].text, "warning: file ends after 1 of 78 table cells; the rest are empty");
     document.new_program();
     EXPECT_TRUE(document.load_notes().empty());
     EXPECT_TRUE(document.file_name().isEmpty());
