@@ -18,6 +18,7 @@
 #include "interpreter/interpreter.h"
 #include "program/program_runner.h"
 #include "scene/camera.h"
+#include "scene/view_aids.h"
 #include "turtle/turtle.h"
 #include "ui/frame_program.h"
 #include "ui/program_document.h"
@@ -25,14 +26,18 @@
 
 class QAction;
 class QLabel;
+class QSplitter;
 class QTimer;
 class QToolButton;
 
 namespace dozu {
 
 class ExportMeshDialog;
+class ExportPictureDialog;
+class FocusRing;
 class TFormDebugMesh;
 class TSglPanel;
+class ViewKeys;
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -44,6 +49,9 @@ public:
     TSglPanel* SglPanel;
     QTimer* RefreshGL;
     QWidget* PanelBot;
+    // Between the view and PanelBot; a larger window gives the view the
+    // new space.
+    QSplitter* SplitterMain;
     TFrameProgram* FrameProgram;
     QAction* MINew;
     QAction* MILoad;
@@ -51,6 +59,7 @@ public:
     QAction* MISaveAs;
     QAction* MISaveCompiled;
     QAction* MIExportMesh;
+    QAction* MIExportPicture;
     QMenu* MIRecentFiles;
     QAction* MIQuit;
     QAction* MIUndo;
@@ -59,10 +68,21 @@ public:
     QAction* MIZoomFit;
     QAction* MISolid;
     QAction* MIRepeatableRandom;
+    QAction* MIShowTurtle;
+    QAction* MIShowAxesGrid;
+    QAction* MIShowEdges;
+    QAction* MIHiddenLines;
+    QAction* MIViewDefault;
+    QAction* MIViewFront;
+    QAction* MIViewTop;
+    QAction* MIViewRight;
     QAction* MICancelRun;
     QAction* MIDebugInMesh;
     QAction* MIDebugOutMesh;
     QAction* MICommandTable;
+    QAction* MIAbout;
+    QAction* MIShortcuts;
+    QAction* MIManual;
     // The output mesh's size, the time of the last run, its first error.
     QLabel* StatusMesh;
     QLabel* StatusTime;
@@ -119,6 +139,19 @@ public:
     void MIRepeatableRandomClick();
     void MIDebugInMeshClick();
     void MIDebugOutMeshClick();
+    void MIViewOptionClick();
+    void MIExportPictureClick();
+    void MIAboutClick();
+    void MIShortcutsClick();
+    void MIManualClick();
+
+    // What the View menu's options ask the view to show.
+    ViewOptions view_options() const;
+    // Turns the model to a standard view; pan and zoom stay.
+    void look_from(StandardView view);
+    // Writes a w x h PNG picture of the view, as it shows the model now;
+    // throws FileError.
+    void export_picture_to(const QString& path, int w, int h);
 
     // Loads a program file as "&Load" does, without the dialog and without
     // asking about unsaved changes; a file that cannot be loaded is
@@ -130,9 +163,10 @@ public:
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl); throws FileError.
     void export_mesh_to(const QString& path);
-    void export_mesh_to(const QString& path, MeshFormat format);
+    void export_mesh_to(const QString& path, MeshFormat format, double scale = 1.0);
 
     ExportMeshDialog* SDExportMesh;
+    ExportPictureDialog* SDExportPicture;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -145,10 +179,15 @@ private:
     void create_file_menu();
     void create_edit_menu();
     void create_view_menu();
+    void create_help_menu();
     void create_status_bar();
+    void create_view_keys();
+    void create_focus_ring();
     void follow_document();
     void create_refresh_timer();
     void create_runner();
+    void read_settings();
+    void write_settings() const;
 
     void start_run();
     // The runner's word that a run ended, on this window's thread.
@@ -173,6 +212,9 @@ private:
     void add_recent(const QString& path);
     void update_title();
     void update_recent_files();
+    void remember_program_folder();
+    // Fills the mesh debugger again with the mesh it shows, when it is open.
+    void refresh_debugger();
 
     ProgramDocument document_;
     turtle turtle_;
@@ -190,6 +232,13 @@ private:
     ProgramRunner::Report last_run_{ProgramRunner::Outcome::finished, 0, 0, {}};
     bool frozen_ = false;          // a file operation is on: paints only redraw
     bool picture_changed_ = true;  // the next tick repaints
+    // Run by the next paint with the GL context current.
+    std::function<void()> paint_request_;
+    ViewKeys* view_keys_ = nullptr;
+    FocusRing* focus_ring_ = nullptr;
+    QString gl_version_;
+    QString program_folder_, export_folder_;
+    enum class Debugged { none, input, output } debugged_ = Debugged::none;
 };
 
 }  // namespace dozu
