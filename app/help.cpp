@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
@@ -14,7 +15,6 @@
 #include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QtGlobal>
 
 namespace dozu {
 
@@ -50,6 +50,13 @@ QString name_of(const QObject* o) {
     return w->accessibleName().isEmpty() ? w->objectName() : w->accessibleName();
 }
 
+// An action of a dialog's own, which works only while it is open.
+bool in_dialog(const QObject* o) {
+    for (; o; o = o->parent())
+        if (qobject_cast<const QDialog*>(o)) return true;
+    return false;
+}
+
 // The part of the window whose action it is.
 QString where_of(const QAction* action) {
     for (const QObject* o : action->associatedObjects())
@@ -73,25 +80,27 @@ QString about_text(const QString& gl_version) {
                "<h3>dozu %1</h3>"
                "<p>A 3D model encoder: models built as short turtle programs.</p>"
                "<p>%2<br>Released under the MIT License:</p>%3"
-               "<p>Built with Qt %4 (running on Qt %5, LGPL-3.0), OpenGL through the system's libGL%6, "
-               "GLU, Xlib and zlib %7.</p>")
-        .arg(QCoreApplication::applicationVersion(), copyright, paragraphs.join(""), QT_VERSION_STR, qVersion(),
+               "<p>It uses Qt %4 (LGPL-3.0), OpenGL through the system's libGL%5, GLU, Xlib and zlib %6.</p>")
+        .arg(DOZU_VERSION, copyright, paragraphs.join(""), qVersion(),
              gl_version.isEmpty() ? QString() : " (" + gl_version.toHtmlEscaped() + ")", zlibVersion());
 }
 
 std::vector<ShortcutRow> shortcut_rows(QWidget* window, const std::vector<ShortcutRow>& handled) {
-    std::vector<ShortcutRow> rows = handled;
+    std::vector<ShortcutRow> rows;
     QList<QAction*> seen;
     if (auto* bar = window->findChild<QMenuBar*>())
         for (QAction* top : bar->actions())
             if (top->menu()) add_menu_rows(top->menu(), plain(top->text()), rows, seen);
     for (QAction* action : window->findChildren<QAction*>()) {
-        if (seen.contains(action) || action->shortcuts().isEmpty() || action->text().isEmpty()) continue;
+        if (seen.contains(action) || action->shortcuts().isEmpty() || action->text().isEmpty() ||
+            in_dialog(action))
+            continue;
         rows.push_back({keys_of(action->shortcuts()), plain(action->text()), where_of(action)});
     }
     for (QShortcut* shortcut : window->findChildren<QShortcut*>())
-        if (!shortcut->whatsThis().isEmpty())
+        if (!shortcut->whatsThis().isEmpty() && !in_dialog(shortcut))
             rows.push_back({keys_of(shortcut->keys()), shortcut->whatsThis(), name_of(shortcut->parent())});
+    rows.insert(rows.end(), handled.begin(), handled.end());
     return rows;
 }
 
@@ -101,6 +110,7 @@ ShortcutsDialog::ShortcutsDialog(const std::vector<ShortcutRow>& rows, QWidget* 
     table_ = new QTableWidget(int(rows.size()), 3);
     table_->setHorizontalHeaderLabels({"Keys", "Command", "Where"});
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     for (int r = 0; r < int(rows.size()); ++r) {

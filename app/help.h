@@ -21,7 +21,7 @@ struct ShortcutRow {
 };
 
 // Every action of the window with keys (the menus' first, in their order,
-// then those of its widgets), after the rows of keys that widgets handle
+// then those of its widgets), then the rows of keys that widgets handle
 // themselves.
 std::vector<ShortcutRow> shortcut_rows(QWidget* window, const std::vector<ShortcutRow>& handled);
 

@@ -626,6 +626,7 @@ void TFormMain::MIExportMeshClick() {
         // run first.
         // Through the frame's file dialog runner, which also clears the
         // name completer's popup away.
+        if (export_folder_.isEmpty() && !program_folder_.isEmpty()) SDExportMesh->setDirectory(program_folder_);
         if (!FrameProgram->exec_file_dialog(SDExportMesh).isEmpty()) {
             export_folder_ = SDExportMesh->directory().absolutePath();
             if (wait_for_run())

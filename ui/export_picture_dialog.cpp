@@ -36,6 +36,7 @@ ExportPictureDialog::ExportPictureDialog(QWidget* parent)
 
     FileName = new QLineEdit;
     FileName->setObjectName("FileName");
+    FileName->setMinimumWidth(320);
     auto* browse_button = new QPushButton("&Browse...");
     connect(browse_button, &QPushButton::clicked, this, &ExportPictureDialog::browse);
     auto* file_row = new QHBoxLayout;
@@ -62,8 +63,10 @@ ExportPictureDialog::ExportPictureDialog(QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &ExportPictureDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    auto* file_label = new QLabel("&File:");
+    file_label->setBuddy(FileName);
     auto* form = new QFormLayout(this);
-    form->addRow("&File:", file_row);
+    form->addRow(file_label, file_row);
     form->addRow("Size:", ViewSize);
     form->addRow("", other_row);
     form->addRow(buttons);
