@@ -785,6 +785,15 @@ TEST_F(MainWindow, ViewOptionsDrawWhatTheySay) {
     QTest::keyClick(form.SglPanel, Qt::Key_Plus);
     EXPECT_NE(form.camera().orientation.w, before.w);
     EXPECT_LT(form.camera().zoom, zoom);
+
+    // Tab on to the program list, which the focus ring marks.
+    QTest::keyClick(form.SglPanel, Qt::Key_Tab);
+    ASSERT_TRUE(form.FrameProgram->LBCode->hasFocus());
+    EXPECT_EQ(ring(render(w, h)), 0u);
+    const QImage list = form.FrameProgram->LBCode->grab().toImage();
+    int marked = 0;
+    for (int y = 0; y < list.height(); ++y) marked += list.pixelColor(0, y) == c && list.pixelColor(1, y) == c;
+    EXPECT_EQ(marked, list.height());
 }
 
 // What a session leaves is what the next one starts with; solid output

@@ -5,6 +5,8 @@
 #include <tuple>
 
 #include "scene/camera.h"
+#include "scene/view_aids.h"
+#include "turtle/turtle.h"
 
 using namespace dozu;
 
@@ -297,5 +299,41 @@ TEST(Camera, WheelKeepsThePointUnderTheMouse) {
         const WindowPoint at = project_to_window(P, w, h, moved);
         EXPECT_NEAR(at.x, x, 0.01) << x << "," << y;
         EXPECT_NEAR(at.y, y, 0.01) << x << "," << y;
+    }
+}
+
+// The grid reaches past the turtle's footprint in nice steps, and the
+// marker runs from the turtle along its heading, a fair part of the model.
+TEST(ViewAids, GridAndMarkerFitTheModel) {
+    for (float far : {0.0f, 0.3f, 7.0f, 260.0f, 1e5f}) {
+        turtle t;
+        t.state.position[0] = -far;
+        t.state.position[1] = far / 3;
+        t.record_position();
+        t.state.position[1] = 2 * far;
+        t.state.position[2] = far;
+        t.record_position();
+        const GroundGrid g = ground_grid(t);
+        EXPECT_GE(g.half_width(), 2 * far) << far;
+        EXPECT_LE(g.half_width(), 2 * far * 1.25f * 1.5f + 1.5f) << far;
+        EXPECT_LE(g.half_lines, 6);
+        const float mantissa = g.step / std::pow(10.0f, std::floor(std::log10(g.step) + 1e-4f));
+        EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-3 || std::fabs(mantissa - 2) < 1e-3 ||
+                    std::fabs(mantissa - 5) < 1e-3)
+            << g.step;
+
+        t.state.size = 0.1f;
+        t.state.heading[0] = 0, t.state.heading[1] = 0, t.state.heading[2] = 2;  // not unit
+        const float r = t.bounds_radius();
+        const TurtleMarker m = turtle_marker(t.state, r);
+        const float len = m.tip[2] - m.base[2];
+        EXPECT_EQ(m.base[1], 2 * far);
+        EXPECT_EQ(m.tip[0], m.base[0]);
+        if (r > 0) {
+            EXPECT_GE(len, 0.1f * r);
+            EXPECT_LE(len, 0.4f * r);
+        } else {
+            EXPECT_GT(len, 0);
+        }
     }
 }
