@@ -1,14 +1,11 @@
 #include "app/main_window.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImage>
 #include <QLabel>
 #include <QListView>
 #include <QMenuBar>
@@ -25,9 +22,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/help.h"
 #include "app/view_keys.h"
-#include "app/workspace_settings.h"
 #include "export/mesh_format.h"
 #include "export/scale_fit.h"
 #include "glpanel/scrgl.h"
@@ -287,7 +282,7 @@ void TFormMain::create_view_keys() {
     SglPanel->installEventFilter(view_keys_);
 }
 
-void TFormMain::create_focus_ring() { focus_ring_ = new FocusRing(this); }
+void TFormMain::create_focus_ring() { new FocusRing(this); }
 
 void TFormMain::follow_document() {
     connect(document_.undo_stack(), &QUndoStack::cleanChanged, this, &TFormMain::update_title);

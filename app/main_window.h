@@ -34,7 +34,6 @@ namespace dozu {
 
 class ExportMeshDialog;
 class ExportPictureDialog;
-class FocusRing;
 class TFormDebugMesh;
 class TSglPanel;
 class ViewKeys;
@@ -235,7 +234,6 @@ private:
     // Run by the next paint with the GL context current.
     std::function<void()> paint_request_;
     ViewKeys* view_keys_ = nullptr;
-    FocusRing* focus_ring_ = nullptr;
     QString gl_version_;
     QString program_folder_, export_folder_;
     enum class Debugged { none, input, output } debugged_ = Debugged::none;
