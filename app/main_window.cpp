@@ -93,7 +93,7 @@ TFormMain::TFormMain(QWidget* parent)
     create_runner();
 
     move(100, 137);
-    // The view and PanelBot at the design's heights, the splitter's handle
+    // The view 288 and PanelBot 227 pixels high, the splitter's handle
     // between them.
     resize(kClientWidth, kClientHeight + SplitterMain->handleWidth() + menuBar()->sizeHint().height() +
                              statusBar()->sizeHint().height());

@@ -2,7 +2,7 @@
 // recent files: the window's place and size, the split between the view
 // and the program panel, Repeatable Random, the View options and the last
 // folders of programs and exports. Solid output is not kept: every session
-// starts with the design's wireframe.
+// starts with the wireframe.
 #pragma once
 
 #include <QByteArray>

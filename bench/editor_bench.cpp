@@ -152,7 +152,7 @@ void BM_editor_spin(benchmark::State& state) {
         benchmark::Counter(double(kFrames), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// One paint of the model as the View options draw it: 0 the design's
+// One paint of the model as the View options draw it: 0 the plain
 // wireframe, 1 without hidden lines, 2 the solid output with its edges, 3
 // the turtle, the axes and the grid over the wireframe.
 void BM_editor_draw(benchmark::State& state) {

@@ -1,4 +1,4 @@
-// What the 3D view can show besides the design's picture, each off unless
+// What the 3D view can show besides the plain picture, each off unless
 // asked for: a marker where the turtle stands, the axes with a ground grid,
 // the edges over the solid output and the wireframe without hidden lines.
 // The shapes are worked out here as plain data; view_aids_gl.cpp draws
@@ -47,7 +47,7 @@ GroundGrid ground_grid(const turtle& t);
 void draw_ground_grid(const GroundGrid& grid);
 void draw_turtle_marker(const TurtleMarker& marker);
 // The output mesh as the options say: with edges over the solid output,
-// without hidden lines as wireframe, or as the design draws it.
+// without hidden lines as wireframe, or plainly.
 void draw_model(QuadMesh& mesh, const ViewOptions& options);
 // A frame along the w x h view's border, drawn while the view has the
 // keyboard focus.

@@ -1,6 +1,6 @@
 // The GL half of the view aids: each draws with lighting off and puts back
-// the state it changed, so that the design's picture around it is as
-// before.
+// the state it changed, so that the picture around it is drawn as
+// without it.
 #include <GL/gl.h>
 
 #include "mesh/quad_mesh.h"

@@ -145,7 +145,8 @@ protected:
 TEST_F(MainWindow, CaptionSizeAndStartHints) {
     EXPECT_EQ(form.windowTitle().remove("[*]"), "DOZU - 3D model encoder");
     EXPECT_FALSE(form.isWindowModified());
-    // The design's view and panel, a splitter's handle between them.
+    // The view and the panel at their first sizes, a splitter's handle
+    // between them.
     EXPECT_EQ(form.SglPanel->size(), QSize(746, 288));
     EXPECT_EQ(form.PanelBot->height(), 227);
     EXPECT_EQ(form.centralWidget()->height(), 515 + form.SplitterMain->handleWidth());
@@ -700,7 +701,7 @@ double mean_y(const std::vector<std::pair<int, int>>& found) {
 }  // namespace
 
 // Each View option read back from the view's real pixels: the option draws
-// what it says, and turned off again leaves the design's picture as it was.
+// what it says, and turned off again leaves the plain picture as it was.
 TEST_F(MainWindow, ViewOptionsDrawWhatTheySay) {
     // A closed column of four cells, going up the screen.
     for (int tag : {1, 6, 4, 2, 13, 17, 17, 17, 17, 14}) click(tag);
@@ -797,7 +798,7 @@ TEST_F(MainWindow, ViewOptionsDrawWhatTheySay) {
 }
 
 // What a session leaves is what the next one starts with; solid output
-// starts off as the design has it.
+// starts off.
 TEST_F(MainWindow, SettingsSurviveARestart) {
     std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", temp / "tube.tpg");
     ASSERT_TRUE(form.load_file(path("tube.tpg")));

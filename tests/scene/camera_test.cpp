@@ -250,7 +250,7 @@ TEST(Camera, StandardViewsAndKeyTurns) {
     expect_shown(c, {1, 0, 0}, {1, 0, 0});
     const quaternion start = c.orientation;
     c.orientation = standard_view(StandardView::start);
-    expect_shown(c, {0, 0, 1}, {0, 1, 0});  // the design's start is a front view
+    expect_shown(c, {0, 0, 1}, {0, 1, 0});  // the start is a front view
     EXPECT_EQ(c.orientation.w, Camera().orientation.w);
     EXPECT_NE(c.orientation.w, start.w);  // ... 0.00036 degrees off it
 
