@@ -9,11 +9,13 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
+#include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -24,7 +26,9 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/view_keys.h"
 #include "export/mesh_format.h"
+#include "export/scale_fit.h"
 #include "glpanel/scrgl.h"
 #include "io/file_io.h"
 #include "program/share_link.h"
@@ -32,9 +36,12 @@
 #include "turtle/input_mesh_view.h"
 #include "ui/debug_mesh.h"
 #include "ui/export_dialog.h"
+#include "ui/export_picture_dialog.h"
 #include "ui/file_status.h"
+#include "ui/focus_ring.h"
 #include "ui/path_bytes.h"
 #include "ui/program_document.h"
+#include "ui/visible_splitter.h"
 
 namespace dozu {
 
@@ -115,13 +122,21 @@ TFormMain::TFormMain(QWidget* parent)
     create_file_menu();
     create_edit_menu();
     create_view_menu();
+    create_help_menu();
     create_status_bar();
+    create_view_keys();
+    create_focus_ring();
     follow_document();
     create_refresh_timer();
     create_runner();
 
     move(100, 137);
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    // The view 288 and PanelBot 227 pixels high, the splitter's handle
+    // between them.
+    resize(kClientWidth, kClientHeight + SplitterMain->handleWidth() + menuBar()->sizeHint().height() +
+                             statusBar()->sizeHint().height());
+    SplitterMain->setSizes({kClientHeight - kPanelBotHeight, kPanelBotHeight});
+    read_settings();
     camera_.reset();
 }
 
@@ -143,8 +158,9 @@ void TFormMain::create_view() {
         camera_.mouse_move(x, y);
         if (camera_.drag_active) picture_changed();
     };
-    SglPanel->OnMouseWheel = [this](TSglPanel*, TShiftState, int delta, int, int) {
-        camera_.wheel(delta);
+    SglPanel->OnMouseWheel = [this](TSglPanel*, TShiftState, int delta, int x, int y) {
+        camera_.wheel_at(delta, float(x), float(y), SglPanel->ClientWidth(), SglPanel->ClientHeight(),
+                         kFieldOfViewDegrees);
         picture_changed();
     };
     SglPanel->OnGLError = [this](TSglPanel*, const std::string& error) {
@@ -152,26 +168,34 @@ void TFormMain::create_view() {
         statusBar()->showMessage(QString("OpenGL: %1").arg(QString::fromLocal8Bit(error.c_str())));
     };
     SglPanel->setMinimumSize(kViewMinWidth, kViewMinHeight);
+    // Tab reaches the view; a click to turn the model leaves the keyboard
+    // with the program list, as a click on a button does.
+    SglPanel->setFocusPolicy(Qt::TabFocus);
 }
 
 void TFormMain::create_program_panel() {
     PanelBot = new QWidget;
     PanelBot->setObjectName("PanelBot");
-    // As tall as the frame needs: a lower panel would cut off its buttons.
-    PanelBot->setFixedHeight(kPanelBotHeight);
+    // At least as tall as the frame needs: a lower panel would cut off its
+    // buttons.
+    PanelBot->setMinimumHeight(kPanelBotHeight);
     FrameProgram = new TFrameProgram(document_);
     FrameProgram->setObjectName("FrameProgram");
     auto* bot_layout = new QVBoxLayout(PanelBot);
     bot_layout->setContentsMargins(0, 0, 0, 0);
     bot_layout->addWidget(FrameProgram);
 
-    auto* client = new QWidget;
-    auto* layout = new QVBoxLayout(client);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(SglPanel, 1);
-    layout->addWidget(PanelBot);
-    setCentralWidget(client);
+    SplitterMain = new VisibleSplitter(Qt::Vertical);
+    SplitterMain->setObjectName("SplitterMain");
+    SplitterMain->setChildrenCollapsible(false);
+    SplitterMain->addWidget(SglPanel);
+    SplitterMain->addWidget(PanelBot);
+    SplitterMain->setStretchFactor(0, 1);
+    SplitterMain->setStretchFactor(1, 0);
+    setCentralWidget(SplitterMain);
+    setTabOrder(SglPanel, FrameProgram->LBCode);
+    // The keyboard starts with the program list: the view is only tabbed to.
+    FrameProgram->LBCode->setFocus();
 }
 
 void TFormMain::create_file_menu() {
@@ -189,6 +213,7 @@ void TFormMain::create_file_menu() {
     file->addSeparator();
     MISaveCompiled = file->addAction("Save &Compiled", this, &TFormMain::MISaveCompiledClick);
     MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
+    MIExportPicture = file->addAction("Export &Picture...", this, &TFormMain::MIExportPictureClick);
     file->addSeparator();
     MICopyShareLink = file->addAction("Copy Share &Link", this, &TFormMain::MICopyShareLinkClick);
     MIShareLinkAddress = file->addAction("Share Link Addr&ess...", this, &TFormMain::MIShareLinkAddressClick);
@@ -199,6 +224,7 @@ void TFormMain::create_file_menu() {
     MIQuit->setShortcut(QKeySequence::Quit);
 
     SDExportMesh = new ExportMeshDialog(this);
+    SDExportPicture = new ExportPictureDialog(this);
 }
 
 void TFormMain::create_edit_menu() {
@@ -224,10 +250,28 @@ void TFormMain::create_view_menu() {
     QMenu* view = menuBar()->addMenu("&View");
     MIResetCam = view->addAction("&Reset Camera", this, &TFormMain::MIResetCamClick);
     MIZoomFit = view->addAction("Zoom to &Fit", this, &TFormMain::MIZoomFitClick);
+    MIViewDefault = view->addAction("&Default View", this, [this] { look_from(StandardView::start); });
+    MIViewFront = view->addAction("Fro&nt View", this, [this] { look_from(StandardView::front); });
+    MIViewTop = view->addAction("To&p View", this, [this] { look_from(StandardView::top); });
+    MIViewRight = view->addAction("Ri&ght View", this, [this] { look_from(StandardView::right); });
+    // The numbers of a keypad's views.
+    MIViewDefault->setShortcut(Qt::CTRL | Qt::Key_0);
+    MIViewFront->setShortcut(Qt::CTRL | Qt::Key_1);
+    MIViewTop->setShortcut(Qt::CTRL | Qt::Key_7);
+    MIViewRight->setShortcut(Qt::CTRL | Qt::Key_3);
     view->addSeparator();
     MISolid = view->addAction("&Solid Graphics Output", this, &TFormMain::MISolidClick);
     MISolid->setCheckable(true);
-    MIRepeatableRandom = view->addAction("Re&peatable Random", this, &TFormMain::MIRepeatableRandomClick);
+    MIShowEdges = view->addAction("Show &Edges", this, &TFormMain::MIViewOptionClick);
+    MIShowEdges->setStatusTip("Draws the edges of the quads over the solid output");
+    MIHiddenLines = view->addAction("&Hidden Lines", this, &TFormMain::MIViewOptionClick);
+    MIHiddenLines->setStatusTip("Leaves out the lines of the wireframe that faces hide");
+    MIShowTurtle = view->addAction("Show T&urtle", this, &TFormMain::MIViewOptionClick);
+    MIShowTurtle->setStatusTip("Marks where the turtle stands after the run, and its heading");
+    MIShowAxesGrid = view->addAction("Show &Axes and Grid", this, &TFormMain::MIViewOptionClick);
+    MIShowAxesGrid->setStatusTip("Draws the axes at the origin and a grid on the ground");
+    for (QAction* option : {MIShowEdges, MIHiddenLines, MIShowTurtle, MIShowAxesGrid}) option->setCheckable(true);
+    MIRepeatableRandom = view->addAction("Repeatable Rando&m", this, &TFormMain::MIRepeatableRandomClick);
     MIRepeatableRandom->setCheckable(true);
     view->addSeparator();
     MIDebugInMesh = view->addAction("Debug &Input Mesh", this, &TFormMain::MIDebugInMeshClick);
@@ -236,6 +280,16 @@ void TFormMain::create_view_menu() {
     MICommandTable = view->addAction("Command &Table");
     MICommandTable->setCheckable(true);
     connect(MICommandTable, &QAction::toggled, FrameProgram, &TFrameProgram::show_command_table);
+}
+
+void TFormMain::create_help_menu() {
+    QMenu* help = menuBar()->addMenu("&Help");
+    MIManual = help->addAction("&Manual", this, &TFormMain::MIManualClick);
+    MIManual->setShortcut(QKeySequence::HelpContents);
+    MIShortcuts = help->addAction("&Keyboard Shortcuts", this, &TFormMain::MIShortcutsClick);
+    help->addSeparator();
+    MIAbout = help->addAction("&About dozu", this, &TFormMain::MIAboutClick);
+    MIAbout->setMenuRole(QAction::AboutRole);
 }
 
 void TFormMain::create_status_bar() {
@@ -255,10 +309,27 @@ void TFormMain::create_status_bar() {
     statusBar()->setSizeGripEnabled(true);
 }
 
+void TFormMain::create_view_keys() {
+    view_keys_ = new ViewKeys(this);
+    view_keys_->turn = [this](float right, float up) {
+        camera_.turn(right, up);
+        picture_changed();
+    };
+    view_keys_->zoom = [this](int notches) {
+        camera_.wheel(120 * notches);
+        picture_changed();
+    };
+    view_keys_->focus_changed = [this] { picture_changed(); };
+    SglPanel->installEventFilter(view_keys_);
+}
+
+void TFormMain::create_focus_ring() { new FocusRing(this); }
+
 void TFormMain::follow_document() {
     connect(document_.undo_stack(), &QUndoStack::cleanChanged, this, &TFormMain::update_title);
     connect(&document_, &ProgramDocument::file_changed, this, &TFormMain::update_title);
     connect(&document_, &ProgramDocument::saved, this, &TFormMain::show_saved);
+    connect(&document_, &ProgramDocument::file_changed, this, &TFormMain::remember_program_folder);
     update_title();
     update_recent_files();
 }
@@ -291,6 +362,9 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::SglPanelGLInit() {
+    gl_version_ = QString("%1, OpenGL %2")
+                      .arg(reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                           reinterpret_cast<const char*>(glGetString(GL_VERSION)));
     scene_init_gl();
     // A context made again (after a driver change, say) keeps the mode shown
     // by the menu's check mark.
@@ -321,6 +395,7 @@ void TFormMain::run_ended() {
         fit_after_load_ = false;
         MIZoomFitClick();
     }
+    refresh_debugger();
 }
 
 void TFormMain::show_running() {
@@ -368,6 +443,12 @@ void TFormMain::show_run_status(double milliseconds) {
 }
 
 void TFormMain::SglPanelGLPaint() {
+    if (paint_request_) {
+        const std::function<void()> request = std::move(paint_request_);
+        paint_request_ = nullptr;
+        request();
+        picture_changed();
+    }
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
     float center[3];
     turtle_.bounds_center(center);
@@ -403,7 +484,12 @@ void TFormMain::SglPanelGLPaint() {
 void TFormMain::render_scene() {
     const int w = SglPanel->ClientWidth(), h = SglPanel->ClientHeight();
     scene_begin(w, h);
-    scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, !frozen_);
+    scene_draw(camera_, turtle_, interpreter_->output_mesh(), w, h, !frozen_, view_options());
+    if (SglPanel->hasFocus()) {
+        const QColor c = palette().color(QPalette::Highlight);
+        const float rgb[3] = {float(c.redF()), float(c.greenF()), float(c.blueF())};
+        draw_focus_frame(w, h, rgb);
+    }
     picture_changed_ = false;
     ++paints_;
 }
@@ -580,6 +666,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    write_settings();
     // Closing the main window ends the application, the debugger with it.
     if (FormDebugMesh) FormDebugMesh->close();
 }
@@ -603,11 +690,33 @@ void TFormMain::MIExportMeshClick() {
         SDExportMesh->suggest(document_.file_name());
         // Through the frame's file dialog runner, which also clears the
         // name completer's popup away.
+        if (export_folder_.isEmpty() && !program_folder_.isEmpty()) SDExportMesh->setDirectory(program_folder_);
         if (FrameProgram->exec_file_dialog(SDExportMesh).isEmpty()) return;
+        export_folder_ = SDExportMesh->directory().absolutePath();
         const QString path = SDExportMesh->chosen_path();
         if (const QString problem = unheld_name_problem(path); !problem.isEmpty())
             throw FileError(problem.toUtf8().toStdString());
-        if (wait_for_run()) export_mesh_to(path, SDExportMesh->chosen_format());
+        if (wait_for_run()) export_mesh_to(path, SDExportMesh->chosen_format(), SDExportMesh->chosen_scale());
+    });
+}
+
+void TFormMain::MIExportPictureClick() {
+    file_operation([this] {
+        const QString& program = document_.file_name();
+        const QString folder = !export_folder_.isEmpty()    ? export_folder_
+                               : !program_folder_.isEmpty() ? program_folder_
+                                                            : QString();
+        const QString name =
+            (program.isEmpty() ? QString("untitled") : QFileInfo(program).completeBaseName()) + ".png";
+        SDExportPicture->prepare(QSize(SglPanel->ClientWidth(), SglPanel->ClientHeight()),
+                                 folder.isEmpty() ? name : folder + "/" + name);
+        if (SDExportPicture->exec() != QDialog::Accepted) return;
+        export_folder_ = QFileInfo(SDExportPicture->chosen_path()).absolutePath();
+        // The picture shows the program as it is now: a change not yet
+        // shown is run first.
+        if (!wait_for_run()) return;
+        const QSize size = SDExportPicture->chosen_size();
+        export_picture_to(SDExportPicture->chosen_path(), size.width(), size.height());
     });
 }
 
@@ -619,15 +728,25 @@ bool TFormMain::export_mesh_to(const QString& path) {
     return export_mesh_to(path, format);
 }
 
-bool TFormMain::export_mesh_to(const QString& path, MeshFormat format) {
+bool TFormMain::export_mesh_to(const QString& path, MeshFormat format, double scale) {
     document_.refuse_program_file(path);
     const CompactMesh mesh = compact(output_mesh_view(interpreter_->output_mesh()));
+    const std::string refused = "cannot export \"" + path_bytes(path) + "\": the scale " +
+                                QString::number(scale, 'g', 12).toStdString() + " is too ";
+    switch (scale_fit(mesh, scale)) {
+        case ScaleFit::fits: break;
+        case ScaleFit::too_large:
+            throw FileError(refused + "large for this model: a coordinate would not be finite");
+        case ScaleFit::too_small:
+            throw FileError(refused + "small for this model: every coordinate would be zero");
+    }
     if (mesh.quad_count() == 0 &&
         !ask_to_go_on(QString("The model is empty: it has no quads to write.\n\nExport \"%1\" anyway?")
                           .arg(shown_file_name(path))))
         return false;
     ExportOptions options;
     options.name = path_bytes(QFileInfo(path).completeBaseName());
+    options.scale = scale;
     write_mesh_file(path_bytes(path), mesh, format, options);
     statusBar()->showMessage(exported_status(path, mesh, format), kWrittenStatusMs);
     return true;
@@ -664,12 +783,14 @@ void TFormMain::apply_solid_state() {
 
 void TFormMain::MIDebugInMeshClick() {
     if (!FormDebugMesh) return;
+    debugged_ = Debugged::input;
     FormDebugMesh->fill(input_mesh_view(turtle_), "Input mesh");
     FormDebugMesh->bring_up();
 }
 
 void TFormMain::MIDebugOutMeshClick() {
     if (!FormDebugMesh) return;
+    debugged_ = Debugged::output;
     FormDebugMesh->fill(output_mesh_view(interpreter_->output_mesh()), "Output mesh");
     FormDebugMesh->bring_up();
 }

@@ -19,6 +19,7 @@
 #include "interpreter/interpreter.h"
 #include "program/program_runner.h"
 #include "scene/camera.h"
+#include "scene/view_aids.h"
 #include "turtle/turtle.h"
 #include "ui/frame_program.h"
 #include "ui/program_document.h"
@@ -26,14 +27,17 @@
 
 class QAction;
 class QLabel;
+class QSplitter;
 class QTimer;
 class QToolButton;
 
 namespace dozu {
 
 class ExportMeshDialog;
+class ExportPictureDialog;
 class TFormDebugMesh;
 class TSglPanel;
+class ViewKeys;
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -45,6 +49,9 @@ public:
     TSglPanel* SglPanel;
     QTimer* RefreshGL;
     QWidget* PanelBot;
+    // Between the view and PanelBot; a larger window gives the view the
+    // new space.
+    QSplitter* SplitterMain;
     TFrameProgram* FrameProgram;
     QAction* MINew;
     QAction* MILoad;
@@ -54,6 +61,7 @@ public:
     QAction* MIExportMesh;
     QAction* MICopyShareLink;
     QAction* MIShareLinkAddress;
+    QAction* MIExportPicture;
     QMenu* MIRecentFiles;
     QAction* MIQuit;
     QAction* MIUndo;
@@ -62,10 +70,21 @@ public:
     QAction* MIZoomFit;
     QAction* MISolid;
     QAction* MIRepeatableRandom;
+    QAction* MIShowTurtle;
+    QAction* MIShowAxesGrid;
+    QAction* MIShowEdges;
+    QAction* MIHiddenLines;
+    QAction* MIViewDefault;
+    QAction* MIViewFront;
+    QAction* MIViewTop;
+    QAction* MIViewRight;
     QAction* MICancelRun;
     QAction* MIDebugInMesh;
     QAction* MIDebugOutMesh;
     QAction* MICommandTable;
+    QAction* MIAbout;
+    QAction* MIShortcuts;
+    QAction* MIManual;
     // The output mesh's size, the time of the last run, its first error.
     QLabel* StatusMesh;
     QLabel* StatusTime;
@@ -137,6 +156,19 @@ public:
     void MIRepeatableRandomClick();
     void MIDebugInMeshClick();
     void MIDebugOutMeshClick();
+    void MIViewOptionClick();
+    void MIExportPictureClick();
+    void MIAboutClick();
+    void MIShortcutsClick();
+    void MIManualClick();
+
+    // What the View menu's options ask the view to show.
+    ViewOptions view_options() const;
+    // Turns the model to a standard view; pan and zoom stay.
+    void look_from(StandardView view);
+    // Writes a w x h PNG picture of the view, as it shows the model now;
+    // throws FileError.
+    void export_picture_to(const QString& path, int w, int h);
 
     // Loads a program file as "&Load" does, without the dialog and without
     // asking about unsaved changes; a file that cannot be loaded is
@@ -150,9 +182,10 @@ public:
     // throws FileError. An empty model is written only when ask_to_go_on
     // agrees; false when it did not.
     bool export_mesh_to(const QString& path);
-    bool export_mesh_to(const QString& path, MeshFormat format);
+    bool export_mesh_to(const QString& path, MeshFormat format, double scale = 1.0);
 
     ExportMeshDialog* SDExportMesh;
+    ExportPictureDialog* SDExportPicture;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -165,10 +198,15 @@ private:
     void create_file_menu();
     void create_edit_menu();
     void create_view_menu();
+    void create_help_menu();
     void create_status_bar();
+    void create_view_keys();
+    void create_focus_ring();
     void follow_document();
     void create_refresh_timer();
     void create_runner();
+    void read_settings();
+    void write_settings() const;
 
     void start_run();
     // The runner's word that a run ended, on this window's thread.
@@ -197,6 +235,9 @@ private:
     // the program.
     bool load_anyway(const QString& path, const std::string& reason);
     void show_saved(const QString& path, bool compiled);
+    void remember_program_folder();
+    // Fills the mesh debugger again with the mesh it shows, when it is open.
+    void refresh_debugger();
 
     ProgramDocument document_;
     turtle turtle_;
@@ -215,6 +256,12 @@ private:
     bool frozen_ = false;          // a file operation is on: paints only redraw
     bool picture_changed_ = true;  // the next tick repaints
     bool fit_after_load_ = false;  // the first run of a loaded program is framed
+    // Run by the next paint with the GL context current.
+    std::function<void()> paint_request_;
+    ViewKeys* view_keys_ = nullptr;
+    QString gl_version_;
+    QString program_folder_, export_folder_;
+    enum class Debugged { none, input, output } debugged_ = Debugged::none;
 };
 
 }  // namespace dozu

@@ -1,7 +1,7 @@
 // The editor itself on a private X server with the system's GL (under Xvfb
 // that is Mesa's software renderer): a change to a large model, from the
-// start of its run until it is drawn; the spin's frame rate; the processor
-// time of an idle editor. The main window does all of it through its real
+// start of its run until it is drawn; a paint with each View option; the
+// spin's frame rate; the processor time of an idle editor. The main window does all of it through its real
 // runner, scene and GL panel.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -9,10 +9,13 @@
 
 #include <GL/gl.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
 #include <chrono>
@@ -149,6 +152,24 @@ void BM_editor_spin(benchmark::State& state) {
         benchmark::Counter(double(kFrames), benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// One paint of the model as the View options draw it: 0 the plain
+// wireframe, 1 without hidden lines, 2 the solid output with its edges, 3
+// the turtle, the axes and the grid over the wireframe.
+void BM_editor_draw(benchmark::State& state) {
+    TFormMain& form = editor(100000);
+    const int variant = int(state.range(0));
+    QAction* options[4][2] = {
+        {}, {form.MIHiddenLines}, {form.MISolid, form.MIShowEdges}, {form.MIShowTurtle, form.MIShowAxesGrid}};
+    for (QAction* a : options[variant])
+        if (a) a->trigger();
+    for (auto _ : state) {
+        form.render_scene();
+        glFinish();
+    }
+    for (QAction* a : options[variant])
+        if (a) a->trigger();
+}
+
 // Ten seconds of an editor that shows the model and is left alone.
 void BM_editor_idle(benchmark::State& state) {
     TFormMain& form = editor(state.range(0));
@@ -174,6 +195,7 @@ BENCHMARK(BM_editor_change)
     ->Arg(100000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_editor_draw)->ArgName("options")->DenseRange(0, 3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_spin)->ArgName("in_quads")->Arg(100000)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_idle)
     ->ArgName("in_quads")
@@ -197,6 +219,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     QApplication app(argc, argv);
+    // The user's settings (a maximised window, say) stay out of the figures.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     // The editors go before the application.

@@ -62,6 +62,46 @@ void Camera::wheel(int delta) {
     zoom = std::max(distance * std::pow(kWheelStep, float(delta) / 120.0f), kMinEyeDistance) - kEyeDistance;
 }
 
+void Camera::wheel_at(int delta, float x, float y, int w, int h, double fov_degrees) {
+    const float before = std::max(zoom + kEyeDistance, kMinEyeDistance);
+    wheel(delta);
+    if (w <= 0 || h <= 0) return;
+    const float after = zoom + kEyeDistance;
+    // The eye-space point under the mouse on the plane of the model's
+    // origin; scaling the model's translation about the eye by after /
+    // before keeps it on the same ray.
+    const double tan_half = std::tan(fov_degrees * M_PI / 360.0);
+    const double qx = (2.0 * x / w - 1) * tan_half * (double(w) / h) * before;
+    const double qy = (1 - 2.0 * y / h) * tan_half * before;
+    const double k = double(after) / before - 1;
+    pan_x = float(pan_x + qx * k);
+    pan_y = float(pan_y - qy * k);
+}
+
+void Camera::turn(float right_degrees, float up_degrees) {
+    // Rotations about the eye's y and x axes, applied after the
+    // orientation, as the trackball's are.
+    auto about = [](float degrees, float ax, float ay) {
+        const double h = double(degrees) * M_PI / 360.0;
+        const float s = float(std::sin(h));
+        return quaternion{float(std::cos(h)), s * ax, s * ay, 0};
+    };
+    orientation = quaternion_product(about(right_degrees, 0, 1), orientation);
+    orientation = quaternion_product(about(up_degrees, -1, 0), orientation);
+}
+
+quaternion standard_view(StandardView view) {
+    const float r = float(std::sqrt(0.5));
+    switch (view) {
+        case StandardView::front: return {-r, r, 0, 0};
+        case StandardView::top: return {1, 0, 0, 0};
+        case StandardView::right: return {0.5f, -0.5f, -0.5f, -0.5f};
+        case StandardView::start: break;
+    }
+    Camera c;
+    return c.orientation;
+}
+
 void Camera::fit(const float center[3], float radius, double aspect, double fov_degrees) {
     const double half_height = fov_degrees * M_PI / 360.0;
     const double half_width = std::atan(std::tan(half_height) * (aspect > 0 ? aspect : 1.0));

@@ -31,6 +31,12 @@ WindowPoint project_to_window(const double projection[16], int w, int h, const f
 
 enum : uint8_t { kButtonLeft = 0, kButtonRight = 1, kButtonMiddle = 2 };
 
+// Where the eye looks from, the model's +z up the screen as at the start:
+// start is the reset's orientation, front looks along +y, top down along
+// -z (with +y up the screen), right along -x.
+enum class StandardView { start, front, top, right };
+quaternion standard_view(StandardView view);
+
 struct Rotation {
     bool apply;
     float degrees;
@@ -60,6 +66,12 @@ struct Camera {
     // The mouse wheel: each notch (120) up brings the eye a tenth closer to
     // the model's origin, down moves it away, as a middle drag up or down.
     void wheel(int delta);
+    // The same with the mouse at (x, y) of a w x h view: the model point
+    // under the mouse, at the depth of the model's origin, stays under it.
+    void wheel_at(int delta, float x, float y, int w, int h, double fov_degrees);
+    // Turns the model about the eye's vertical axis (to the right) and its
+    // horizontal axis (the front up), as the arrow keys do.
+    void turn(float right_degrees, float up_degrees);
     // Frames a model of bounding sphere (center, radius) in a view of the
     // given aspect (width / height) and vertical field of view: no pan, the
     // view centre on the model, the eye just far enough to see all of it.

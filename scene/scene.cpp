@@ -67,9 +67,16 @@ void draw_overlay(const Camera& camera, float r) {
     }
 }
 
-void set_projection(int w, int h, DepthRange depth) {
+void set_projection(int w, int h, DepthRange depth, const PictureTile& tile) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
+    if (!tile.whole()) {
+        // The tile's part of the picture's clip space stretched over its
+        // own: x' = (x + 1) w / tw - 2 tx / tw - 1, and so for y.
+        const double sx = double(w) / tile.width, sy = double(h) / tile.height;
+        glTranslated(sx - 2.0 * tile.x / tile.width - 1, sy - 2.0 * tile.y / tile.height - 1, 0);
+        glScaled(sx, sy, 1);
+    }
     // A view without height keeps a finite aspect: nothing is seen anyway.
     gluPerspective(kFieldOfViewDegrees, h > 0 ? double(w) / double(h) : double(w), depth.near_plane,
                    depth.far_plane);
@@ -111,14 +118,18 @@ void scene_set_solid(bool solid) {
     glPolygonMode(GL_BACK, GL_LINE);
 }
 
-void scene_begin(int w, int h) {
-    glViewport(0, 0, w, h);
-    set_projection(w, h, depth_range(0, 0));
+void scene_begin(int w, int h, const PictureTile& tile) {
+    if (tile.whole())
+        glViewport(0, 0, w, h);
+    else
+        glViewport(0, 0, tile.width, tile.height);
+    set_projection(w, h, depth_range(0, 0), tile);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glColor3f(0, 0, 0);
 }
 
-void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, bool animate) {
+void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, bool animate,
+                const ViewOptions& options, const PictureTile& tile) {
     glLoadIdentity();
     glFrontFace(GL_CW);
     float tr[3];
@@ -131,7 +142,7 @@ void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, b
                              m[2] - camera.view_center[2]};
     const double centre_distance = std::hypot(tr[0], tr[1], tr[2]) + std::hypot(offset[0], offset[1], offset[2]);
     const DepthRange depth = depth_range(centre_distance, t.bounds_radius());
-    if (depth.far_plane != depth_range(0, 0).far_plane) set_projection(w, h, depth);
+    if (depth.far_plane != depth_range(0, 0).far_plane) set_projection(w, h, depth, tile);
     GLdouble projection[16];
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     camera.measure(projection, w, h, t.bounds_radius());
@@ -142,11 +153,40 @@ void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, b
     if (rot.apply) glRotatef(rot.degrees, rot.axis[0], rot.axis[1], rot.axis[2]);
     camera.recenter(m);
     glTranslatef(-camera.view_center[0], -camera.view_center[1], -camera.view_center[2]);
-    mesh.draw();
     const float r = t.bounds_radius();
+    if (options.show_axes_grid) draw_ground_grid(ground_grid(t));
+    draw_model(mesh, options);
+    if (options.show_turtle) draw_turtle_marker(turtle_marker(t.state, r));
     glPopMatrix();
 
     draw_overlay(camera, r);
+}
+
+std::vector<uint8_t> scene_render_picture(Camera camera, const turtle& t, QuadMesh& mesh,
+                                          const ViewOptions& options, int w, int h, int view_w, int view_h) {
+    if (w <= 0 || h <= 0 || view_w <= 0 || view_h <= 0) return {};
+    camera.drag_active = false;
+    std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3);
+    std::vector<uint8_t> part_rgb(size_t(std::min(w, view_w)) * size_t(std::min(h, view_h)) * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    for (int y = 0; y < h; y += view_h)
+        for (int x = 0; x < w; x += view_w) {
+            const PictureTile tile{x, y, std::min(view_w, w - x), std::min(view_h, h - y)};
+            const PictureTile part = tile.width == w && tile.height == h ? PictureTile{} : tile;
+            // Every tile from the same camera: the view centre's glide
+            // takes the same step in each.
+            Camera c = camera;
+            scene_begin(w, h, part);
+            scene_draw(c, t, mesh, w, h, false, options, part);
+            glReadPixels(0, 0, tile.width, tile.height, GL_RGB, GL_UNSIGNED_BYTE, part_rgb.data());
+            // Rows from the bottom into rows from the top.
+            const size_t row_bytes = size_t(tile.width) * 3;
+            for (int row = 0; row < tile.height; ++row)
+                std::copy_n(&part_rgb[size_t(row) * row_bytes], row_bytes,
+                            &rgb[(size_t(h - 1 - (y + row)) * size_t(w) + size_t(x)) * 3]);
+        }
+    return rgb;
 }
 
 std::vector<uint8_t> scene_read_picture(int w, int h) {

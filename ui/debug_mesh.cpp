@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QLabel>
 #include <QListView>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <functional>
@@ -113,6 +114,21 @@ void TFormDebugMesh::fill(const MeshView& mesh, const QString& name) {
                        .arg(kCaption, name)
                        .arg(qulonglong(mesh.vertex_count))
                        .arg(qulonglong(mesh.index_count / 4)));
+}
+
+void TFormDebugMesh::refill(const MeshView& mesh, const QString& name) {
+    QListView* lists[2] = {LBIndices, LBVertices};
+    int scrolled[2], current[2];
+    for (int i = 0; i < 2; ++i) {
+        scrolled[i] = lists[i]->verticalScrollBar()->value();
+        current[i] = lists[i]->currentIndex().row();
+    }
+    fill(mesh, name);
+    for (int i = 0; i < 2; ++i) {
+        if (current[i] >= 0 && current[i] < lists[i]->model()->rowCount())
+            lists[i]->setCurrentIndex(lists[i]->model()->index(current[i], 0));
+        lists[i]->verticalScrollBar()->setValue(scrolled[i]);
+    }
 }
 
 void TFormDebugMesh::bring_up() {

@@ -30,6 +30,9 @@ public:
     // Rebuilds both lists from a snapshot of the mesh, scrolled to their
     // tops; the title names the mesh ("Input mesh") and its counts.
     void fill(const MeshView& mesh, const QString& name);
+    // The same after a run, keeping where each list is scrolled to and its
+    // current line, as far as the new mesh has them.
+    void refill(const MeshView& mesh, const QString& name);
     // Shows the window, or gives it the focus when it is visible.
     void bring_up();
 

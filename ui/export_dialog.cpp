@@ -1,7 +1,12 @@
 #include "ui/export_dialog.h"
 
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
+#include <cmath>
 
 #include "ui/path_bytes.h"
 
@@ -30,6 +35,14 @@ bool resolve_export_name(const QString& name, MeshFormat filter_format, QString&
     return mesh_format_of(QFile::encodeName(file.fileName()).toStdString(), format);
 }
 
+bool parse_scale(const QString& text, double& scale) {
+    bool ok = false;
+    const double value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !(value > 0) || !std::isfinite(value)) return false;
+    scale = value;
+    return true;
+}
+
 ExportMeshDialog::ExportMeshDialog(QWidget* parent) : QFileDialog(parent) {
     setObjectName("SDExportMesh");
     setWindowTitle("Export Mesh");
@@ -40,6 +53,20 @@ ExportMeshDialog::ExportMeshDialog(QWidget* parent) : QFileDialog(parent) {
     QStringList filters;
     for (const MeshFormatInfo& info : mesh_formats()) filters << filter_of(info);
     setNameFilters(filters);
+
+    Scale = new QLineEdit("1");
+    Scale->setObjectName("Scale");
+    Scale->setToolTip(
+        "Every position is multiplied by this number, as dozu-cli's --scale does. "
+        "3MF and STL files are read in millimetres: the scale is millimetres per model unit.");
+    auto* label = new QLabel("Sc&ale:");
+    label->setBuddy(Scale);
+    // The dialog's own grid: a row of its own below the file type.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(label, row, 0);
+        grid->addWidget(Scale, row, 1);
+    }
 }
 
 MeshFormat ExportMeshDialog::filter_format() const {
@@ -61,6 +88,13 @@ void ExportMeshDialog::accept() {
     const QStringList files = selectedFiles();
     // No name yet, or a folder to open: the dialog's own business.
     if (files.size() != 1 || QFileInfo(files.front()).isDir()) return QFileDialog::accept();
+    double scale = 1;
+    if (!parse_scale(Scale->text(), scale)) {
+        QMessageBox::warning(this, windowTitle(),
+                             QString("The scale \"%1\" is not a number above 0.").arg(Scale->text().trimmed()));
+        Scale->setFocus();
+        return;
+    }
     QString path;
     MeshFormat format;
     if (!resolve_export_name(files.front(), filter_format(), path, format)) {
@@ -73,6 +107,7 @@ void ExportMeshDialog::accept() {
     }
     chosen_path_ = path;
     chosen_format_ = format;
+    chosen_scale_ = scale;
     if (path != files.front()) selectFile(path);
     QFileDialog::accept();
 }

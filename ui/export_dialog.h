@@ -2,11 +2,16 @@
 // name with a mesh format's extension is written in that format; a name
 // without an extension gets the extension of the type chosen in the filter;
 // a name with another extension is refused while the dialog stays open.
+// Below the file type, the scale that every position is multiplied by, as
+// the batch tool's --scale; a scale that is not a number above 0 is refused
+// in the same way.
 #pragma once
 
 #include <QFileDialog>
 
 #include "export/mesh_format.h"
+
+class QLineEdit;
 
 namespace dozu {
 
@@ -14,6 +19,10 @@ namespace dozu {
 // (with the format's extension appended when the name has none) and its
 // format. False when the name ends in another extension.
 bool resolve_export_name(const QString& name, MeshFormat filter_format, QString& path, MeshFormat& format);
+
+// A scale as typed: a finite number above 0 (C locale, as --scale reads
+// it); false otherwise.
+bool parse_scale(const QString& text, double& scale);
 
 class ExportMeshDialog : public QFileDialog {
     Q_OBJECT
@@ -28,12 +37,16 @@ public:
     // After exec() returned Accepted.
     QString chosen_path() const { return chosen_path_; }
     MeshFormat chosen_format() const { return chosen_format_; }
+    double chosen_scale() const { return chosen_scale_; }
+
+    QLineEdit* Scale;
 
     void accept() override;
 
 private:
     QString chosen_path_;
     MeshFormat chosen_format_ = MeshFormat::obj;
+    double chosen_scale_ = 1.0;
 };
 
 }  // namespace dozu

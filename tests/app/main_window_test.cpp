@@ -4,10 +4,13 @@
 #include <GL/gl.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
@@ -15,30 +18,39 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <vector>
 
+#include "app/help.h"
 #include "app/identity.h"
 #include "app/main_window.h"
 #include "export/mesh_format.h"
 #include "geometry/random.h"
 #include "glpanel/scrgl.h"
 #include "io/file_io.h"
+#include "support/stl_reader.h"
 #include "support/temp_dir.h"
 #include "support/x11_environment.h"
 #include "ui/debug_mesh.h"
 #include "ui/export_dialog.h"
+#include "ui/export_picture_dialog.h"
 #include "ui/path_bytes.h"
 
 using namespace dozu;
 using dozu::testing::read_bytes;
+using dozu::testing::read_stl;
+using dozu::testing::StlFacet;
 
 namespace {
 
@@ -135,8 +147,15 @@ protected:
 TEST_F(MainWindow, CaptionSizeAndStartHints) {
     EXPECT_EQ(form.windowTitle().remove("[*]"), "Untitled - DOZU - 3D model encoder");
     EXPECT_FALSE(form.isWindowModified());
-    EXPECT_EQ(form.centralWidget()->width(), 746);
-    EXPECT_EQ(form.centralWidget()->height(), 515);
+    // The view and the panel at their first sizes, a splitter's handle
+    // between them.
+    EXPECT_EQ(form.SglPanel->size(), QSize(746, 288));
+    EXPECT_EQ(form.PanelBot->height(), 227);
+    EXPECT_EQ(form.centralWidget()->height(), 515 + form.SplitterMain->handleWidth());
+    // A larger window gives the view the new space.
+    form.resize(form.width() + 100, form.height() + 150);
+    x11test::Pump(100);
+    EXPECT_EQ(form.SglPanel->size(), QSize(846, 438));
     EXPECT_EQ(form.PanelBot->height(), 227);
     EXPECT_EQ(form.FrameProgram->LBMessages->count(), 2);
     // No line 1 to select in a program without lines.
@@ -255,6 +274,13 @@ TEST_F(MainWindow, DebugItemsFillTheMeshDebugger) {
     EXPECT_EQ(debugger.listing().index_lines(), 16u);
     form.MIDebugOutMesh->trigger();
     EXPECT_EQ(debugger.listing().vertex_lines(), 12u * 7);
+    // While it is open, every run fills it again.
+    click(17);
+    EXPECT_TRUE(x11test::WaitFor([&] { return debugger.listing().vertex_lines() == 16u * 7; }));
+    debugger.hide();
+    click(17);
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.Interpreter().output_mesh().vertex_count() == 20u; }));
+    EXPECT_EQ(debugger.listing().vertex_lines(), 16u * 7);
 }
 
 TEST_F(MainWindow, FailedLoadShowsAMessageAndKeepsRefreshing) {
@@ -295,6 +321,27 @@ TEST_F(MainWindow, ExportsTheOutputMeshByExtension) {
     EXPECT_EQ(stl.size(), 84 + 20 * 50);
     EXPECT_THROW(form.export_mesh_to(dir + "/m.txt"), FileError);
     EXPECT_FALSE(QFile::exists(dir + "/m.txt"));
+
+    // The scale multiplies every coordinate; one that breaks the model is
+    // refused before a file is written.
+    form.export_mesh_to(dir + "/s.stl", MeshFormat::stl, 2.5);
+    stl.seek(0);
+    const std::vector<StlFacet> plain = read_stl(stl.readAll().toStdString());
+    QFile scaled_file(dir + "/s.stl");
+    ASSERT_TRUE(scaled_file.open(QIODevice::ReadOnly));
+    const std::vector<StlFacet> scaled = read_stl(scaled_file.readAll().toStdString());
+    ASSERT_EQ(scaled.size(), plain.size());
+    for (size_t f = 0; f < plain.size(); ++f)
+        for (size_t c = 0; c < 3; ++c)
+            for (size_t i = 0; i < 3; ++i)
+                EXPECT_FLOAT_EQ(scaled[f].corners[c][i], float(plain[f].corners[c][i] * 2.5));
+    try {
+        form.export_mesh_to(dir + "/big.stl", MeshFormat::stl, 1e300);
+        ADD_FAILURE() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("too large for this model"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(QFile::exists(dir + "/big.stl"));
 }
 
 TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
@@ -646,6 +693,27 @@ std::string output_of(const std::string& command) {
     return out;
 }
 
+// Pixels of a rendered picture (rows from the bottom) that pass a test.
+template <typename Test>
+std::vector<std::pair<int, int>> pixels(const std::vector<uint8_t>& rgb, int w, int h, Test test) {
+    std::vector<std::pair<int, int>> found;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
+            if (test(p[0], p[1], p[2])) found.emplace_back(x, y);
+        }
+    return found;
+}
+
+bool black(int r, int g, int b) { return r == 0 && g == 0 && b == 0; }
+bool orange(int r, int g, int b) { return r > 200 && g > 70 && g < 160 && b < 60; }
+
+double mean_y(const std::vector<std::pair<int, int>>& found) {
+    double sum = 0;
+    for (const auto& p : found) sum += p.second;
+    return found.empty() ? -1 : sum / double(found.size());
+}
+
 }  // namespace
 
 // Copy Share Link copies what `dozu-cli link` prints for the same program,
@@ -807,4 +875,215 @@ TEST_F(MainWindow, MnemonicsTitlesAndSuggestedNames) {
     form.MIExportMesh->trigger();
     EXPECT_EQ(titles, (QStringList{"Save As", "Save Compiled", "Export Mesh"}));
     EXPECT_EQ(names, (QStringList{path("chain.tpg"), path("chain.bin"), path("chain.glb")}));
+}
+
+// Each View option read back from the view's real pixels: the option draws
+// what it says, and turned off again leaves the plain picture as it was.
+TEST_F(MainWindow, ViewOptionsDrawWhatTheySay) {
+    // A closed column of four cells, going up the screen.
+    for (int tag : {1, 6, 4, 2, 13, 17, 17, 17, 17, 14}) click(tag);
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.Interpreter().output_mesh().index_count() == 4u * 22; }));
+    float center[3];
+    form.Turtle().bounds_center(center);
+    form.camera().settle(center);
+    form.camera().turn(20, 20);  // the box's back edges apart from its front ones
+    int w = 0, h = 0;
+    // Every render turns the orientation's sign (a still trackball's frame):
+    // pictures two renders apart have the very same camera.
+    const std::vector<uint8_t> plain = render(w, h);
+    form.MIShowAxesGrid->trigger();
+    const std::vector<uint8_t> axes = render(w, h);
+    form.MIShowAxesGrid->trigger();
+    EXPECT_EQ(render(w, h), plain);
+    auto count = [&](const std::vector<uint8_t>& rgb, auto test) { return pixels(rgb, w, h, test).size(); };
+    EXPECT_GT(count(axes, [](int r, int g, int b) { return r > 150 && g < 90 && b < 90; }), 30u);   // x
+    EXPECT_GT(count(axes, [](int r, int g, int b) { return g > 100 && r < 60 && b < 60; }), 10u);   // y
+    EXPECT_GT(count(axes, [](int r, int g, int b) { return b > 150 && r < 90 && g < 120; }), 30u);  // z
+    EXPECT_GT(count(axes, [](int r, int g, int b) { return r == g && g == b && r > 180 && r < 230; }), 300u);
+
+    // Hidden lines: a part of the wireframe, its back edges gone.
+    form.MIHiddenLines->trigger();
+    const std::vector<uint8_t> hidden = render(w, h);
+    form.MIHiddenLines->trigger();
+    const auto wire_ink = pixels(render(w, h), w, h, black), hidden_ink = pixels(hidden, w, h, black);
+    const std::set<std::pair<int, int>> wire_set(wire_ink.begin(), wire_ink.end());
+    size_t kept = 0;
+    for (const auto& p : hidden_ink) kept += wire_set.count(p);
+    EXPECT_GT(kept, hidden_ink.size() * 95 / 100);
+    EXPECT_LT(hidden_ink.size(), wire_ink.size() * 85 / 100);
+    EXPECT_GT(hidden_ink.size(), wire_ink.size() * 40 / 100);
+
+    // Edges over the solid, in their own dark colour.
+    form.MISolid->trigger();
+    auto edge = [](int r, int g, int b) { return r < 40 && g < 40 && b > 35 && b < 70; };
+    const size_t solid_edges = count(render(w, h), edge);
+    form.MIShowEdges->trigger();
+    const size_t with_edges = count(render(w, h), edge);
+    form.MIShowEdges->trigger();
+    form.MISolid->trigger();
+    EXPECT_EQ(solid_edges, 0u);
+    EXPECT_GT(with_edges, 300u);
+
+    // The turtle's marker, after the selected line in trace mode: higher up
+    // the screen for a later line of the column.
+    form.MIShowTurtle->trigger();
+    EXPECT_GT(count(render(w, h), orange), 20u);
+    form.FrameProgram->CBTraceMode->click();
+    std::vector<double> heights;
+    for (int line : {5, 8}) {
+        const int runs = form.runs();
+        form.document().select_line(line);
+        form.FrameProgram->LBCodeClick();
+        ASSERT_TRUE(x11test::WaitFor([&] { return form.runs() > runs && !form.running(); }));
+        form.camera().settle(center);  // the same view for both
+        heights.push_back(mean_y(pixels(render(w, h), w, h, orange)));
+    }
+    EXPECT_GT(heights[1], heights[0] + 10);
+
+    // The view marks the keyboard focus with a frame along its border.
+    form.MIShowTurtle->trigger();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const QColor c = form.palette().color(QPalette::Highlight);
+    auto ring = [&](const std::vector<uint8_t>& rgb) {
+        size_t n = 0;
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = &rgb[size_t(x) * 3];
+            n += std::abs(p[0] - c.red()) < 8 && std::abs(p[1] - c.green()) < 8 && std::abs(p[2] - c.blue()) < 8;
+        }
+        return n;
+    };
+    EXPECT_EQ(ring(render(w, h)), 0u);
+    QTest::keyClick(form.FrameProgram->LBCode, Qt::Key_Backtab);
+    ASSERT_TRUE(form.SglPanel->hasFocus()) << "Shift+Tab from the program list does not reach the view";
+    EXPECT_GT(ring(render(w, h)), size_t(w) * 9 / 10);
+    const quaternion before = form.camera().orientation;
+    const float zoom = form.camera().zoom;
+    QTest::keyClick(form.SglPanel, Qt::Key_Left);
+    QTest::keyClick(form.SglPanel, Qt::Key_Plus);
+    EXPECT_NE(form.camera().orientation.w, before.w);
+    EXPECT_LT(form.camera().zoom, zoom);
+
+    // Tab on to the program list, which the focus ring marks.
+    QTest::keyClick(form.SglPanel, Qt::Key_Tab);
+    ASSERT_TRUE(form.FrameProgram->LBCode->hasFocus());
+    EXPECT_EQ(ring(render(w, h)), 0u);
+    const QImage list = form.FrameProgram->LBCode->grab().toImage();
+    int marked = 0;
+    for (int y = 0; y < list.height(); ++y) marked += list.pixelColor(0, y) == c && list.pixelColor(1, y) == c;
+    EXPECT_EQ(marked, list.height());
+}
+
+// What a session leaves is what the next one starts with; solid output
+// starts off.
+TEST_F(MainWindow, SettingsSurviveARestart) {
+    std::filesystem::copy_file(DOZU_EXAMPLES "/tube.tpg", temp / "tube.tpg");
+    ASSERT_TRUE(form.load_file(path("tube.tpg")));
+    form.resize(900, 700);
+    x11test::Pump(100);
+    form.SplitterMain->setSizes({300, form.SplitterMain->height() - 300 - form.SplitterMain->handleWidth()});
+    for (QAction* a :
+         {form.MIRepeatableRandom, form.MIShowTurtle, form.MIShowAxesGrid, form.MIHiddenLines, form.MISolid})
+        a->trigger();
+    const QList<int> sizes = form.SplitterMain->sizes();
+    form.close();
+
+    TFormMain next;
+    next.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&next));
+    EXPECT_EQ(next.size(), QSize(900, 700));
+    EXPECT_EQ(next.SplitterMain->sizes(), sizes);
+    EXPECT_TRUE(next.MIRepeatableRandom->isChecked());
+    EXPECT_TRUE(next.view_options().show_turtle);
+    EXPECT_TRUE(next.view_options().show_axes_grid);
+    EXPECT_TRUE(next.view_options().hidden_lines);
+    EXPECT_FALSE(next.view_options().show_edges);
+    EXPECT_FALSE(next.MISolid->isChecked());
+    EXPECT_EQ(next.FrameProgram->ODProgram->directory().absolutePath(), QString::fromStdString(temp.path()));
+    EXPECT_EQ(next.SDExportMesh->directory().absolutePath(), QString::fromStdString(temp.path()));
+}
+
+// Export Picture at the view's size gives what dozu-cli --png draws of the
+// same program; a larger picture, drawn in tiles, what --size draws.
+TEST_F(MainWindow, ExportPictureMatchesTheBatchTool) {
+    std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "chain.tpg");
+    ASSERT_TRUE(form.load_file(path("chain.tpg")));
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.runs() > 1 && !form.running(); }));
+    // The batch tool's camera: the start's, its glide ended.
+    form.camera() = Camera();
+    form.Turtle().bounds_center(form.camera().view_center);
+
+    // Through the dialog, at the view's size.
+    QTimer::singleShot(200, [&] {
+        auto* dialog = qobject_cast<ExportPictureDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->FileName->text().endsWith("/chain.png")) << dialog->FileName->text().toStdString();
+        dialog->FileName->setText(path("view"));
+        dialog->accept();
+    });
+    form.MIExportPicture->trigger();
+    const std::string cmd = "cd '" + temp.path().string() +
+                            "' && env -u DISPLAY '" DOZU_CLI "' run chain.tpg --png cli.png && '" DOZU_CLI
+                            "' run chain.tpg --png cli-big.png --size 1000x700";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    auto differing = [](const QImage& a, const QImage& b) {
+        EXPECT_EQ(a.size(), b.size());
+        if (a.size() != b.size()) return -1;
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+        return n;
+    };
+    const QImage view(path("view.png")), cli(path("cli.png"));
+    ASSERT_EQ(view.size(), QSize(746, 288));
+    EXPECT_EQ(differing(view, cli), 0);
+
+    form.export_picture_to(path("big.png"), 1000, 700);  // 2 x 3 tiles of the view
+    const QImage big(path("big.png")), cli_big(path("cli-big.png"));
+    EXPECT_LT(differing(big, cli_big), 1000 * 700 / 1000);
+}
+
+TEST_F(MainWindow, HelpMenuAboutShortcutsAndManual) {
+    QString about;
+    answer_message_box(about);
+    form.MIAbout->trigger();
+    for (const char* part : {"dozu " DOZU_VERSION, "MIT License", "Permission is hereby granted", "Qt ", "zlib "})
+        EXPECT_TRUE(about.contains(part)) << part << " not in " << about.toStdString();
+
+    // Every menu item with keys has its row.
+    QStringList rows;
+    QTimer::singleShot(200, [&] {
+        auto* dialog = qobject_cast<ShortcutsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        for (int r = 0; r < dialog->table()->rowCount(); ++r)
+            rows << dialog->table()->item(r, 0)->text() + " = " + dialog->table()->item(r, 1)->text();
+        dialog->reject();
+    });
+    form.MIShortcuts->trigger();
+    int with_keys = 0;
+    auto in_dialog = [](const QObject* o) {
+        for (; o; o = o->parent())
+            if (qobject_cast<const QDialog*>(o)) return true;
+        return false;
+    };
+    for (QAction* a : form.findChildren<QAction*>()) {
+        if (a->shortcut().isEmpty() || in_dialog(a)) continue;
+        ++with_keys;
+        const QString key = a->shortcut().toString(QKeySequence::NativeText);
+        EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [&](const QString& r) { return r.contains(key); }))
+            << key.toStdString() << " (" << a->text().toStdString() << ")";
+    }
+    EXPECT_GE(with_keys, 13);
+    EXPECT_TRUE(rows.contains("Ctrl+7 = Top View")) << rows.join("\n").toStdString();
+    EXPECT_TRUE(rows.contains("Left, Right = Turns the model to the left or right"));
+
+    // The manual: the README, handed to the desktop's viewer (here a text
+    // browser, which shows Markdown).
+    QTextBrowser viewer;
+    QDesktopServices::setUrlHandler("file", &viewer, "setSource");
+    form.MIManual->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_TRUE(viewer.source().toLocalFile().endsWith("/README.md")) << viewer.source().toString().toStdString();
+    EXPECT_TRUE(viewer.toPlainText().startsWith("dozu \u2014 a 3D model encoder"))
+        << viewer.toPlainText().left(80).toStdString();
 }

@@ -73,6 +73,9 @@ cd "$work/user"
 [ "$(dozu --version)" = "dozu $version" ] || fail "dozu --version: $(dozu --version)"
 [ "$(man -w dozu-cli-pack)" = /usr/share/man/man1/dozu-cli-pack.1.gz ] || fail "man -w dozu-cli-pack"
 man -w dozu > /dev/null || fail "man -w dozu"
+# The manual that Help › Manual opens beside /usr/bin/dozu, with its pictures.
+grep -q '(docs/help-menu.png)' /usr/share/doc/dozu/README.md || fail "no /usr/share/doc/dozu/README.md"
+[ -f /usr/share/doc/dozu/docs/help-menu.png ] || fail "no pictures of the manual"
 # The browser page's site, which share links point to.
 [ -f /usr/share/dozu/web/index.html ] || fail "no /usr/share/dozu/web/index.html"
 

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <tuple>
 
 #include "scene/camera.h"
+#include "scene/view_aids.h"
+#include "turtle/turtle.h"
 
 using namespace dozu;
 
@@ -210,5 +214,126 @@ TEST(Camera, DepthRangeHoldsTheModel) {
         EXPECT_GE(d.near_plane, 0.125);
         EXPECT_LE(d.near_plane, std::max(distance - radius, 0.125));
         if (distance > 2 * radius) EXPECT_LT(d.far_plane / d.near_plane, 10 * distance / (distance - radius));
+    }
+}
+
+namespace {
+
+// A model direction as the view shows it: the camera's rotation applied by
+// Rodrigues' formula, as glRotatef turns it.
+std::array<double, 3> shown(const Camera& c, std::array<double, 3> v) {
+    const Rotation r = c.orientation_rotation();
+    if (!r.apply) return v;
+    const double n = std::hypot(r.axis[0], r.axis[1], r.axis[2]);
+    const double k[3] = {r.axis[0] / n, r.axis[1] / n, r.axis[2] / n};
+    const double a = r.degrees * M_PI / 180, cs = std::cos(a), sn = std::sin(a);
+    const double dot = k[0] * v[0] + k[1] * v[1] + k[2] * v[2];
+    const double cross[3] = {k[1] * v[2] - k[2] * v[1], k[2] * v[0] - k[0] * v[2], k[0] * v[1] - k[1] * v[0]};
+    std::array<double, 3> out;
+    for (int i = 0; i < 3; ++i) out[size_t(i)] = v[size_t(i)] * cs + cross[i] * sn + k[i] * dot * (1 - cs);
+    return out;
+}
+
+void expect_shown(const Camera& c, std::array<double, 3> model, std::array<double, 3> eye) {
+    const std::array<double, 3> s = shown(c, model);
+    for (size_t i = 0; i < 3; ++i) EXPECT_NEAR(s[i], eye[i], 1e-4) << "axis " << i;
+}
+
+}  // namespace
+
+// Eye x right, y up, z towards the viewer.
+TEST(Camera, StandardViewsAndKeyTurns) {
+    Camera c;
+    c.orientation = standard_view(StandardView::front);
+    expect_shown(c, {0, 0, 1}, {0, 1, 0});   // +z up the screen
+    expect_shown(c, {0, 1, 0}, {0, 0, -1});  // +y into it
+    expect_shown(c, {1, 0, 0}, {1, 0, 0});
+    const quaternion start = c.orientation;
+    c.orientation = standard_view(StandardView::start);
+    expect_shown(c, {0, 0, 1}, {0, 1, 0});  // the start is a front view
+    EXPECT_EQ(c.orientation.w, Camera().orientation.w);
+    EXPECT_NE(c.orientation.w, start.w);  // ... 0.00036 degrees off it
+
+    c.orientation = standard_view(StandardView::top);
+    expect_shown(c, {0, 1, 0}, {0, 1, 0});
+    expect_shown(c, {0, 0, 1}, {0, 0, 1});
+    c.orientation = standard_view(StandardView::right);
+    expect_shown(c, {1, 0, 0}, {0, 0, 1});
+    expect_shown(c, {0, 0, 1}, {0, 1, 0});
+    expect_shown(c, {0, 1, 0}, {1, 0, 0});
+
+    // From the top: the front turns right, then up.
+    c.orientation = standard_view(StandardView::top);
+    c.turn(90, 0);
+    expect_shown(c, {0, 0, 1}, {1, 0, 0});
+    c.orientation = standard_view(StandardView::top);
+    c.turn(0, 90);
+    expect_shown(c, {0, 0, 1}, {0, 1, 0});
+    c.turn(0, -90);
+    c.turn(-45, 0);
+    c.turn(45, 0);
+    expect_shown(c, {0, 0, 1}, {0, 0, 1});
+}
+
+TEST(Camera, WheelKeepsThePointUnderTheMouse) {
+    const int w = 400, h = 300;
+    double P[16];
+    perspective(P, double(w) / h);
+    const double tan_half = std::tan(55.0 * M_PI / 360.0);
+    for (const auto& [x, y, delta] :
+         {std::tuple{50, 40, 120}, {390, 290, -360}, {200, 150, 240}, {10, 250, 120}}) {
+        Camera c;
+        c.pan_x = 0.3f;
+        c.pan_y = -0.2f;
+        c.zoom = 1.5f;
+        float t[3];
+        c.translation(t);
+        // The model point on the origin's plane that the mouse is over.
+        const double d = -t[2];
+        const double q[3] = {(2.0 * x / w - 1) * tan_half * w / h * d, (1 - 2.0 * y / h) * tan_half * d, -d};
+        const double m[3] = {q[0] - t[0], q[1] - t[1], q[2] - t[2]};
+        c.wheel_at(delta, float(x), float(y), w, h, 55.0);
+        EXPECT_NE(c.zoom, 1.5f);
+        c.translation(t);
+        const float moved[3] = {float(m[0] + t[0]), float(m[1] + t[1]), float(m[2] + t[2])};
+        const WindowPoint at = project_to_window(P, w, h, moved);
+        EXPECT_NEAR(at.x, x, 0.01) << x << "," << y;
+        EXPECT_NEAR(at.y, y, 0.01) << x << "," << y;
+    }
+}
+
+// The grid reaches past the turtle's footprint in nice steps, and the
+// marker runs from the turtle along its heading, a fair part of the model.
+TEST(ViewAids, GridAndMarkerFitTheModel) {
+    for (float far : {0.0f, 0.3f, 7.0f, 260.0f, 1e5f}) {
+        turtle t;
+        t.state.position[0] = -far;
+        t.state.position[1] = far / 3;
+        t.record_position();
+        t.state.position[1] = 2 * far;
+        t.state.position[2] = far;
+        t.record_position();
+        const GroundGrid g = ground_grid(t);
+        EXPECT_GE(g.half_width(), 2 * far) << far;
+        EXPECT_LE(g.half_width(), 2 * far * 1.25f * 1.5f + 1.5f) << far;
+        EXPECT_LE(g.half_lines, 6);
+        const float mantissa = g.step / std::pow(10.0f, std::floor(std::log10(g.step) + 1e-4f));
+        EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-3 || std::fabs(mantissa - 2) < 1e-3 ||
+                    std::fabs(mantissa - 5) < 1e-3)
+            << g.step;
+
+        t.state.size = 0.1f;
+        t.state.heading[0] = 0, t.state.heading[1] = 0, t.state.heading[2] = 2;  // not unit
+        const float r = t.bounds_radius();
+        const TurtleMarker m = turtle_marker(t.state, r);
+        const float len = m.tip[2] - m.base[2];
+        EXPECT_EQ(m.base[1], 2 * far);
+        EXPECT_EQ(m.tip[0], m.base[0]);
+        if (r > 0) {
+            EXPECT_GE(len, 0.1f * r);
+            EXPECT_LE(len, 0.4f * r);
+        } else {
+            EXPECT_GT(len, 0);
+        }
     }
 }

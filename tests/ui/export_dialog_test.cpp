@@ -1,4 +1,4 @@
-// The Export Mesh dialog on Qt's offscreen platform.
+// The Export Mesh and Export Picture dialogs on Qt's offscreen platform.
 #include "ui/export_dialog.h"
 
 #include <gtest/gtest.h>
@@ -6,9 +6,12 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include "support/temp_dir.h"
+#include "ui/export_picture_dialog.h"
 
 using namespace dozu;
 
@@ -60,4 +63,55 @@ TEST(ExportDialog, OffersEveryFormatAndStaysOpenForAnUnknownExtension) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.chosen_path().toStdString(), dir / "model.glb");
     EXPECT_EQ(dialog.chosen_format(), MeshFormat::glb);
+    EXPECT_EQ(dialog.chosen_scale(), 1.0);
+
+    // The scale, read as --scale reads it; anything but a number above 0
+    // keeps the dialog open.
+    dialog.show();
+    for (const char* refused : {"0", "-2", "abc", "1e999", "nan", "2,5"}) {
+        warning.clear();
+        dialog.Scale->setText(refused);
+        name->setText("scaled");
+        dialog.accept();
+        EXPECT_TRUE(dialog.isVisible()) << refused;
+        EXPECT_TRUE(warning.contains(refused)) << warning.toStdString();
+    }
+    dialog.Scale->setText(" 2.5e-1 ");
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.chosen_scale(), 0.25);
+}
+
+TEST(ExportPictureDialog, TakesAPngNameAndASize) {
+    const dozu::testing::TempDir dir;
+    ExportPictureDialog dialog;
+    QString warning;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            warning = box->text();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    dialog.prepare(QSize(746, 288), QString::fromStdString(dir / "chain.png"));
+    EXPECT_EQ(dialog.FileName->text().toStdString(), dir / "chain.png");
+    dialog.show();
+    dialog.FileName->setText(QString::fromStdString(dir / "chain.jpg"));
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(warning.contains("chain.jpg")) << warning.toStdString();
+
+    dialog.FileName->setText(QString::fromStdString(dir / "chain"));
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.chosen_path().toStdString(), dir / "chain.png");
+    EXPECT_EQ(dialog.chosen_size(), QSize(746, 288));
+
+    // A size typed in is chosen; the next view's size does not replace it.
+    dialog.PictureHeight->setValue(5000);
+    EXPECT_TRUE(dialog.OtherSize->isChecked());
+    dialog.prepare(QSize(800, 300), "elsewhere.png");
+    EXPECT_EQ(dialog.FileName->text().toStdString(), dir / "chain.png");
+    EXPECT_EQ(dialog.chosen_size(), QSize(746, ExportPictureDialog::kMaxSide));
 }
