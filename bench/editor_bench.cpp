@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QListView>
 #include <QMessageBox>
+#include <QTableView>
 #include <QTimer>
 #include <QUndoStack>
 #include <chrono>
@@ -61,17 +63,27 @@ double cpu_seconds() {
 }
 
 // The benchmark chain, subdivided once, loaded into a shown editor from a
-// program file made of the default buttons.
+// program file made of the default buttons; or, with a negative key, the
+// first -key lines of a longer chain, not subdivided.
 std::map<int64_t, std::unique_ptr<TFormMain>> editors;
 
-TFormMain& editor(int64_t in_quads) {
-    std::unique_ptr<TFormMain>& form = editors[in_quads];
+std::vector<std::string> editor_lines(int64_t key) {
+    if (key < 0) {
+        std::vector<std::string> lines = chain_program(uint32_t(-key) * 3);
+        lines.resize(size_t(-key));
+        return lines;
+    }
+    std::vector<std::string> lines = chain_program(uint32_t(key));
+    lines.push_back("D ");
+    return lines;
+}
+
+TFormMain& editor(int64_t key) {
+    std::unique_ptr<TFormMain>& form = editors[key];
     if (form) return *form;
     const CommandTable table;
     std::vector<uint8_t> steps;
-    std::vector<std::string> lines = chain_program(uint32_t(in_quads));
-    lines.push_back("D ");
-    for (const std::string& line : lines)
+    for (const std::string& line : editor_lines(key))
         for (int tag = 1; tag <= CommandTable::kButtons; ++tag)
             if (table.interpreter_code(tag) + " " == line) {
                 steps.push_back(uint8_t(tag));
@@ -132,6 +144,27 @@ void BM_editor_change(benchmark::State& state) {
     state.counters["out_quads"] = double(form.Interpreter().output_mesh().index_count() / 4);
 }
 
+// A change of a long program, on the window's thread alone: the click's undo
+// step, the program list's update and the list's next paint, with the
+// refresh timer stopped so that no run's end is counted.
+void BM_editor_list_change(benchmark::State& state) {
+    TFormMain& form = editor(-state.range(0));
+    wait_for([&] { return !form.running(); });
+    form.RefreshGL->stop();
+    QWidget* list = form.FrameProgram->LBCode->viewport();
+    bool add = true;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        change(form, add);
+        add = !add;
+        QApplication::processEvents();
+        list->repaint();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    if (!add) change(form, false);
+    form.RefreshGL->start();
+}
+
 // Frames of a spin that is kept going, each painted and swapped.
 void BM_editor_spin(benchmark::State& state) {
     TFormMain& form = editor(state.range(0));
@@ -174,6 +207,7 @@ BENCHMARK(BM_editor_change)
     ->Arg(100000)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_editor_list_change)->ArgName("lines")->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_spin)->ArgName("in_quads")->Arg(100000)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_idle)
     ->ArgName("in_quads")

@@ -277,18 +277,21 @@ TEST_F(Frame, TheListShowsTheModelsSelection) {
     for (int tag : {1, 6, 4}) click(tag);
     click_code_line(1);
     EXPECT_EQ(shown(), 1);
-    // Below the last line: nothing is picked, the highlight stays.
+    // Below the last line: nothing is picked, and the next click inserts at
+    // the top.
     QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, {},
                       QPoint(20, frame.LBCode->viewport()->height() - 5));
-    EXPECT_EQ(frame.program().selected(), 1);
-    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(frame.program().selected(), -1);
+    EXPECT_EQ(shown(), -1);
     click(2);
-    EXPECT_EQ(code(), (QStringList{"* ", "S4 ", "= ", "R2 "}));
-    EXPECT_EQ(shown(), 2);
-    // Ctrl+click on the highlighted line would deselect it in a plain list.
+    EXPECT_EQ(code(), (QStringList{"= ", "* ", "S4 ", "R2 "}));
+    EXPECT_EQ(shown(), 0);
+    // So does a Ctrl+click on the only selected line.
+    click_code_line(2);
     QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       frame.LBCode->visualRect(frame.LBCode->model()->index(2, 0)).center());
-    EXPECT_EQ(shown(), frame.program().selected());
+    EXPECT_EQ(frame.program().selected(), -1);
+    EXPECT_EQ(shown(), -1);
 }
 
 TEST_F(Frame, UndoAndRedo) {
@@ -358,7 +361,9 @@ TEST_F(Frame, ShortFileWarnsAndNewRestoresTheTable) {
     EXPECT_EQ(frame.LBMessages->count(), 2);
     EXPECT_EQ(button(6)->text(), "grow_s");
     EXPECT_TRUE(button(6)->isEnabled());
-    EXPECT_EQ(button(6)->toolTip(), "grow_s\nInterpreter code: S4\nCompiled code: turtle:grow_s");
+    EXPECT_EQ(button(6)->toolTip(),
+              "grow_s: Lengthens the steps from here on by 0.52.\nInterpreter code: S4\nCompiled code: "
+              "turtle:grow_s\nKey: F in the program list");
 }
 
 TEST_F(Frame, CompiledSaveOffersABinFile) {
