@@ -22,6 +22,7 @@
 #include "ui/frame_program.h"
 #include "ui/program_document.h"
 #include "ui/recent_files.h"
+#include "ui/recovery_copy.h"
 
 class QAction;
 class QLabel;
@@ -79,6 +80,9 @@ public:
     // Asks what to do with unsaved changes of the named program: Save,
     // Discard or Cancel. Tests put their own answer here.
     std::function<QMessageBox::StandardButton(const QString& name)> ask_unsaved;
+    // Asks whether to restore the unsaved changes of an editor that quit
+    // unexpectedly. Tests put their own answer here.
+    std::function<RestoreAnswer(const LeftCopy& copy)> ask_restore;
 
     // The program being edited, which the frame shows.
     ProgramDocument& document() { return document_; }
@@ -127,6 +131,9 @@ public:
     // The same after the unsaved-changes question, as a recent file or a
     // dropped file is opened.
     bool open_file(const QString& path);
+    // Offers the unsaved changes that editors which quit unexpectedly left
+    // behind, one after another until one is restored; true when one was.
+    bool restore_left_programs();
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl); throws FileError.
     void export_mesh_to(const QString& path);
@@ -149,6 +156,7 @@ private:
     void follow_document();
     void create_refresh_timer();
     void create_runner();
+    void create_recovery_copy();
 
     void start_run();
     // The runner's word that a run ended, on this window's thread.
@@ -179,6 +187,7 @@ private:
     Camera camera_;
     std::unique_ptr<interpreter> interpreter_;
     std::unique_ptr<ProgramRunner> runner_;
+    std::unique_ptr<RecoveryCopy> recovery_;
     RecentFiles recent_;
     int runs_ = 0;
     int paints_ = 0;

@@ -217,6 +217,8 @@ void TFrameProgram::create_message_list() {
     LBMessages = new QListWidget;
     LBMessages->setObjectName("LBMessages");
     LBMessages->setMinimumWidth(kMessagesMinWidth);
+    // The kind's icon no taller than the text beside it.
+    LBMessages->setIconSize(QSize(kItemHeight, kItemHeight));
     connect(LBMessages, &QListWidget::itemClicked, this, &TFrameProgram::LBMessagesClick);
 
     // The grid lies in the message list's place and is shown only on request.

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
@@ -428,4 +429,67 @@ TEST_F(Frame, LoadDialogLeavesNoPopupBehind) {
     QTest::qWait(100);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(w->isVisible() && w->windowType() == Qt::Popup) << w->metaObject()->className();
+}
+
+// Lines picked with Shift and Ctrl, cut, pasted elsewhere and moved with
+// the list's keys; each edit undoes as one step, the selection with it.
+TEST_F(Frame, CutPasteAndMoveLinesWithUndo) {
+    for (int tag : {1, 6, 4, 2, 17, 17, 13}) click(tag);
+    EXPECT_EQ(frame.LBCode->model()->index(1, 0).data(Qt::AccessibleTextRole).toString(), "2 grow_s S4 ");
+    QUndoStack& undo = *document.undo_stack();
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    const auto click_with = [&](int row, Qt::KeyboardModifiers keys) {
+        QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, keys,
+                          frame.LBCode->visualRect(frame.LBCode->model()->index(row, 0)).center());
+    };
+    // Through the window, as the keyboard sends them: shortcuts see them.
+    const auto key = [&](Qt::Key key, Qt::KeyboardModifiers keys = {}) {
+        QTest::keyClick(frame.windowHandle(), key, keys);
+    };
+    frame.activateWindow();
+    frame.LBCode->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.LBCode->hasFocus(); }, 2000));
+    click_code_line(1);
+    click_with(2, Qt::ShiftModifier);
+    click_with(6, Qt::ControlModifier);
+    EXPECT_EQ(document.selection(), (LineSelection{{1, 2, 6}, 6}));
+
+    key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(clipboard.text(), "S4\nR2\nB\n");
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "^ ", "^ "}));
+    EXPECT_EQ(undo.undoText(), "Cut 3 lines");
+    click_code_line(3);
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "^ ", "^ ", "S4 ", "R2 ", "B "}));
+    EXPECT_EQ(frame.program().steps(), (std::vector<uint8_t>{1, 2, 17, 17, 6, 4, 13}));
+    EXPECT_EQ(document.selection(), (LineSelection{{4, 5, 6}, 6}));
+    key(Qt::Key_Up, Qt::AltModifier);
+    key(Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "S4 ", "R2 ", "B ", "^ ", "^ "}));
+    EXPECT_EQ(document.selection(), (LineSelection{{2, 3, 4}, 4}));
+    EXPECT_EQ(undo.undoText(), "Move Up 3 lines");
+    // A letter clicks its button, after the current line.
+    key(Qt::Key_M);
+    EXPECT_EQ(code()[5], "B ");
+
+    for (int i = 0; i < 3; ++i) undo.undo();
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "^ ", "^ ", "S4 ", "R2 ", "B "}));
+    EXPECT_EQ(document.selection(), (LineSelection{{4, 5, 6}, 6}));
+    undo.undo();
+    undo.undo();
+    EXPECT_EQ(code(), (QStringList{"* ", "S4 ", "R2 ", "= ", "^ ", "^ ", "B "}));
+    EXPECT_EQ(frame.program().steps(), (std::vector<uint8_t>{1, 6, 4, 2, 17, 17, 13}));
+    EXPECT_EQ(document.selection(), (LineSelection{{1, 2, 6}, 6}));
+    EXPECT_EQ(shown(), -2);  // the list shows the three lines
+
+    // Text with a line that no button has is refused whole.
+    QStringList refused;
+    frame.refuse = [&](const QString& text) { refused << text; };
+    clipboard.setText("*\nR7\n");
+    const int steps = undo.count();
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(refused,
+              QStringList{"Nothing was pasted: line 2 of the clipboard, \"R7\", is the code of no button."});
+    EXPECT_EQ(code().size(), 7);
+    EXPECT_EQ(undo.count(), steps);
 }
