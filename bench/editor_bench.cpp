@@ -5,6 +5,7 @@
 // runner, scene and GL panel.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <GL/gl.h>
@@ -12,9 +13,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QListView>
 #include <QMessageBox>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
 #include <chrono>
@@ -31,6 +34,8 @@
 #include "program/command_table.h"
 #include "program/program_file.h"
 #include "support/xvfb_server.h"
+#include "ui/program_document.h"
+#include "ui/recovery_copy.h"
 
 namespace dozu::bench {
 
@@ -54,6 +59,12 @@ bool wait_for(const std::function<bool()>& condition, int milliseconds = 60000) 
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
+}
+
+double thread_cpu_seconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
 double cpu_seconds() {
@@ -153,16 +164,69 @@ void BM_editor_list_change(benchmark::State& state) {
     form.RefreshGL->stop();
     QWidget* list = form.FrameProgram->LBCode->viewport();
     bool add = true;
+    double edit = 0, events = 0, paint = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
+        const double t0 = thread_cpu_seconds();
         change(form, add);
+        const double t1 = thread_cpu_seconds();
         add = !add;
         QApplication::processEvents();
+        const double t2 = thread_cpu_seconds();
         list->repaint();
+        const double t3 = thread_cpu_seconds();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        edit += t1 - t0;
+        events += t2 - t1;
+        paint += t3 - t2;
     }
+    // The processor time of the window's thread: the edit and its undo
+    // step, the list's handling of the change, the list's paint.
+    const double n = double(state.iterations());
+    state.counters["edit_cpu_ms"] = edit / n * 1000;
+    state.counters["events_cpu_ms"] = events / n * 1000;
+    state.counters["paint_cpu_ms"] = paint / n * 1000;
+    state.counters["thread_cpu_ms"] = (edit + events + paint) / n * 1000;
     if (!add) change(form, false);
     form.RefreshGL->start();
+}
+
+// The recovery copy of a 16 MiB program, from a change until the copy is on
+// disk (its delay included): the longest pause of the window's thread while
+// the copy is written on a thread of its own, beside the longest while it
+// waits for its delay, which is the loop's own noise.
+void BM_editor_recovery_write(benchmark::State& state) {
+    const CommandTable table;
+    const std::vector<uint8_t> steps(kMaxProgramFileSize - encode_program_file(table, {}).size(), 17);
+    QTemporaryDir folder;
+    const QString program = folder.filePath("large.tpg");
+    write_file_atomic(QFile::encodeName(program).toStdString(), encode_program_file(table, steps));
+    ProgramDocument document;
+    document.load(program);
+    RecoveryCopy copy(document, folder.filePath("recovery"));
+    // Each change adds a line: undoing them all would leave no copy.
+    qint64 size = qint64(kMaxProgramFileSize);
+    // The longest pauses while the copy waits for its delay (the loop's own
+    // noise) and while it is written.
+    double longest_waiting = 0, longest = 0;
+    for (auto _ : state) {
+        document.click_button(18);
+        ++size;
+        const auto start = Clock::now();
+        auto last = start;
+        while (QFileInfo(copy.copy_path()).size() != size) {
+            QApplication::processEvents();
+            const auto now = Clock::now();
+            const double pause = std::chrono::duration<double>(now - last).count();
+            const bool waiting = now - start < std::chrono::milliseconds(RecoveryCopy::kDelayMs - 50);
+            (waiting ? longest_waiting : longest) = std::max(waiting ? longest_waiting : longest, pause);
+            last = now;
+            usleep(200);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    state.counters["pause_waiting_max_ms"] = longest_waiting * 1000;
+    state.counters["pause_writing_max_ms"] = longest * 1000;
 }
 
 // Frames of a spin that is kept going, each painted and swapped.
@@ -208,6 +272,7 @@ BENCHMARK(BM_editor_change)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_list_change)->ArgName("lines")->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_editor_recovery_write)->Iterations(4)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_spin)->ArgName("in_quads")->Arg(100000)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_idle)
     ->ArgName("in_quads")

@@ -72,20 +72,20 @@ void ProgramLines::insert_rows(const std::vector<int>& rows, LineView lines) {
 }
 
 void ProgramLines::erase_rows(const std::vector<int>& rows) noexcept {
-    size_t kept = 0, erased = 0;
-    uint32_t to = 0;
-    for (size_t row = 0; row < ends_.size(); ++row) {
-        const uint32_t begin = row ? ends_[row - 1] : 0, end = ends_[row];
-        if (erased < rows.size() && size_t(rows[erased]) == row) {
-            ++erased;
-            continue;
-        }
-        if (to != begin) std::memmove(text_.data() + to, text_.data() + begin, end - begin);
-        to += end - begin;
-        ends_[kept++] = to;
+    // The kept lines between two erased ones move down in one piece.
+    uint32_t removed = 0;  // text bytes erased so far
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const size_t row = size_t(rows[i]);
+        const uint32_t begin = row ? ends_[row - 1] : 0;
+        removed += ends_[row] - begin;
+        const size_t next = i + 1 < rows.size() ? size_t(rows[i + 1]) : ends_.size();
+        if (next == row + 1) continue;
+        const uint32_t from = ends_[row], to = ends_[next - 1];
+        std::memmove(text_.data() + from - removed, text_.data() + from, to - from);
+        for (size_t k = row + 1; k < next; ++k) ends_[k - i - 1] = ends_[k] - removed;
     }
-    text_.resize(to);
-    ends_.resize(kept);
+    text_.resize(text_.size() - removed);
+    ends_.resize(ends_.size() - rows.size());
 }
 
 void ProgramLines::clear() {

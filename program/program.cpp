@@ -70,14 +70,11 @@ void Program::remove_lines(const std::vector<int>& rows) {
     if (rows.empty()) return;
     const auto guard = edit_lock();
     lines_.erase_rows(rows);
-    size_t kept = 0, removed = 0;
-    for (size_t row = 0; row < steps_.size(); ++row) {
-        if (removed < rows.size() && size_t(rows[removed]) == row)
-            ++removed;
-        else
-            steps_[kept++] = steps_[row];
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const size_t next = i + 1 < rows.size() ? size_t(rows[i + 1]) : steps_.size();
+        std::copy(steps_.begin() + rows[i] + 1, steps_.begin() + long(next), steps_.begin() + rows[i] - long(i));
     }
-    steps_.resize(kept);
+    steps_.resize(steps_.size() - rows.size());
     select(std::min(rows.front(), int(lines_.size()) - 1));
     changed_ = true;
 }

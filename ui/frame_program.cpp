@@ -156,6 +156,7 @@ void TFrameProgram::create_program_list() {
     LBCode->verticalHeader()->hide();
     LBCode->verticalHeader()->setMinimumSectionSize(kItemHeight);
     LBCode->verticalHeader()->setDefaultSectionSize(kItemHeight);
+    LBCode->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     LBCode->setShowGrid(false);
     LBCode->setWordWrap(false);
     LBCode->setTabKeyNavigation(false);
