@@ -88,6 +88,11 @@ QString ProgramDocument::paste(const QString& text) {
             .arg(text.section('\n', int(read.unknown_line - 1), int(read.unknown_line - 1)).trimmed().left(100));
     if (read.tags.empty()) return "Nothing was pasted: the clipboard holds no program lines.";
     check_line_text(program_.lines().text_size() + read.lines.text_size());
+    // A program whose file a load would refuse could be saved, but never
+    // opened again.
+    if (program_file_size(program_.table, program_.steps().size() + read.tags.size()) > kMaxProgramFileSize)
+        return QString("Nothing was pasted: the program's file would pass %1 MiB, the most a load reads.")
+            .arg(kMaxProgramFileSize >> 20);
     std::vector<int> rows(read.tags.size());
     for (size_t i = 0; i < rows.size(); ++i) rows[i] = program_.selected() + 1 + int(i);
     const QString name =
