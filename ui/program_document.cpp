@@ -172,18 +172,18 @@ void ProgramDocument::remove_lines(const std::vector<int>& rows) {
 }
 
 void ProgramDocument::move_lines(const std::vector<int>& rows, bool up) {
+    if (rows.empty() || (up ? rows.front() == 0 : size_t(rows.back()) + 1 >= program_.lines().size())) return;
     const LineSelection before = selection();
     {
         const Editing editing(editing_);
         if (consecutive(rows)) {
             list_model_->begin_move(rows.front(), rows.back(), up ? rows.front() - 1 : rows.back() + 2);
-            if (!program_.move_lines(rows, up)) return list_model_->end_move();
+            program_.move_lines(rows, up);
             list_model_->end_move();
         } else {
             list_model_->begin_reset();
-            const bool moved = program_.move_lines(rows, up);
+            program_.move_lines(rows, up);
             list_model_->end_reset();
-            if (!moved) return;
         }
     }
     const int by = up ? -1 : 1;

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <functional>
 
 namespace dozu {
 

@@ -95,15 +95,7 @@ private:
             // The steps change only under the program lock, so they are
             // copied under it; the table belongs to the window's thread,
             // which sent its own copy.
-            std::vector<uint8_t> steps;
-            program_.LockProgram();
-            try {
-                steps = program_.steps();
-            } catch (...) {
-                program_.UnlockProgram();
-                throw;
-            }
-            program_.UnlockProgram();
+            const std::vector<uint8_t> steps = steps_copy();
             write_file_atomic(name_path_, job.name);
             write_file_atomic(program_path_, encode_program_file(job.table, steps));
         } catch (const std::exception& e) {
@@ -111,6 +103,15 @@ private:
             // again.
             std::fprintf(stderr, "dozu: recovery copy: %s\n", e.what());
         }
+    }
+
+    std::vector<uint8_t> steps_copy() {
+        struct Locked {
+            explicit Locked(Program& program) : program(program) { program.LockProgram(); }
+            ~Locked() { program.UnlockProgram(); }
+            Program& program;
+        } locked(program_);
+        return program_.steps();
     }
 
     Program& program_;
