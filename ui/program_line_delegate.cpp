@@ -52,10 +52,14 @@ void ProgramLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->setPen(faint);
     painter->drawText(cell, Qt::AlignRight | Qt::AlignVCenter, QString::number(index.row() + 1));
     painter->setPen(ink);
-    cell.setRect(cell.right() + 1 + c.gap, text.top(), c.title, text.height());
-    painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
-                      option.fontMetrics.elidedText(index.data(ProgramListModel::kTitleRole).toString(),
-                                                    Qt::ElideRight, c.title));
+    // A list too narrow for all three keeps the number and the code, the
+    // same for every row.
+    if (c.number + c.title + 2 * c.gap + option.fontMetrics.horizontalAdvance("Y-C") <= text.width()) {
+        cell.setRect(cell.right() + 1 + c.gap, text.top(), c.title, text.height());
+        painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
+                          option.fontMetrics.elidedText(index.data(ProgramListModel::kTitleRole).toString(),
+                                                        Qt::ElideRight, c.title));
+    }
     cell.setRect(cell.right() + 1 + c.gap, text.top(), std::max(0, text.right() - cell.right() - c.gap),
                  text.height());
     painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
