@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QListView>
 #include <QMessageBox>
 #include <QTableView>
 #include <QTemporaryDir>

@@ -179,7 +179,7 @@ void TFrameProgram::create_program_list() {
             &TFrameProgram::LBCodeSelectionChanged);
     connect(LBCode->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFrameProgram::LBCodeSelectionChanged);
-    connect(LBCode, &QListView::clicked, this, &TFrameProgram::LBCodeClick);
+    connect(LBCode, &QAbstractItemView::clicked, this, &TFrameProgram::LBCodeClick);
 }
 
 void TFrameProgram::create_line_actions() {

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QListView>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
