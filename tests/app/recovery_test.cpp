@@ -109,6 +109,11 @@ TEST(Recovery, ChangesOfAKilledEditorComeBack) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_DATA_HOME", QString::fromStdString(temp / "data"));
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString(temp / "config"));
+    // Under AddressSanitizer: the editor's GL driver, unloaded at its end,
+    // leaves leaks that cannot be named, let alone suppressed. The editors
+    // of this process are checked for leaks.
+    QStringList sanitizer = environment.value("ASAN_OPTIONS").split(':', Qt::SkipEmptyParts);
+    environment.insert("ASAN_OPTIONS", (sanitizer << "detect_leaks=0").join(':'));
     const auto xdotool = [](const QStringList& arguments) {
         QProcess tool;
         tool.start("xdotool", arguments);
@@ -200,5 +205,6 @@ TEST(Recovery, ChangesOfAKilledEditorComeBack) {
     xdotool({"key", "ctrl+q"});
     EXPECT_TRUE(second->waitForFinished(10000));
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(files_in(folder), QStringList());
 }
