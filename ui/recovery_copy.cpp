@@ -54,6 +54,15 @@ public:
         thread_.join();
     }
 
+    void ask_write(const CommandTable& table, std::string name) { ask(Job{false, table, std::move(name)}); }
+    void ask_remove() { ask(Job{true, {}, {}}); }
+
+    void wait_until_idle() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        idle_.wait(hold, [this] { return !next_ && !busy_; });
+    }
+
+private:
     void ask(Job job) {
         {
             const std::lock_guard<std::mutex> hold(mutex_);
@@ -62,12 +71,6 @@ public:
         wake_.notify_all();
     }
 
-    void wait_until_idle() {
-        std::unique_lock<std::mutex> hold(mutex_);
-        idle_.wait(hold, [this] { return !next_ && !busy_; });
-    }
-
-private:
     void run() {
         std::unique_lock<std::mutex> hold(mutex_);
         for (;;) {
@@ -147,7 +150,7 @@ RecoveryCopy::RecoveryCopy(ProgramDocument& document, const QString& folder, QOb
 
 RecoveryCopy::~RecoveryCopy() {
     delay_.stop();
-    if (has_copy_) writer_->ask({.remove = true});
+    if (has_copy_) writer_->ask_remove();
     // The writer finishes what it was asked for before it ends.
     writer_.reset();
     own_lock_.reset();
@@ -168,7 +171,7 @@ bool RecoveryCopy::lock_own() {
 void RecoveryCopy::document_changed() {
     if (document_.undo_stack()->isClean()) {
         delay_.stop();
-        if (has_copy_) writer_->ask({.remove = true});
+        if (has_copy_) writer_->ask_remove();
         has_copy_ = false;
     } else if (!delay_.isActive()) {
         delay_.start();
@@ -178,16 +181,7 @@ void RecoveryCopy::document_changed() {
 void RecoveryCopy::write() {
     if (document_.undo_stack()->isClean() || !lock_own()) return;
     has_copy_ = true;
-    writer_->ask(
-        {.remove = false, .table = document_.program().table, .name = document_.file_name().toStdString()});
-}
-
-void RecoveryCopy::wait_until_written() {
-    if (delay_.isActive()) {
-        delay_.stop();
-        write();
-    }
-    writer_->wait_until_idle();
+    writer_->ask_write(document_.program().table, document_.file_name().toStdString());
 }
 
 std::vector<LeftCopy> RecoveryCopy::take_left_copies() {

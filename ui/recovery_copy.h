@@ -61,8 +61,6 @@ public:
     // The left copies not restored or discarded, for the next editor.
     void let_go_left_copies();
 
-    // Waits until the copy on disk is what the changes so far asked for.
-    void wait_until_written();
     // This editor's copy.
     QString copy_path() const { return path(id_, ".tpg"); }
 
