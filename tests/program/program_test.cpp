@@ -197,12 +197,16 @@ TEST(Program, EditsOfSeveralLinesMatchOneLineAtATime) {
                 expected.insert(expected.begin() + row, {tags.back(), texts.back()});
             }
             p.insert_lines(rows, tags, texts);
-            if (!rows.empty()) EXPECT_EQ(p.selected(), rows.back());
+            if (!rows.empty()) {
+                EXPECT_EQ(p.selected(), rows.back());
+            }
         } else if (what == 1) {
             const std::vector<int> rows = pick(expected.size(), 4);
             for (auto row = rows.rbegin(); row != rows.rend(); ++row) expected.erase(expected.begin() + *row);
             p.remove_lines(rows);
-            if (!rows.empty()) EXPECT_EQ(p.selected(), std::min(rows.front(), int(expected.size()) - 1));
+            if (!rows.empty()) {
+                EXPECT_EQ(p.selected(), std::min(rows.front(), int(expected.size()) - 1));
+            }
         } else {
             const std::vector<int> rows = pick(expected.size(), 3);
             const bool up = std::rand() % 2;
