@@ -1,6 +1,7 @@
 // The editor: reads its command line, makes sure there is a display to show
 // it on, creates the main window, then the mesh debugger window, and runs
-// the event loop. A program file given on the command line is loaded as
+// the event loop. It offers the unsaved changes of an editor that quit
+// unexpectedly; a program file given on the command line is loaded as
 // "&Load" would load it.
 #include <QApplication>
 #include <QCommandLineParser>
@@ -84,6 +85,12 @@ int main(int argc, char** argv) {
     FormMain.FormDebugMesh = &FormDebugMesh;
     FormMain.show();
 
-    if (!parser.positionalArguments().isEmpty()) FormMain.load_file(parser.positionalArguments().front());
+    // Unsaved changes restored come first: a file asked for then asks
+    // about them before it is loaded.
+    const bool restored = FormMain.restore_left_programs();
+    if (!parser.positionalArguments().isEmpty()) {
+        const QString file = parser.positionalArguments().front();
+        restored ? FormMain.open_file(file) : FormMain.load_file(file);
+    }
     return QApplication::exec();
 }

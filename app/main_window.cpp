@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
-#include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -17,6 +16,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QUndoStack>
@@ -129,6 +129,7 @@ TFormMain::TFormMain(QWidget* parent)
     follow_document();
     create_refresh_timer();
     create_runner();
+    create_recovery_copy();
 
     move(100, 137);
     // The view 288 and PanelBot 227 pixels high, the splitter's handle
@@ -348,6 +349,29 @@ void TFormMain::create_runner() {
         QMetaObject::invokeMethod(this, &TFormMain::run_ended, Qt::QueuedConnection);
     });
     document_.program().set_interrupt([this] { runner_->cancel(); });
+}
+
+void TFormMain::create_recovery_copy() {
+    recovery_ = std::make_unique<RecoveryCopy>(document_);
+    ask_restore = [this](const LeftCopy& copy) { return dozu::ask_restore(this, kCaption, copy); };
+}
+
+bool TFormMain::restore_left_programs() {
+    // A restore replaces the program: only before anything was changed.
+    if (!document_.undo_stack()->isClean()) return false;
+    bool restored = false;
+    for (const LeftCopy& copy : recovery_->take_left_copies()) {
+        switch (ask_restore(copy)) {
+            case RestoreAnswer::restore: file_operation([&] { recovery_->restore(copy); }); break;
+            case RestoreAnswer::discard: recovery_->discard(copy); break;
+            case RestoreAnswer::later: break;
+        }
+        // One program at a time: the next editor offers the rest.
+        restored = !document_.undo_stack()->isClean();
+        if (restored) break;
+    }
+    recovery_->let_go_left_copies();
+    return restored;
 }
 
 TFormMain::~TFormMain() {

@@ -24,6 +24,7 @@
 #include "ui/frame_program.h"
 #include "ui/program_document.h"
 #include "ui/recent_files.h"
+#include "ui/recovery_copy.h"
 
 class QAction;
 class QLabel;
@@ -108,6 +109,9 @@ public:
     // a file that does not look like a program, exporting an empty model):
     // Yes or No. Tests put their own answer here.
     std::function<bool(const QString& question)> ask_to_go_on;
+    // Asks whether to restore the unsaved changes of an editor that quit
+    // unexpectedly. Tests put their own answer here.
+    std::function<RestoreAnswer(const LeftCopy& copy)> ask_restore;
 
     // The program being edited, which the frame shows.
     ProgramDocument& document() { return document_; }
@@ -177,6 +181,9 @@ public:
     // The same after the unsaved-changes question, as a recent file or a
     // dropped file is opened.
     bool open_file(const QString& path);
+    // Offers the unsaved changes that editors which quit unexpectedly left
+    // behind, one after another until one is restored; true when one was.
+    bool restore_left_programs();
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl), and says so in the status bar;
     // throws FileError. An empty model is written only when ask_to_go_on
@@ -207,6 +214,7 @@ private:
     void create_runner();
     void read_settings();
     void write_settings() const;
+    void create_recovery_copy();
 
     void start_run();
     // The runner's word that a run ended, on this window's thread.
@@ -244,6 +252,7 @@ private:
     Camera camera_;
     std::unique_ptr<interpreter> interpreter_;
     std::unique_ptr<ProgramRunner> runner_;
+    std::unique_ptr<RecoveryCopy> recovery_;
     RecentFiles recent_;
     int runs_ = 0;
     int paints_ = 0;

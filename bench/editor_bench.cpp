@@ -5,6 +5,7 @@
 // runner, scene and GL panel.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <GL/gl.h>
@@ -13,8 +14,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUndoStack>
@@ -32,6 +35,8 @@
 #include "program/command_table.h"
 #include "program/program_file.h"
 #include "support/xvfb_server.h"
+#include "ui/program_document.h"
+#include "ui/recovery_copy.h"
 
 namespace dozu::bench {
 
@@ -57,6 +62,12 @@ bool wait_for(const std::function<bool()>& condition, int milliseconds = 60000) 
     return true;
 }
 
+double thread_cpu_seconds() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
 double cpu_seconds() {
     rusage r;
     getrusage(RUSAGE_SELF, &r);
@@ -64,17 +75,27 @@ double cpu_seconds() {
 }
 
 // The benchmark chain, subdivided once, loaded into a shown editor from a
-// program file made of the default buttons.
+// program file made of the default buttons; or, with a negative key, the
+// first -key lines of a longer chain, not subdivided.
 std::map<int64_t, std::unique_ptr<TFormMain>> editors;
 
-TFormMain& editor(int64_t in_quads) {
-    std::unique_ptr<TFormMain>& form = editors[in_quads];
+std::vector<std::string> editor_lines(int64_t key) {
+    if (key < 0) {
+        std::vector<std::string> lines = chain_program(uint32_t(-key) * 3);
+        lines.resize(size_t(-key));
+        return lines;
+    }
+    std::vector<std::string> lines = chain_program(uint32_t(key));
+    lines.push_back("D ");
+    return lines;
+}
+
+TFormMain& editor(int64_t key) {
+    std::unique_ptr<TFormMain>& form = editors[key];
     if (form) return *form;
     const CommandTable table;
     std::vector<uint8_t> steps;
-    std::vector<std::string> lines = chain_program(uint32_t(in_quads));
-    lines.push_back("D ");
-    for (const std::string& line : lines)
+    for (const std::string& line : editor_lines(key))
         for (int tag = 1; tag <= CommandTable::kButtons; ++tag)
             if (table.interpreter_code(tag) + " " == line) {
                 steps.push_back(uint8_t(tag));
@@ -133,6 +154,80 @@ void BM_editor_change(benchmark::State& state) {
     state.counters["process_cpu_ms"] = process_cpu / n * 1000;
     state.counters["draw_ms"] = draw / n * 1000;
     state.counters["out_quads"] = double(form.Interpreter().output_mesh().index_count() / 4);
+}
+
+// A change of a long program, on the window's thread alone: the click's undo
+// step, the program list's update and the list's next paint, with the
+// refresh timer stopped so that no run's end is counted.
+void BM_editor_list_change(benchmark::State& state) {
+    TFormMain& form = editor(-state.range(0));
+    wait_for([&] { return !form.running(); });
+    form.RefreshGL->stop();
+    QWidget* list = form.FrameProgram->LBCode->viewport();
+    bool add = true;
+    double edit = 0, events = 0, paint = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const double t0 = thread_cpu_seconds();
+        change(form, add);
+        const double t1 = thread_cpu_seconds();
+        add = !add;
+        QApplication::processEvents();
+        const double t2 = thread_cpu_seconds();
+        list->repaint();
+        const double t3 = thread_cpu_seconds();
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        edit += t1 - t0;
+        events += t2 - t1;
+        paint += t3 - t2;
+    }
+    // The processor time of the window's thread: the edit and its undo
+    // step, the list's handling of the change, the list's paint.
+    const double n = double(state.iterations());
+    state.counters["edit_cpu_ms"] = edit / n * 1000;
+    state.counters["events_cpu_ms"] = events / n * 1000;
+    state.counters["paint_cpu_ms"] = paint / n * 1000;
+    state.counters["thread_cpu_ms"] = (edit + events + paint) / n * 1000;
+    if (!add) change(form, false);
+    form.RefreshGL->start();
+}
+
+// The recovery copy of a 16 MiB program, from a change until the copy is on
+// disk (its delay included): the longest pause of the window's thread while
+// the copy is written on a thread of its own, beside the longest while it
+// waits for its delay, which is the loop's own noise.
+void BM_editor_recovery_write(benchmark::State& state) {
+    const CommandTable table;
+    const std::vector<uint8_t> steps(kMaxProgramFileSize - encode_program_file(table, {}).size(), 17);
+    QTemporaryDir folder;
+    const QString program = folder.filePath("large.tpg");
+    write_file_atomic(QFile::encodeName(program).toStdString(), encode_program_file(table, steps));
+    ProgramDocument document;
+    document.load(program);
+    RecoveryCopy copy(document, folder.filePath("recovery"));
+    // Each change adds a line: undoing them all would leave no copy.
+    qint64 size = qint64(kMaxProgramFileSize);
+    // The longest pauses while the copy waits for its delay (the loop's own
+    // noise) and while it is written.
+    double longest_waiting = 0, longest = 0;
+    for (auto _ : state) {
+        document.click_button(18);
+        ++size;
+        const auto start = Clock::now();
+        auto last = start;
+        while (QFileInfo(copy.copy_path()).size() != size) {
+            QApplication::processEvents();
+            const auto now = Clock::now();
+            const double pause = std::chrono::duration<double>(now - last).count();
+            const bool waiting = now - start < std::chrono::milliseconds(RecoveryCopy::kDelayMs - 50);
+            (waiting ? longest_waiting : longest) = std::max(waiting ? longest_waiting : longest, pause);
+            last = now;
+            usleep(200);
+        }
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    state.counters["pause_waiting_max_ms"] = longest_waiting * 1000;
+    state.counters["pause_writing_max_ms"] = longest * 1000;
 }
 
 // Frames of a spin that is kept going, each painted and swapped.
@@ -196,6 +291,8 @@ BENCHMARK(BM_editor_change)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_draw)->ArgName("options")->DenseRange(0, 3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_editor_list_change)->ArgName("lines")->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_editor_recovery_write)->Iterations(4)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_spin)->ArgName("in_quads")->Arg(100000)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_editor_idle)
     ->ArgName("in_quads")

@@ -69,6 +69,11 @@ public:
     void insert(size_t at, std::string_view line);
     void push_back(std::string_view line) { insert(size(), line); }
     void erase(size_t at);
+    // Several lines at once, in one pass over the rest: inserted so that
+    // line i of `lines` stands at rows[i] of the result, or erased at the
+    // given rows. Rows ascend and are distinct.
+    void insert_rows(const std::vector<int>& rows, LineView lines);
+    void erase_rows(const std::vector<int>& rows) noexcept;
     void clear();
     void reserve(size_t lines, uint64_t text);
     void swap(ProgramLines& other) noexcept {

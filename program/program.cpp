@@ -47,6 +47,64 @@ void Program::remove_line(int at) {
     changed_ = true;
 }
 
+void Program::insert_lines(const std::vector<int>& rows, const std::vector<uint8_t>& tags, LineView texts) {
+    if (rows.empty()) return;
+    std::vector<uint8_t> steps;
+    steps.reserve(steps_.size() + tags.size());
+    size_t old = 0;
+    for (size_t i = 0; i < tags.size(); ++i) {
+        const size_t before = std::min(size_t(rows[i]) - std::min(size_t(rows[i]), old + i), steps_.size() - old);
+        steps.insert(steps.end(), steps_.begin() + long(old), steps_.begin() + long(old + before));
+        old += before;
+        steps.push_back(tags[i]);
+    }
+    steps.insert(steps.end(), steps_.begin() + long(old), steps_.end());
+    const auto guard = edit_lock();
+    lines_.insert_rows(rows, texts);
+    steps_.swap(steps);
+    selected_ = rows.back();
+    changed_ = true;
+}
+
+void Program::remove_lines(const std::vector<int>& rows) {
+    if (rows.empty()) return;
+    const auto guard = edit_lock();
+    lines_.erase_rows(rows);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const size_t next = i + 1 < rows.size() ? size_t(rows[i + 1]) : steps_.size();
+        std::copy(steps_.begin() + rows[i] + 1, steps_.begin() + long(next), steps_.begin() + rows[i] - long(i));
+    }
+    steps_.resize(steps_.size() - rows.size());
+    select(std::min(rows.front(), int(lines_.size()) - 1));
+    changed_ = true;
+}
+
+bool Program::move_lines(const std::vector<int>& rows, bool up) {
+    if (rows.empty() || (up ? rows.front() == 0 : size_t(rows.back()) + 1 >= lines_.size())) return false;
+    // The moved lines land one row further and keep their order; the
+    // others fill the remaining rows in theirs. Built aside, then swapped.
+    const size_t n = lines_.size();
+    std::vector<int> from(n, -1);
+    for (const int row : rows) from[size_t(row + (up ? -1 : 1))] = row;
+    size_t other = 0, moved = 0;
+    ProgramLines lines;
+    lines.reserve(n, lines_.text_size());
+    std::vector<uint8_t> steps(n);
+    for (size_t row = 0; row < n; ++row) {
+        if (from[row] < 0) {
+            while (moved < rows.size() && size_t(rows[moved]) == other) ++moved, ++other;
+            from[row] = int(other++);
+        }
+        lines.push_back(lines_[size_t(from[row])]);
+        steps[row] = steps_[size_t(from[row])];
+    }
+    const auto guard = edit_lock();
+    lines_.swap(lines);
+    steps_.swap(steps);
+    changed_ = true;
+    return true;
+}
+
 void Program::new_program() {
     CommandTable defaults;
     const auto guard = edit_lock();

@@ -75,6 +75,17 @@ public:
     // its place, or the one before when it was the last.
     void insert_line(int at, uint8_t tag, std::string_view text);
     void remove_line(int at);
+    // The same for several lines in one step; rows ascend and are distinct.
+    // Inserted lines stand at their rows of the result, and the last of
+    // them is selected; the line that took the place of the first removed
+    // one is selected, or the last line. Throws ProgramTooLarge or
+    // std::bad_alloc, and nothing changes, when the lines do not fit.
+    void insert_lines(const std::vector<int>& rows, const std::vector<uint8_t>& tags, LineView texts);
+    void remove_lines(const std::vector<int>& rows);
+    // Moves the lines at the rows one line up or down, each keeping its
+    // order among them; false, and nothing changes, when the first is the
+    // first line (up) or the last is the last line (down).
+    bool move_lines(const std::vector<int>& rows, bool up);
     // The default command table and an empty program; nothing changes when
     // it fails.
     void new_program();

@@ -69,6 +69,13 @@ std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::v
     return out;
 }
 
+uint64_t program_file_size(const CommandTable& table, uint64_t steps) {
+    uint64_t size = steps;
+    for (int row = 1; row < CommandTable::kRows; ++row)
+        for (int col = 0; col < CommandTable::kColumns; ++col) size += table.cell(col, row).size() + 1;
+    return size;
+}
+
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps) {
     StringSink sink;
     write_compiled(sink, table, steps);

@@ -51,6 +51,8 @@ std::vector<uint8_t> program_steps(const CommandTable& table, const std::vector<
 // dozu program", or nothing when it does.
 std::string not_a_program_reason(const ProgramFileData& data);
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps);
+// The size of that file for a program of `steps` steps.
+uint64_t program_file_size(const CommandTable& table, uint64_t steps);
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps);
 // The same, step by step into a sink.
 void write_compiled(ByteSink& sink, const CommandTable& table, const std::vector<uint8_t>& steps);

@@ -1,28 +1,33 @@
 #include "ui/frame_program.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QListView>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QStyledItemDelegate>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 
 #include "io/file_io.h"
+#include "ui/command_help.h"
 #include "ui/latin1_text.h"
 #include "ui/path_bytes.h"
 #include "ui/program_document.h"
+#include "ui/program_line_delegate.h"
 #include "ui/program_list_model.h"
 
 namespace dozu {
@@ -40,16 +45,26 @@ constexpr int kCodeMinWidth = 60, kMessagesMinWidth = 120;
 const QStringList kProgramFilters = {"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"};
 const QStringList kCompiledFilters = {"Compiled [*.bin] (*.bin)", "All files [*.*] (*)"};
 
-class FixedHeightDelegate : public QStyledItemDelegate {
-public:
-    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
-    }
+// A message's kind by its start, as the theme's icon shows it.
+QIcon message_icon(const std::string& text, const QStyle* style) {
+    if (text.starts_with("error: ") || text.starts_with("fatal error: "))
+        return QIcon::fromTheme("dialog-error", style->standardIcon(QStyle::SP_MessageBoxCritical));
+    if (text.starts_with("warning: "))
+        return QIcon::fromTheme("dialog-warning", style->standardIcon(QStyle::SP_MessageBoxWarning));
+    if (text.starts_with("hint: "))
+        return QIcon::fromTheme("dialog-information", style->standardIcon(QStyle::SP_MessageBoxInformation));
+    return {};
+}
 
-private:
-    int height_;
-};
+// The list's rows as the user selected them, ascending.
+std::vector<int> selected_rows(const QAbstractItemView* view) {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : view->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row) rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
 
 QString run_file_dialog(QFileDialog* dialog) {
     const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
@@ -74,6 +89,7 @@ TFrameProgram::TFrameProgram(ProgramDocument& document, QWidget* parent)
     create_command_table();
     create_buttons();
     create_program_list();
+    create_line_actions();
     create_message_list();
     create_layout();
     create_caption_timer();
@@ -132,27 +148,80 @@ void TFrameProgram::create_buttons() {
 }
 
 void TFrameProgram::create_program_list() {
-    LBCode = new QListView;
+    // A table of one column: its rows are header sections of one height,
+    // so a change of a long program costs the list no pass over every row.
+    LBCode = new QTableView;
     LBCode->setObjectName("LBCode");
     LBCode->setFrameShape(QFrame::NoFrame);
-    LBCode->setItemDelegate(new FixedHeightDelegate(kItemHeight, LBCode));
-    LBCode->setUniformItemSizes(true);
-    LBCode->setSelectionMode(QAbstractItemView::SingleSelection);
+    LBCode->horizontalHeader()->hide();
+    LBCode->horizontalHeader()->setStretchLastSection(true);
+    LBCode->verticalHeader()->hide();
+    LBCode->verticalHeader()->setMinimumSectionSize(kItemHeight);
+    LBCode->verticalHeader()->setDefaultSectionSize(kItemHeight);
+    LBCode->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    LBCode->setShowGrid(false);
+    LBCode->setWordWrap(false);
+    LBCode->setTabKeyNavigation(false);
+    LBCode->setItemDelegate(new ProgramLineDelegate(
+        [this] {
+            QStringList titles;
+            for (int tag = 1; tag <= CommandTable::kButtons; ++tag)
+                titles << shown_text(program().table.title(tag)).trimmed();
+            return titles;
+        },
+        LBCode));
+    LBCode->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LBCode->setSelectionMode(QAbstractItemView::ExtendedSelection);
     LBCode->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LBCode->setMinimumWidth(kCodeMinWidth);
     LBCode->setModel(document_.list_model());
     LBCode->installEventFilter(this);
+    LBCode->viewport()->installEventFilter(this);
     connect(LBCode->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TFrameProgram::LBCodeSelectionChanged);
     connect(LBCode->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TFrameProgram::LBCodeSelectionChanged);
-    connect(LBCode, &QListView::clicked, this, &TFrameProgram::LBCodeClick);
+    connect(LBCode, &QAbstractItemView::clicked, this, &TFrameProgram::LBCodeClick);
+}
+
+void TFrameProgram::create_line_actions() {
+    const auto add = [this](const QString& text, const QKeySequence& key, auto handler) {
+        auto* action = new QAction(text, LBCode);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        connect(action, &QAction::triggered, this, handler);
+        LBCode->addAction(action);
+        return action;
+    };
+    MICutLines = add("Cu&t", QKeySequence::Cut, &TFrameProgram::cut_lines);
+    MICopyLines = add("&Copy", QKeySequence::Copy, &TFrameProgram::copy_lines);
+    MIPasteLines = add("&Paste", QKeySequence::Paste, &TFrameProgram::paste_lines);
+    // Delete is the list's own key (LBCodeKeyDown): the menu only names it.
+    MIDeleteLines = add("&Delete\tDel", {}, [this] { LBCodeKeyDown(Key::delete_line); });
+    MIMoveLinesUp = add("Move &Up", QKeySequence(Qt::ALT | Qt::Key_Up), [this] { move_lines(true); });
+    MIMoveLinesDown = add("Move Do&wn", QKeySequence(Qt::ALT | Qt::Key_Down), [this] { move_lines(false); });
+    MISelectAllLines = add("Select &All", QKeySequence::SelectAll, [this] { LBCode->selectAll(); });
+    LBCode->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(LBCode, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        update_line_actions();
+        QMenu menu;
+        menu.addActions({MICutLines, MICopyLines, MIPasteLines, MIDeleteLines});
+        menu.addSeparator();
+        menu.addActions({MIMoveLinesUp, MIMoveLinesDown});
+        menu.addSeparator();
+        menu.addAction(MISelectAllLines);
+        menu.exec(LBCode->viewport()->mapToGlobal(at));
+    });
+    update_line_actions();
 }
 
 void TFrameProgram::create_message_list() {
     LBMessages = new QListWidget;
     LBMessages->setObjectName("LBMessages");
     LBMessages->setMinimumWidth(kMessagesMinWidth);
+    // The kind's icon no taller than the text beside it.
+    LBMessages->setIconSize(QSize(kItemHeight, kItemHeight));
     connect(LBMessages, &QListWidget::itemClicked, this, &TFrameProgram::LBMessagesClick);
 
     // The grid lies in the message list's place and is shown only on request.
@@ -217,7 +286,7 @@ void TFrameProgram::show_messages() {
     LBMessages->setUpdatesEnabled(false);
     LBMessages->clear();
     for (const Message& m : document_.load_notes()) {
-        auto* item = new QListWidgetItem(latin1(m.text), LBMessages);
+        auto* item = new QListWidgetItem(message_icon(m.text, style()), latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
     const size_t shown = std::min(messages.size(), kMaxShownMessages);
@@ -227,7 +296,7 @@ void TFrameProgram::show_messages() {
         // without lines has no line to number.
         const bool numbered = m.tag >= 0 && !program().lines().empty();
         const QString line = numbered ? QString("%1: ").arg(m.tag + 1) : QString();
-        auto* item = new QListWidgetItem(line + latin1(m.text), LBMessages);
+        auto* item = new QListWidgetItem(message_icon(m.text, style()), line + latin1(m.text), LBMessages);
         item->setData(Qt::UserRole, m.tag);
     }
     if (shown < messages.size())
@@ -318,6 +387,7 @@ void TFrameProgram::HackTimer() {
 void TFrameProgram::show_cell(int column, int row) {
     filling_grid_ = true;
     StringGrid->item(row - 1, column)->setText(latin1(program().table.cell(column, row)));
+    fit_grid_column(column);
     filling_grid_ = false;
     // Titles show on the buttons with the next firing of the caption timer.
     StringGridKeyDown();
@@ -327,11 +397,23 @@ bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (watched == LBCode) {
+            if (const int tag = command_of_key(key->key(), key->modifiers())) {
+                ButtonClick(tag);
+                return true;
+            }
             const bool del = key->key() == Qt::Key_Delete;
             LBCodeKeyDown(del ? Key::delete_line : Key::other);
             if (del) return true;
         } else if (watched == StringGrid) {
             StringGridKeyDown();
+        }
+    } else if (event->type() == QEvent::MouseButtonPress && watched == LBCode->viewport()) {
+        // A click below the lines picks none: the next click inserts at the
+        // top.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!LBCode->indexAt(mouse->position().toPoint()).isValid() && mouse->button() == Qt::LeftButton) {
+            document_.select_line(-1);
+            return true;
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -343,14 +425,8 @@ void TFrameProgram::refresh_captions() {
         QPushButton* b = Buttons[size_t(tag - 1)];
         b->setText(caption_text(table.title(tag)));
         // A button without a code inserts nothing: it reads as empty.
-        const bool empty = table.interpreter_code(tag).empty();
-        b->setEnabled(!empty);
-        const QString title = shown_text(table.title(tag)).trimmed();
-        b->setToolTip(empty ? QString("Button %1 is empty: it has no interpreter code").arg(tag)
-                            : QString("%1\nInterpreter code: %2\nCompiled code: %3")
-                                  .arg(title.isEmpty() ? QString("Button %1").arg(tag) : title,
-                                       shown_text(table.interpreter_code(tag)),
-                                       shown_text(table.compiled_code(tag))));
+        b->setEnabled(!table.interpreter_code(tag).empty());
+        b->setToolTip(command_tooltip(table, tag));
     }
 }
 
@@ -363,7 +439,20 @@ void TFrameProgram::fill_grid() {
     for (int r = 1; r < CommandTable::kRows; ++r)
         for (int c = 0; c < CommandTable::kColumns; ++c)
             StringGrid->setItem(r - 1, c, new QTableWidgetItem(latin1(table.cell(c, r))));
+    for (int c = 0; c < CommandTable::kColumns; ++c) fit_grid_column(c);
     filling_grid_ = false;
+}
+
+void TFrameProgram::fit_grid_column(int column) {
+    // Measured on the texts as a line shows them: a megabyte-long cell
+    // would take seconds to measure whole, and no screen is that wide.
+    constexpr int kMaxColumnWidth = 400;
+    const QFontMetrics metrics = StringGrid->fontMetrics();
+    const int margin = 2 * StringGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid) + 8;
+    int width = 0;
+    for (int row = 0; row < CommandTable::kRows; ++row)
+        width = std::max(width, metrics.horizontalAdvance(shown_text(program().table.cell(column, row))) + margin);
+    StringGrid->setColumnWidth(column, std::min(width, kMaxColumnWidth));
 }
 
 void TFrameProgram::StringGridCellEdited(int row, int column) {
@@ -372,26 +461,67 @@ void TFrameProgram::StringGridCellEdited(int row, int column) {
 }
 
 void TFrameProgram::show_selection() {
+    const LineSelection shown = document_.selection();
+    QItemSelectionModel* model = LBCode->selectionModel();
+    const ProgramListModel& lines = *document_.list_model();
     syncing_ = true;
-    QItemSelectionModel* selection = LBCode->selectionModel();
-    const int line = program().selected();
-    if (line < 0) {
-        selection->clear();
+    if (shown.rows.empty()) {
+        model->clear();
     } else {
-        const QModelIndex index = document_.list_model()->index(line);
-        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        LBCode->scrollTo(index);
+        const QModelIndex current = LBCode->currentIndex();
+        if (selected_rows(LBCode) != shown.rows) {
+            QItemSelection selection;
+            for (size_t i = 0, j = 0; i < shown.rows.size(); i = ++j) {
+                while (j + 1 < shown.rows.size() && shown.rows[j + 1] == shown.rows[j] + 1) ++j;
+                selection.select(lines.index(shown.rows[i]), lines.index(shown.rows[j]));
+            }
+            model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            model->setCurrentIndex(lines.index(shown.current), QItemSelectionModel::NoUpdate);
+        } else if (current.row() != shown.current && (!current.isValid() || model->isSelected(current))) {
+            // A current row that the user moved off the selection (Ctrl
+            // and an arrow) stays where it is.
+            model->setCurrentIndex(lines.index(shown.current), QItemSelectionModel::NoUpdate);
+        }
+        LBCode->scrollTo(lines.index(shown.current));
     }
     syncing_ = false;
+    update_line_actions();
 }
 
 void TFrameProgram::LBCodeSelectionChanged() {
-    if (syncing_) return;
-    // A row the user picked becomes the model's selection; anything else
-    // (a click below the lines, say) puts the model's selection back.
-    const QModelIndexList rows = LBCode->selectionModel()->selectedRows();
-    if (rows.size() == 1) program().select(rows.front().row());
-    show_selection();
+    // While an edit changes the lines, the list's selection follows the
+    // rows on its own; the document says what is selected afterwards.
+    if (syncing_ || document_.editing()) return;
+    document_.select_lines(selected_rows(LBCode), LBCode->currentIndex().row());
 }
+
+void TFrameProgram::update_line_actions() {
+    const LineSelection selection = document_.selection();
+    const bool any = !selection.rows.empty();
+    for (QAction* action : {MICutLines, MICopyLines, MIDeleteLines}) action->setEnabled(any);
+    MIMoveLinesUp->setEnabled(any && selection.rows.front() > 0);
+    MIMoveLinesDown->setEnabled(any && size_t(selection.rows.back()) + 1 < program().lines().size());
+}
+
+void TFrameProgram::cut_lines() {
+    const std::string text = document_.cut_selected();
+    if (!text.empty()) QGuiApplication::clipboard()->setText(latin1(text));
+}
+
+void TFrameProgram::copy_lines() {
+    const std::string text = document_.copy_selected();
+    if (!text.empty()) QGuiApplication::clipboard()->setText(latin1(text));
+}
+
+void TFrameProgram::paste_lines() {
+    try {
+        const QString refused = document_.paste(QGuiApplication::clipboard()->text());
+        if (!refused.isEmpty()) refuse(refused);
+    } catch (const ProgramTooLarge& e) {
+        refuse(QString::fromLatin1(e.what()));
+    }
+}
+
+void TFrameProgram::move_lines(bool up) { document_.move_selected(up); }
 
 }  // namespace dozu

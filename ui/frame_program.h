@@ -15,13 +15,14 @@
 #include "program/program.h"
 #include "ui/program_document.h"
 
+class QAction;
 class QCheckBox;
 class QFileDialog;
-class QListView;
 class QListWidget;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
+class QTableView;
 class QTableWidget;
 class QTimer;
 
@@ -42,7 +43,8 @@ public:
     QFileDialog* SDProgram;
     QTableWidget* StringGrid;
     QWidget* PanelLeft;
-    QListView* LBCode;
+    // The program list: a row per line, several rows may be selected.
+    QTableView* LBCode;
     std::array<QPushButton*, CommandTable::kButtons> Buttons;  // Button1 to Button26
     QSplitter* Splitter1;
     QTimer* Hack;
@@ -84,6 +86,19 @@ public:
     void LBCodeClick();
     void LBMessagesClick();
     void CBTraceModeClick();
+    // The program list's edits of its selected lines, on its context menu
+    // and its keys; each is one undoable step.
+    QAction* MICutLines;
+    QAction* MICopyLines;
+    QAction* MIPasteLines;
+    QAction* MIDeleteLines;
+    QAction* MIMoveLinesUp;
+    QAction* MIMoveLinesDown;
+    QAction* MISelectAllLines;
+    void cut_lines();
+    void copy_lines();
+    void paste_lines();
+    void move_lines(bool up);
     void StringGridKeyDown();
     void HackTimer();
 
@@ -95,6 +110,7 @@ private:
     void create_command_table();
     void create_buttons();
     void create_program_list();
+    void create_line_actions();
     void create_message_list();
     void create_layout();
     void create_caption_timer();
@@ -102,10 +118,12 @@ private:
 
     void refresh_captions();
     void fill_grid();
+    void fit_grid_column(int column);
     void show_program();
     void show_selection();
     void show_cell(int column, int row);
     void LBCodeSelectionChanged();
+    void update_line_actions();
     void StringGridCellEdited(int row, int column);
     QString dialog_start(const char* suffix) const;
     // The file chosen in the dialog; throws FileError for a name the dialog

@@ -1,7 +1,6 @@
 #include "ui/program_commands.h"
 
 #include "ui/latin1_text.h"
-#include "ui/program_document.h"
 
 namespace dozu {
 
@@ -16,7 +15,7 @@ QString button_name(const CommandTable& table, uint8_t tag, const std::string& t
 }  // namespace
 
 InsertLineCommand::InsertLineCommand(ProgramDocument& document, int at, uint8_t tag, std::string text)
-    : document_(document), at_(at), tag_(tag), text_(std::move(text)) {
+    : document_(document), at_(at), tag_(tag), text_(std::move(text)), before_(document.selection()) {
     setText(QString("Insert %1").arg(button_name(document.program().table, tag, text_)));
 }
 
@@ -24,21 +23,56 @@ void InsertLineCommand::redo() { document_.insert_line(at_, tag_, text_); }
 
 void InsertLineCommand::undo() {
     document_.remove_line(at_);
-    // The line was inserted after the one selected then.
-    document_.select_line(at_ - 1);
+    document_.select_lines(before_.rows, before_.current);
 }
 
-DeleteLineCommand::DeleteLineCommand(ProgramDocument& document, int at)
+RemoveLinesCommand::RemoveLinesCommand(ProgramDocument& document, std::vector<int> rows, const QString& text)
+    : document_(document), rows_(std::move(rows)), before_(document.selection()) {
+    const Program& program = document.program();
+    for (const int row : rows_) {
+        tags_.push_back(program.steps()[size_t(row)]);
+        lines_.push_back(program.lines()[size_t(row)]);
+    }
+    setText(text);
+}
+
+void RemoveLinesCommand::redo() { document_.remove_lines(rows_); }
+
+void RemoveLinesCommand::undo() {
+    document_.insert_lines(rows_, tags_, lines_);
+    document_.select_lines(before_.rows, before_.current);
+}
+
+InsertLinesCommand::InsertLinesCommand(ProgramDocument& document, std::vector<int> rows, std::vector<uint8_t> tags,
+                                       ProgramLines lines, const QString& text)
     : document_(document),
-      at_(at),
-      tag_(document.program().steps()[size_t(at)]),
-      text_(document.program().lines()[size_t(at)]) {
-    setText(QString("Delete %1").arg(button_name(document.program().table, tag_, text_)));
+      rows_(std::move(rows)),
+      tags_(std::move(tags)),
+      lines_(std::move(lines)),
+      before_(document.selection()) {
+    setText(text);
 }
 
-void DeleteLineCommand::redo() { document_.remove_line(at_); }
+void InsertLinesCommand::redo() { document_.insert_lines(rows_, tags_, lines_); }
 
-void DeleteLineCommand::undo() { document_.insert_line(at_, tag_, text_); }
+void InsertLinesCommand::undo() {
+    document_.remove_lines(rows_);
+    document_.select_lines(before_.rows, before_.current);
+}
+
+MoveLinesCommand::MoveLinesCommand(ProgramDocument& document, std::vector<int> rows, bool up, const QString& text)
+    : document_(document), rows_(std::move(rows)), up_(up), before_(document.selection()) {
+    setText(text);
+}
+
+void MoveLinesCommand::redo() { document_.move_lines(rows_, up_); }
+
+void MoveLinesCommand::undo() {
+    std::vector<int> moved = rows_;
+    for (int& row : moved) row += up_ ? -1 : 1;
+    document_.move_lines(moved, !up_);
+    document_.select_lines(before_.rows, before_.current);
+}
 
 EditCellCommand::EditCellCommand(ProgramDocument& document, int column, int row, std::string before,
                                  std::string after)

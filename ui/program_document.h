@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "interpreter/interpreter.h"
 #include "program/program.h"
@@ -20,6 +21,15 @@ class QUndoStack;
 namespace dozu {
 
 class ProgramListModel;
+
+// The lines picked in the program list, ascending, and the current one
+// among them: the last clicked, where a click inserts and, in trace mode,
+// the last line that runs. No lines and -1 when nothing is picked.
+struct LineSelection {
+    std::vector<int> rows;
+    int current = -1;
+    bool operator==(const LineSelection&) const = default;
+};
 
 class ProgramDocument : public QObject {
     Q_OBJECT
@@ -47,8 +57,21 @@ public:
     // false when the button has no code. Throws ProgramTooLarge, and
     // nothing changes, when the lines would pass their limit.
     bool click_button(int tag);
-    // Removes the selected line; nothing without a selection.
+    // Removes the selected lines; nothing without a selection.
     void delete_selected();
+    // The selected lines as program text (one code per line), and the
+    // same with the lines removed; empty without a selection.
+    std::string copy_selected() const;
+    std::string cut_selected();
+    // Inserts the lines of program text after the current line, each with
+    // the first button whose code it is, and selects them. Nothing changes
+    // when a line is the code of no button: the message says which, and is
+    // empty when the lines went in. Throws ProgramTooLarge, and nothing
+    // changes, when the lines would pass their limit.
+    QString paste(const QString& text);
+    // Moves the selected lines one line up or down; false, and nothing
+    // changes, when they are at the top or at the bottom already.
+    bool move_selected(bool up);
     // Sets a command table cell (row 1 onwards; row 0 is the header).
     void edit_cell(int column, int row, const std::string& text);
 
@@ -58,6 +81,24 @@ public:
     void remove_line(int at);
     void set_cell(int column, int row, const std::string& text);
     void select_line(int line);
+    // Several lines picked (the rows in any order); the current line is
+    // the last of them when it is not among them.
+    void select_lines(std::vector<int> rows, int current);
+    void insert_lines(const std::vector<int>& rows, const std::vector<uint8_t>& tags, LineView texts);
+    void remove_lines(const std::vector<int>& rows);
+    void move_lines(const std::vector<int>& rows, bool up);
+
+    // The picked lines; one line when the program's selection moved on its
+    // own (a message click selects its line).
+    LineSelection selection() const;
+    // True while an edit changes the lines, when the list's own selection
+    // may pass through states that are not the user's.
+    bool editing() const { return editing_ > 0; }
+
+    // Restores a recovery copy: loaded like a file, but it keeps the name
+    // of the program it is a copy of (empty for a new program) and counts
+    // as changed since that was saved.
+    LoadReport restore(const QString& copy, const QString& file_name);
 
     // Files. A load reads the whole file and builds the new program aside;
     // FileError and ProgramTooLarge are thrown before anything changed.
@@ -92,12 +133,18 @@ signals:
 
 private:
     void replace_done(const QString& path);
+    // Rows ascending and distinct; a run of consecutive rows tells the list
+    // precisely, anything else resets it.
+    static bool consecutive(const std::vector<int>& rows);
+    void set_selection(std::vector<int> rows, int current);
 
     Program program_;
     ProgramListModel* list_model_;
     QUndoStack* undo_stack_;
     QString file_name_;
     MessageList load_notes_;
+    std::vector<int> selected_rows_;
+    int editing_ = 0;
 };
 
 }  // namespace dozu

@@ -162,3 +162,67 @@ TEST(Program, LockIsReentrant) {
     p.UnlockProgram();
     p.UnlockProgram();
 }
+
+// Several lines inserted, removed and moved at once against the same edits
+// made one line at a time on a plain vector: a move up swaps each picked
+// line with the one above it, top first (a move down, bottom first).
+TEST(Program, EditsOfSeveralLinesMatchOneLineAtATime) {
+    Program p;
+    std::vector<std::pair<uint8_t, std::string>> expected;
+    auto check = [&] {
+        ASSERT_EQ(p.lines().size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(p.steps()[i], expected[i].first) << i;
+            ASSERT_EQ(p.lines()[i], expected[i].second) << i;
+        }
+    };
+    std::srand(7);
+    auto pick = [&](size_t size, int one_in) {
+        std::vector<int> rows;
+        for (size_t row = 0; row < size; ++row)
+            if (std::rand() % one_in == 0) rows.push_back(int(row));
+        return rows;
+    };
+    for (int round = 0; round < 200; ++round) {
+        const int what = std::rand() % 3;
+        if (what == 0 || expected.size() < 5) {
+            // Rows of the result: the last stands at most at its end.
+            std::vector<int> rows = pick(expected.size() + 8, 3);
+            while (!rows.empty() && size_t(rows.back()) >= expected.size() + rows.size()) rows.pop_back();
+            std::vector<uint8_t> tags;
+            std::vector<std::string> texts;
+            for (const int row : rows) {
+                tags.push_back(uint8_t(1 + std::rand() % 26));
+                texts.push_back(std::string(size_t(1 + std::rand() % 4), char('a' + std::rand() % 26)) + " ");
+                expected.insert(expected.begin() + row, {tags.back(), texts.back()});
+            }
+            p.insert_lines(rows, tags, texts);
+            if (!rows.empty()) {
+                EXPECT_EQ(p.selected(), rows.back());
+            }
+        } else if (what == 1) {
+            const std::vector<int> rows = pick(expected.size(), 4);
+            for (auto row = rows.rbegin(); row != rows.rend(); ++row) expected.erase(expected.begin() + *row);
+            p.remove_lines(rows);
+            if (!rows.empty()) {
+                EXPECT_EQ(p.selected(), std::min(rows.front(), int(expected.size()) - 1));
+            }
+        } else {
+            const std::vector<int> rows = pick(expected.size(), 3);
+            const bool up = std::rand() % 2;
+            const bool can = !rows.empty() && (up ? rows.front() > 0 : size_t(rows.back()) + 1 < expected.size());
+            EXPECT_EQ(p.move_lines(rows, up), can);
+            if (can && up)
+                for (const int row : rows) std::swap(expected[size_t(row) - 1], expected[size_t(row)]);
+            if (can && !up)
+                for (auto row = rows.rbegin(); row != rows.rend(); ++row)
+                    std::swap(expected[size_t(*row)], expected[size_t(*row) + 1]);
+        }
+        check();
+    }
+    // Past the line text limit nothing changes.
+    const size_t size = p.lines().size();
+    const std::string huge(kMaxLineText / 2 + 1, 'V');
+    EXPECT_THROW(p.insert_lines({0, 1}, {18, 18}, std::vector<std::string>{huge, huge}), ProgramTooLarge);
+    EXPECT_EQ(p.lines().size(), size);
+}

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "glpanel/keep_libraries_loaded.h"
@@ -42,6 +43,12 @@ public:
             runtime_ = runtime;
             setenv("XDG_RUNTIME_DIR", runtime, 1);
         }
+        // The editor's recovery copies go to a data folder of the test's own.
+        char data[] = "/tmp/dozu-data-XXXXXX";
+        if (mkdtemp(data)) {
+            data_ = data;
+            setenv("XDG_DATA_HOME", data, 1);
+        }
         static int argc = 1;
         static char name[] = "glpanel_x11_tests";
         static char* argv[] = {name, nullptr};
@@ -53,12 +60,14 @@ public:
         app_.reset();
         server_.Stop();
         if (!runtime_.empty()) rmdir(runtime_.c_str());
+        if (!data_.empty()) std::filesystem::remove_all(data_);
     }
 
 private:
     XvfbServer server_;
     std::unique_ptr<QApplication> app_;
     std::string runtime_;
+    std::string data_;
 };
 
 [[maybe_unused]] ::testing::Environment* const environment =

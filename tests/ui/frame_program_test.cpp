@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
@@ -278,18 +279,21 @@ TEST_F(Frame, TheListShowsTheModelsSelection) {
     for (int tag : {1, 6, 4}) click(tag);
     click_code_line(1);
     EXPECT_EQ(shown(), 1);
-    // Below the last line: nothing is picked, the highlight stays.
+    // Below the last line: nothing is picked, and the next click inserts at
+    // the top.
     QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, {},
                       QPoint(20, frame.LBCode->viewport()->height() - 5));
-    EXPECT_EQ(frame.program().selected(), 1);
-    EXPECT_EQ(shown(), 1);
+    EXPECT_EQ(frame.program().selected(), -1);
+    EXPECT_EQ(shown(), -1);
     click(2);
-    EXPECT_EQ(code(), (QStringList{"* ", "S4 ", "= ", "R2 "}));
-    EXPECT_EQ(shown(), 2);
-    // Ctrl+click on the highlighted line would deselect it in a plain list.
+    EXPECT_EQ(code(), (QStringList{"= ", "* ", "S4 ", "R2 "}));
+    EXPECT_EQ(shown(), 0);
+    // So does a Ctrl+click on the only selected line.
+    click_code_line(2);
     QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       frame.LBCode->visualRect(frame.LBCode->model()->index(2, 0)).center());
-    EXPECT_EQ(shown(), frame.program().selected());
+    EXPECT_EQ(frame.program().selected(), -1);
+    EXPECT_EQ(shown(), -1);
 }
 
 TEST_F(Frame, UndoAndRedo) {
@@ -361,7 +365,9 @@ TEST_F(Frame, ShortFileWarnsAndNewRestoresTheTable) {
     EXPECT_EQ(frame.LBMessages->count(), 2);
     EXPECT_EQ(button(6)->text(), "grow_s");
     EXPECT_TRUE(button(6)->isEnabled());
-    EXPECT_EQ(button(6)->toolTip(), "grow_s\nInterpreter code: S4\nCompiled code: turtle:grow_s");
+    EXPECT_EQ(button(6)->toolTip(),
+              "grow_s: Lengthens the steps from here on by 0.52.\nInterpreter code: S4\nCompiled code: "
+              "turtle:grow_s\nKey: F in the program list");
 }
 
 TEST_F(Frame, CompiledSaveOffersABinFile) {
@@ -426,4 +432,67 @@ TEST_F(Frame, LoadDialogLeavesNoPopupBehind) {
     QTest::qWait(100);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_FALSE(w->isVisible() && w->windowType() == Qt::Popup) << w->metaObject()->className();
+}
+
+// Lines picked with Shift and Ctrl, cut, pasted elsewhere and moved with
+// the list's keys; each edit undoes as one step, the selection with it.
+TEST_F(Frame, CutPasteAndMoveLinesWithUndo) {
+    for (int tag : {1, 6, 4, 2, 17, 17, 13}) click(tag);
+    EXPECT_EQ(frame.LBCode->model()->index(1, 0).data(Qt::AccessibleTextRole).toString(), "2 grow_s S4 ");
+    QUndoStack& undo = *document.undo_stack();
+    QClipboard& clipboard = *QGuiApplication::clipboard();
+    const auto click_with = [&](int row, Qt::KeyboardModifiers keys) {
+        QTest::mouseClick(frame.LBCode->viewport(), Qt::LeftButton, keys,
+                          frame.LBCode->visualRect(frame.LBCode->model()->index(row, 0)).center());
+    };
+    // Through the window, as the keyboard sends them: shortcuts see them.
+    const auto key = [&](Qt::Key key, Qt::KeyboardModifiers keys = {}) {
+        QTest::keyClick(frame.windowHandle(), key, keys);
+    };
+    frame.activateWindow();
+    frame.LBCode->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frame.LBCode->hasFocus(); }, 2000));
+    click_code_line(1);
+    click_with(2, Qt::ShiftModifier);
+    click_with(6, Qt::ControlModifier);
+    EXPECT_EQ(document.selection(), (LineSelection{{1, 2, 6}, 6}));
+
+    key(Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(clipboard.text(), "S4\nR2\nB\n");
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "^ ", "^ "}));
+    EXPECT_EQ(undo.undoText(), "Cut 3 lines");
+    click_code_line(3);
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "^ ", "^ ", "S4 ", "R2 ", "B "}));
+    EXPECT_EQ(frame.program().steps(), (std::vector<uint8_t>{1, 2, 17, 17, 6, 4, 13}));
+    EXPECT_EQ(document.selection(), (LineSelection{{4, 5, 6}, 6}));
+    key(Qt::Key_Up, Qt::AltModifier);
+    key(Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "S4 ", "R2 ", "B ", "^ ", "^ "}));
+    EXPECT_EQ(document.selection(), (LineSelection{{2, 3, 4}, 4}));
+    EXPECT_EQ(undo.undoText(), "Move Up 3 lines");
+    // A letter clicks its button, after the current line.
+    key(Qt::Key_M);
+    EXPECT_EQ(code()[5], "B ");
+
+    for (int i = 0; i < 3; ++i) undo.undo();
+    EXPECT_EQ(code(), (QStringList{"* ", "= ", "^ ", "^ ", "S4 ", "R2 ", "B "}));
+    EXPECT_EQ(document.selection(), (LineSelection{{4, 5, 6}, 6}));
+    undo.undo();
+    undo.undo();
+    EXPECT_EQ(code(), (QStringList{"* ", "S4 ", "R2 ", "= ", "^ ", "^ ", "B "}));
+    EXPECT_EQ(frame.program().steps(), (std::vector<uint8_t>{1, 6, 4, 2, 17, 17, 13}));
+    EXPECT_EQ(document.selection(), (LineSelection{{1, 2, 6}, 6}));
+    EXPECT_EQ(shown(), -2);  // the list shows the three lines
+
+    // Text with a line that no button has is refused whole.
+    QStringList refused;
+    frame.refuse = [&](const QString& text) { refused << text; };
+    clipboard.setText("*\nR7\n");
+    const int steps = undo.count();
+    key(Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(refused,
+              QStringList{"Nothing was pasted: line 2 of the clipboard, \"R7\", is the code of no button."});
+    EXPECT_EQ(code().size(), 7);
+    EXPECT_EQ(undo.count(), steps);
 }

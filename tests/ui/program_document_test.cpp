@@ -118,3 +118,23 @@ TEST(ProgramDocument, FilesSetTheNameAndStartANewHistory) {
     EXPECT_EQ(document.program().table, CommandTable());
     EXPECT_EQ(files.count(), 4);
 }
+
+// A paste that would make the program's file larger than a load reads is
+// refused: saved, the program could never be opened again.
+TEST(ProgramDocument, PastesKeepTheProgramLoadable) {
+    TempDir dir;
+    ProgramDocument document;
+    document.set_cell(CommandTable::title_column(20), CommandTable::row_of(20),
+                      std::string(kMaxProgramFileSize - 1200, 't'));
+    QString text;
+    for (int i = 0; i < 600; ++i) text += "^\n";
+    EXPECT_EQ(document.paste(text), "");
+    EXPECT_EQ(document.paste(text),
+              "Nothing was pasted: the program's file would pass 16 MiB, the most a load reads.");
+    EXPECT_EQ(document.program().lines().size(), 600u);
+    EXPECT_EQ(document.undo_stack()->count(), 1);
+    const QString path = QString::fromStdString(dir / "p.tpg");
+    document.save(path, false);
+    EXPECT_NO_THROW(document.load(path));
+    EXPECT_EQ(document.program().lines().size(), 600u);
+}

@@ -26,6 +26,7 @@ import { View } from './view.js';
 
 const ROW_HEIGHT = 22;
 const RUNNING_AFTER_MS = 300;
+let runningAfterMs = RUNNING_AFTER_MS;
 const MAX_SHOWN_MESSAGES = 1000;
 const MAX_SHOWN_CODE = 1000;
 
@@ -279,7 +280,7 @@ function run() {
   const text = latin1Bytes(programText(program.cells, program.steps, count));
   const started = performance.now();
   clearTimeout(runningTimer);
-  runningTimer = setTimeout(() => showRunning(true), RUNNING_AFTER_MS);
+  runningTimer = setTimeout(() => showRunning(true), runningAfterMs);
   pendingDecode = decoder
     .decode(text)
     .then((result) => {
@@ -591,6 +592,11 @@ window.dozuPage = {
   // The fingerprint of the mesh on screen (mesh_hash.js), null for none.
   meshHash: () => (shown ? (shown.hash ??= meshHash(shown.vertices, shown.quads)) : null),
   shareLink,
+  // How long a run goes before it says "running...": the tests shorten it,
+  // so that what they check does not hang on the machine's speed.
+  setRunningDelay(ms) {
+    runningAfterMs = ms;
+  },
 };
 
 function start() {
