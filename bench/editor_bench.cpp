@@ -111,6 +111,9 @@ TFormMain& editor(int64_t key) {
     form->load_file(path);
     std::remove(path);
     wait_for([&] { return form->runs() > 0 && !form->running(); });
+    // A load frames the model; the figures are taken at the start's camera,
+    // as they always were, where the view shows the model as it first falls.
+    form->MIResetCamClick();
     return *form;
 }
 
