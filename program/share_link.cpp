@@ -36,14 +36,12 @@ void append_escape(std::string& out, unsigned char c) {
     out += kHex[c & 15];
 }
 
-// The text a default-table program's lines join to: a line per step whose
-// button has a code, as a load replays the steps.
+// The text a default-table program's lines join to: a line per step that a
+// load keeps.
 std::string program_text(const CommandTable& table, const std::vector<uint8_t>& steps) {
     std::string text;
-    for (const uint8_t tag : steps) {
-        const std::string& code = table.interpreter_code(tag);
-        if (code.empty()) continue;
-        text += code;
+    for (const uint8_t tag : program_steps(table, steps)) {
+        text += table.interpreter_code(tag);
         text += ' ';
     }
     return text;
