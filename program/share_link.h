@@ -11,6 +11,7 @@
 //            program whose command table is not the default one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,11 @@
 #include "program/command_table.h"
 
 namespace dozu {
+
+// The longest link, in characters with its address, that a browser opens:
+// Chromium drops a navigation past 2 MiB of address and leaves a blank tab.
+// The editor, the batch tool and the web page refuse a longer one.
+constexpr size_t kMaxShareLinkLength = 2097152;
 
 // The fragment, "#" included, for a program of this table and steps.
 std::string share_fragment(const CommandTable& table, const std::vector<uint8_t>& steps);
