@@ -43,7 +43,7 @@ async function bundle(entry, define = {}) {
 const decoding = { __DOZU_MODULE__: moduleData, __DOZU_WORKER__: await bundle('decode/worker.js') };
 const page = {
   ...decoding,
-  __DOZU_EXPORTER__: await bundle('export/exporter.js'),
+  __DOZU_EXPORTER__: await bundle('export/worker_script.js'),
   __DOZU_MAX_LINK__: Number(maxLink[1]),
 };
 fs.mkdirSync(site, { recursive: true });

@@ -12,6 +12,10 @@
 
 #include "runtime/dozu_runtime.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 typedef struct dz_model_arrays {
     /* 6 floats per vertex: the unit normal, then the position. They and the
        quads live in the decoded mesh's own storage, which they replace. */
@@ -35,5 +39,9 @@ typedef struct dz_model_arrays {
 int dz_model_arrays_make(dozu_mesh* mesh, dz_model_arrays* out, const dozu_allocator* alloc);
 /* Releases what dz_model_arrays_make allocated (not the mesh). */
 void dz_model_arrays_release(dz_model_arrays* arrays, const dozu_allocator* alloc);
+
+#ifdef __cplusplus
+}
+#endif
 
 #endif /* DOZU_WEB_MODEL_ARRAYS_H */

@@ -6,7 +6,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import test from 'node:test';
-import { env, inkOf, launch, newPage, serve } from './support/browser.mjs';
+import { env, inkOf, launch, modelHash, newPage, serve } from './support/browser.mjs';
 import { cli, native, objCounts, tempDir } from './support/tools.mjs';
 
 const example = (name) => path.join(env('DOZU_EXAMPLES'), `${name}.tpg`);
@@ -48,15 +48,15 @@ test('the one-file page, the web component and the embed page draw their models'
     for (const [id, expected] of [['a', execFileSync(env('DOZU_NATIVE_MESH'), ['--text', text])], ['b', null]]) {
       const element = await two.$(`#${id}`);
       await element.evaluate((e) => e.ready);
-      const hash = await element.evaluate((e) => e.meshHash());
+      const hash = await modelHash(two, `#${id}`);
       assert.equal(hash, expected ? JSON.parse(expected).hash : native(example('chain')).hash);
       assert.ok((await inkOf(browser, await element.screenshot())) > 500, id);
     }
     const frame = await (await two.$('#c')).contentFrame();
-    await frame.waitForFunction(() => document.getElementById('model').status.endsWith('quads'));
-    const model = await frame.$('#model');
+    await frame.waitForFunction(() => document.querySelector('dozu-model').status.endsWith('quads'));
+    const model = await frame.$('dozu-model');
     await model.evaluate((e) => e.ready);
-    assert.equal(await model.evaluate((e) => e.meshHash()), native(example('chain')).hash);
+    assert.equal(await modelHash(frame, 'dozu-model'), native(example('chain')).hash);
     assert.ok((await inkOf(browser, await (await two.$('#c')).screenshot())) > 500);
     assert.deepEqual(two.errors, []);
   } finally {

@@ -97,12 +97,36 @@ export async function downloaded(dir, name) {
   throw new Error(`${name} was not downloaded`);
 }
 
-// The page's program, status, messages and mesh hash once the latest
+// The fingerprint of a model's arrays as native_mesh prints it (FNV-1a
+// over the counts and the words of the vertices, triangles and strips), in
+// the page: of the page's model, or of the element's where a selector is
+// given.
+export function modelHash(page, selector = null) {
+  return page.evaluate((selector) => {
+    const model = selector ? document.querySelector(selector).model : window.dozuPage.model();
+    if (!model) return null;
+    let h = 0x811c9dc5;
+    const word = (w) => {
+      for (let s = 0; s < 32; s += 8) h = Math.imul(h ^ ((w >>> s) & 0xff), 0x01000193);
+    };
+    const words = (array, per) => {
+      word(array.length / per);
+      const bits = new Uint32Array(array.buffer, array.byteOffset, array.length);
+      for (let i = 0; i < bits.length; ++i) word(bits[i]);
+    };
+    words(model.vertices, 6);
+    words(model.triangles, 3);
+    words(model.edges, 6);
+    return (h >>> 0).toString(16).padStart(8, '0');
+  }, selector);
+}
+
+// The page's program, status, messages and model hash once the latest
 // change is drawn.
 export async function settled(page, { hash = true } = {}) {
   await page.evaluate(() => window.dozuPage.ready);
   await page.evaluate(() => window.dozuPage.idle());
   const state = await page.evaluate(() => window.dozuPage.state());
-  if (hash) state.hash = await page.evaluate(() => window.dozuPage.meshHash());
+  if (hash) state.hash = await modelHash(page);
   return state;
 }

@@ -1,7 +1,6 @@
-// The exporters, loaded into the decoder's worker when a page first
-// exports: self.dozuExport(format, model, name) gives the file's pieces.
-// model: the decoded arrays ({ vertices, quads, triangles }), name: the
-// model's name where a format keeps one (glTF and 3MF), as UTF-16 text.
+// The exporters: exportModel(format, model, name) gives the file's pieces
+// (Uint8Arrays). model: the decoded arrays ({ vertices, quads, triangles }),
+// name: the model's name where a format keeps one (glTF and 3MF).
 import { writeGltf } from './gltf.js';
 import { writeObj } from './obj.js';
 import { writePly } from './ply.js';
@@ -11,7 +10,7 @@ import { write3mf } from './three_mf.js';
 // Lone surrogates, which UTF-8 cannot hold, as U+FFFD.
 const wellFormed = (text) => text.replace(/[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g, '\ufffd');
 
-async function exportModel(format, model, name) {
+export async function exportModel(format, model, name) {
   name = wellFormed(name);
   switch (format) {
     case 'obj':
@@ -29,5 +28,3 @@ async function exportModel(format, model, name) {
       throw new Error(`no export to ${format}`);
   }
 }
-
-self.dozuExport = exportModel;

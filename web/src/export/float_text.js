@@ -110,8 +110,10 @@ function shortest(v, m, r) {
   // neighbour on the other side (below a power of ten, a digit finer).
   const around = (n) => {
     const [D, E] = decimal(v, n);
+    const x = Number(`${D}e${E}`);
     let other = [D + 1, E];
-    if (compareExact(D, E, 4 * m, r.power) > 0) other = D === 10 ** (n - 1) ? [10 ** n - 1, E - 1] : [D - 1, E];
+    if (x > v || (x === v && compareExact(D, E, 4 * m, r.power) > 0))
+      other = D === 10 ** (n - 1) ? [10 ** n - 1, E - 1] : [D - 1, E];
     return [
       [D, E, inside(D, E, r)],
       [...other, inside(...other, r)],
