@@ -36,16 +36,42 @@ function native(text, repeat = 0) {
 // ends, of about `quads` quads.
 function chainProgram(quads) {
   const head = ['*', 'S4', 'R2', '=', 'B'];
-  const segment = ['^', '[', 'YC', '^', '^', 'Y2', '^', '^', ']', '^', '[', 'Y-C',
-                   '^', 'Y-2', '^', ']', '^', '[', 'YC', '^', 'YC', '^', ']', '^'];
-  const program = (n) => [...head, ...Array(n).fill(segment).flat(), 'T'].map((c) => c + ' ').join('');
+  const segment = [
+    '^',
+    '[',
+    'YC',
+    '^',
+    '^',
+    'Y2',
+    '^',
+    '^',
+    ']',
+    '^',
+    '[',
+    'Y-C',
+    '^',
+    'Y-2',
+    '^',
+    ']',
+    '^',
+    '[',
+    'YC',
+    '^',
+    'YC',
+    '^',
+    ']',
+    '^',
+  ];
+  const program = (n) => [...head, ...Array(n).fill(segment).flat(), 'T'].map((c) => `${c} `).join('');
   const base = native(program(0)).quads;
   const per = native(program(1)).quads - base;
   return program(quads > base ? Math.floor((quads - base + Math.floor(per / 2)) / per) : 0);
 }
 
 const wasm = fs.readFileSync(path.join(build, 'web', 'dozu.wasm'));
-console.log(`decoder module: ${wasm.length} bytes (${kb(wasm.length)}), gzip -9 ${zlib.gzipSync(wasm, { level: 9 }).length} bytes`);
+console.log(
+  `decoder module: ${wasm.length} bytes (${kb(wasm.length)}), gzip -9 ${zlib.gzipSync(wasm, { level: 9 }).length} bytes`,
+);
 const oneFile = path.join(work, 'spiral.html');
 execFileSync(cli, ['html', path.join(root, 'examples', 'spiral.tpg'), '-o', oneFile]);
 console.log(`one-file page of spiral.tpg: ${fs.statSync(oneFile).size} bytes (${kb(fs.statSync(oneFile).size)})`);
@@ -63,7 +89,10 @@ try {
   }
   console.log(`first frame from a local server: ${median(firsts).toFixed(0)} ms after navigation`);
 
-  for (const [label, quads, tail] of [['chain of 100k quads', 100000, ''], ['editor benchmark (100k quads, subdivided once)', 100000, 'D ']]) {
+  for (const [label, quads, tail] of [
+    ['chain of 100k quads', 100000, ''],
+    ['editor benchmark (100k quads, subdivided once)', 100000, 'D '],
+  ]) {
     const text = chainProgram(quads) + tail;
     const expected = native(text, 30);
     const link = `${site.url}/#z=${zlib.deflateRawSync(text, { level: 9 }).toString('base64url')}`;
@@ -79,18 +108,28 @@ try {
     const decodes = [];
     const frames = [];
     for (let i = 0; i < 10; ++i) {
-      if (i % 2) await page.keyboard.down('Control'), await page.keyboard.press('z'), await page.keyboard.up('Control');
-      else await page.click('#commands button[data-tag="17"]');
+      if (i % 2) {
+        await page.keyboard.down('Control');
+        await page.keyboard.press('z');
+        await page.keyboard.up('Control');
+      } else {
+        await page.click('#commands button[data-tag="17"]');
+      }
       state = await settled(page, { hash: false });
       decodes.push(state.decodeMs);
       frames.push(state.changeToFrameMs);
     }
-    if (process.env.DOZU_BENCH_VERBOSE) console.log(decodes.map(Math.round).join(" "), "/", frames.map(Math.round).join(" "));
+    if (process.env.DOZU_BENCH_VERBOSE)
+      console.log(decodes.map(Math.round).join(' '), '/', frames.map(Math.round).join(' '));
     const browserMs = median(decodes);
     console.log(`${label}: ${state.status}`);
-    console.log(`  decode: page's worker ${browserMs.toFixed(1)} ms, native -O3 ${expected.ms.toFixed(1)} ms: ` +
-                `${(browserMs / expected.ms).toFixed(2)} times native`);
-    console.log(`  change to drawn frame: ${median(frames).toFixed(0)} ms (last frame's drawing ${state.frameMs.toFixed(0)} ms)`);
+    console.log(
+      `  decode: page's worker ${browserMs.toFixed(1)} ms, native -O3 ${expected.ms.toFixed(1)} ms: ` +
+        `${(browserMs / expected.ms).toFixed(2)} times native`,
+    );
+    console.log(
+      `  change to drawn frame: ${median(frames).toFixed(0)} ms (last frame's drawing ${state.frameMs.toFixed(0)} ms)`,
+    );
     await page.close();
   }
 } finally {

@@ -7,9 +7,9 @@
 // which its worker loads at the first export. The longest share link is
 // read from the C++ header that the editor and the batch tool use.
 import fs from 'node:fs';
+import { createRequire } from 'node:module';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { createRequire } from 'node:module';
 
 const [modules, wasmPath, linkHeader, site] = process.argv.slice(2);
 if (!site) {

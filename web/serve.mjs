@@ -31,7 +31,11 @@ export function serve(root, extra = {}, port = 0) {
     if (name.endsWith('/')) name += 'index.html';
     const file = path.join(root, path.normalize(name));
     let body = extra[name];
-    if (body === undefined && file.startsWith(root + path.sep) && fs.statSync(file, { throwIfNoEntry: false })?.isFile())
+    if (
+      body === undefined &&
+      file.startsWith(root + path.sep) &&
+      fs.statSync(file, { throwIfNoEntry: false })?.isFile()
+    )
       body = fs.readFileSync(file);
     if (body === undefined) {
       response.writeHead(404, { 'content-type': 'text/plain' }).end('not found\n');

@@ -6,7 +6,16 @@ import test from 'node:test';
 import { env, inkOf, launch, newPage, serve, settled } from './support/browser.mjs';
 
 const clicks = ['init', 'grow_s', 'grow_r', 'first', '_', '^', '^', '^'];
-const lines = ['1  init  *', '2  grow_s  S4', '3  grow_r  R2', '4  first  =', '5  _  B', '6  ^  ^', '7  ^  ^', '8  ^  ^'];
+const lines = [
+  '1  init  *',
+  '2  grow_s  S4',
+  '3  grow_r  R2',
+  '4  first  =',
+  '5  _  B',
+  '6  ^  ^',
+  '7  ^  ^',
+  '8  ^  ^',
+];
 
 async function click(page, title) {
   const buttons = await page.$$('#commands button');
@@ -75,7 +84,9 @@ test("a newcomer's clicks draw a model, and the editing keys change it", async (
     await phone.goto(`${site.url}/#p=*_S4_R2_=_B_^_^_^_T_`);
     await settled(phone);
     const boxes = await phone.evaluate(() =>
-      ['view-box', 'commands', 'program', 'messages'].map((id) => document.getElementById(id).getBoundingClientRect().toJSON()),
+      ['view-box', 'commands', 'program', 'messages'].map((id) =>
+        document.getElementById(id).getBoundingClientRect().toJSON(),
+      ),
     );
     for (let i = 1; i < boxes.length; ++i) assert.ok(boxes[i].top >= boxes[i - 1].bottom - 1, JSON.stringify(boxes));
     for (const box of boxes) assert.ok(box.left >= 0 && box.right <= 390 && box.width > 300, JSON.stringify(box));

@@ -17,7 +17,11 @@ test('every example decodes in the page as dozu-cli and the native runtime decod
     for (const file of examples()) {
       const input = await page.$('#file-input');
       await input.uploadFile(file);
-      await page.waitForFunction((n) => document.getElementById('status-note').textContent === `opened ${n}`, {}, path.basename(file));
+      await page.waitForFunction(
+        (n) => document.getElementById('status-note').textContent === `opened ${n}`,
+        {},
+        path.basename(file),
+      );
       const state = await settled(page);
       const expected = native(file);
       assert.equal(state.status, status(objCounts(file)), file);

@@ -18,7 +18,10 @@ const spiral = () => path.join(env('DOZU_EXAMPLES'), 'spiral.tpg');
 function warningsOf(file) {
   const run = spawnSync(env('DOZU_CLI'), ['run', file], { encoding: 'latin1' });
   const prefix = `${file}: `;
-  return run.stderr.split('\n').filter((l) => l.startsWith(`${prefix}warning: `)).map((l) => l.slice(prefix.length));
+  return run.stderr
+    .split('\n')
+    .filter((l) => l.startsWith(`${prefix}warning: `))
+    .map((l) => l.slice(prefix.length));
 }
 
 test('files open, save and export as dozu-cli and the glTF validator read them', async () => {
@@ -78,7 +81,11 @@ test('files open, save and export as dozu-cli and the glTF validator read them',
       assertSameExport(format, path.join(downloads, `spiral.${format}`), expected, `spiral.${format}`);
     }
     const validate = path.join(path.dirname(new URL(import.meta.url).pathname), '..', 'cli', 'gltf_validate.js');
-    const report = execFileSync(process.execPath, [validate, env('DOZU_GLTF_MODULES'), path.join(downloads, 'spiral.glb')]);
+    const report = execFileSync(process.execPath, [
+      validate,
+      env('DOZU_GLTF_MODULES'),
+      path.join(downloads, 'spiral.glb'),
+    ]);
     assert.match(report.toString(), /0 errors, 0 warnings/);
     assert.deepEqual(page.errors, []);
   } finally {

@@ -50,7 +50,10 @@ test('hostile input gives a clear message and no uncaught error', async () => {
     await (await page.$('#file-input')).uploadFile(junk);
     await page.waitForFunction(() => document.getElementById('status-note').textContent === 'opened junk.tpg');
     let state = await settled(page);
-    assert.ok(state.messages.some((m) => /^warning: (file ends after|step byte)/.test(m)), state.messages.join('\n'));
+    assert.ok(
+      state.messages.some((m) => /^warning: (file ends after|step byte)/.test(m)),
+      state.messages.join('\n'),
+    );
     assert.equal(state.viewMessage, '');
 
     // Subdivided until the decoder refuses: nine levels on 18 quads make

@@ -45,7 +45,10 @@ test('the one-file page, the web component and the embed page draw their models'
     const two = await newPage(browser);
     await two.goto(`${site.url}/two.html`);
     await two.waitForFunction(() => customElements.get('dozu-model'));
-    for (const [id, expected] of [['a', execFileSync(env('DOZU_NATIVE_MESH'), ['--text', text])], ['b', null]]) {
+    for (const [id, expected] of [
+      ['a', execFileSync(env('DOZU_NATIVE_MESH'), ['--text', text])],
+      ['b', null],
+    ]) {
       const element = await two.$(`#${id}`);
       await element.evaluate((e) => e.ready);
       const hash = await modelHash(two, `#${id}`);

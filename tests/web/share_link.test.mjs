@@ -11,7 +11,10 @@ import { cli, examples, native, tempDir } from './support/tools.mjs';
 
 const samples = () => {
   const dir = path.join(env('DOZU_TEST_DATA'), 'samples');
-  return fs.readdirSync(dir).filter((f) => f.endsWith('.tpg')).map((f) => path.join(dir, f));
+  return fs
+    .readdirSync(dir)
+    .filter((f) => f.endsWith('.tpg'))
+    .map((f) => path.join(dir, f));
 };
 
 test('a share link opens the same model, from the page and from dozu-cli link', async () => {

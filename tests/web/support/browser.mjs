@@ -3,9 +3,9 @@
 // every console error or uncaught exception of a page collected, so that a
 // test fails on any.
 import fs from 'node:fs';
+import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
-import { createRequire } from 'node:module';
 
 export const env = (name) => {
   const value = process.env[name];
@@ -73,7 +73,8 @@ export async function inkOf(browser, png) {
       context.drawImage(image, 0, 0);
       const pixels = context.getImageData(0, 0, image.width, image.height).data;
       let ink = 0;
-      for (let i = 0; i < pixels.length; i += 4) if (pixels[i] < 240 || pixels[i + 1] < 240 || pixels[i + 2] < 240) ++ink;
+      for (let i = 0; i < pixels.length; i += 4)
+        if (pixels[i] < 240 || pixels[i + 1] < 240 || pixels[i + 2] < 240) ++ink;
       return ink;
     }, Buffer.from(png).toString('base64'));
   } finally {

@@ -17,7 +17,11 @@ export const zipMembers = (files) =>
   JSON.parse(
     execFileSync(
       'python3',
-      ['-c', 'import json,sys,zipfile; print(json.dumps([{n: z.read(n).decode("latin1") for n in z.namelist()} for z in map(zipfile.ZipFile, sys.argv[1:])]))', ...files],
+      [
+        '-c',
+        'import json,sys,zipfile; print(json.dumps([{n: z.read(n).decode("latin1") for n in z.namelist()} for z in map(zipfile.ZipFile, sys.argv[1:])]))',
+        ...files,
+      ],
       { maxBuffer: 1 << 30 },
     ),
   );

@@ -6,7 +6,11 @@ import path from 'node:path';
 import { env } from './browser.mjs';
 
 export const examples = () =>
-  fs.readdirSync(env('DOZU_EXAMPLES')).filter((f) => f.endsWith('.tpg')).sort().map((f) => path.join(env('DOZU_EXAMPLES'), f));
+  fs
+    .readdirSync(env('DOZU_EXAMPLES'))
+    .filter((f) => f.endsWith('.tpg'))
+    .sort()
+    .map((f) => path.join(env('DOZU_EXAMPLES'), f));
 
 export const cli = (...args) => execFileSync(env('DOZU_CLI'), args, { stdio: ['ignore', 'pipe', 'pipe'] });
 

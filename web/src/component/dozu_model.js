@@ -83,7 +83,9 @@ class DozuModel extends HTMLElement {
     const current = () => generation === this.generation && this.view;
     try {
       const fragment = this.hasAttribute('fragment');
-      const program = await readLink(fragment ? location.hash : this.getAttribute('program') || '', { text: !fragment });
+      const program = await readLink(fragment ? location.hash : this.getAttribute('program') || '', {
+        text: !fragment,
+      });
       if (!current()) return;
       if (!program || program.text?.trim() === '') {
         this.view.setModel(null);

@@ -3,6 +3,7 @@
 // with their kinds from the runtime.
 import { latin1String } from '../latin1.js';
 import { MESSAGE_FATAL } from './messages.js';
+
 const DOZU_ERROR_MEMORY = 2;
 // The messages a result carries; a fatal error comes whatever its place.
 const KEPT_MESSAGES = 1000;

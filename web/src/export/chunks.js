@@ -23,7 +23,10 @@ export class Chunks {
   // Bytes (a typed array or an ArrayBuffer), kept as they are.
   addBytes(bytes) {
     this.flushText();
-    const view = bytes instanceof ArrayBuffer ? new Uint8Array(bytes) : new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const view =
+      bytes instanceof ArrayBuffer
+        ? new Uint8Array(bytes)
+        : new Uint8Array(bytes.buffer, bytes.byteOffset, bytes.byteLength);
     this.parts.push(view);
     this.size += view.length;
   }

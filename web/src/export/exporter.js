@@ -8,7 +8,8 @@ import { writeStl } from './stl.js';
 import { write3mf } from './three_mf.js';
 
 // Lone surrogates, which UTF-8 cannot hold, as U+FFFD.
-const wellFormed = (text) => text.replace(/[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g, '\ufffd');
+const wellFormed = (text) =>
+  text.replace(/[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g, '\ufffd');
 
 export async function exportModel(format, model, name) {
   name = wellFormed(name);

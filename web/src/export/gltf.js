@@ -64,7 +64,11 @@ function base64(parts, out) {
   let text = '';
   const group = (a, b, c, count) => {
     const v = (a << 16) | (b << 8) | c;
-    text += BASE64[v >> 18] + BASE64[(v >> 12) & 63] + (count > 1 ? BASE64[(v >> 6) & 63] : '=') + (count > 2 ? BASE64[v & 63] : '=');
+    text +=
+      BASE64[v >> 18] +
+      BASE64[(v >> 12) & 63] +
+      (count > 1 ? BASE64[(v >> 6) & 63] : '=') +
+      (count > 2 ? BASE64[v & 63] : '=');
     if (text.length >= 1 << 16) {
       out.add(text);
       text = '';

@@ -8,7 +8,8 @@ export function writeObj(model) {
   const out = new Chunks();
   const bits = new Uint32Array(model.vertices.buffer, model.vertices.byteOffset, model.vertices.length);
   const n = model.vertices.length / 6;
-  const triple = (key, r) => `${key} ${floatBitsText(bits[r])} ${floatBitsText(bits[r + 1])} ${floatBitsText(bits[r + 2])}\n`;
+  const triple = (key, r) =>
+    `${key} ${floatBitsText(bits[r])} ${floatBitsText(bits[r + 1])} ${floatBitsText(bits[r + 2])}\n`;
   for (let v = 0; v < n; ++v) out.add(triple('v', 6 * v + 3));
   for (let v = 0; v < n; ++v) out.add(triple('vn', 6 * v));
   const q = model.quads;

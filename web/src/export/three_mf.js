@@ -30,7 +30,13 @@ const ESCAPES = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', '\t': '
 // Text for an XML attribute value: the characters that XML forbids (the
 // other controls, U+FFFE and U+FFFF) dropped.
 export function xmlAttribute(text) {
-  return text.replace(/[&<>"\t\n\r]|[\0-\x1f\ufffe\uffff]/g, (c) => ESCAPES[c] || '');
+  let out = '';
+  for (const c of text) {
+    const code = c.charCodeAt(0);
+    if (ESCAPES[c]) out += ESCAPES[c];
+    else if (code >= 0x20 && code !== 0xfffe && code !== 0xffff) out += c;
+  }
+  return out;
 }
 
 export async function write3mf(model, name) {

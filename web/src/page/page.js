@@ -9,7 +9,7 @@ import { showCommands } from './commands.js';
 import { Files } from './files.js';
 import { Messages } from './messages.js';
 import { ProgramDocument, ProgramError } from './program_document.js';
-import { ProgramList, lineLabel } from './program_list.js';
+import { lineLabel, ProgramList } from './program_list.js';
 import { Runner } from './run.js';
 import { Share } from './share.js';
 import { ViewPanel } from './view_panel.js';
@@ -118,8 +118,14 @@ on('save', () => files.save());
 on('save-compiled', () => files.saveCompiled());
 for (const format of Object.keys(EXPORT_FORMATS)) on(`export-${format}`, () => files.export(format));
 on('share', () => share.share());
-on('undo', edit(() => doc.undo()));
-on('redo', edit(() => doc.redo()));
+on(
+  'undo',
+  edit(() => doc.undo()),
+);
+on(
+  'redo',
+  edit(() => doc.redo()),
+);
 on('delete', () => doc.deleteSelected());
 on('cancel-run', cancelRun);
 $('trace').addEventListener(

@@ -4,7 +4,7 @@
 // each edit. Its events: 'changed' when the program that runs changed (an
 // edit, a selection in trace mode, a new program), 'selection' when only
 // the selected line moved, 'replaced' when a whole new program came.
-import { ProgramError, checkLineText, code, defaultTable, lineTextSize, programText } from '../program/table.js';
+import { checkLineText, code, defaultTable, lineTextSize, ProgramError, programText } from '../program/table.js';
 
 export class ProgramDocument extends EventTarget {
   constructor() {

@@ -43,7 +43,8 @@ export class ProgramList {
       const top = selected * ROW_HEIGHT;
       const list = this.list;
       if (top < list.scrollTop) list.scrollTop = top;
-      else if (top + ROW_HEIGHT > list.scrollTop + list.clientHeight) list.scrollTop = top + ROW_HEIGHT - list.clientHeight;
+      else if (top + ROW_HEIGHT > list.scrollTop + list.clientHeight)
+        list.scrollTop = top + ROW_HEIGHT - list.clientHeight;
     }
     this.render();
   }

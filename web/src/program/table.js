@@ -39,7 +39,8 @@ export function cellIndex(tag, column) {
 
 export function defaultTable() {
   const cells = new Array(TABLE_CELLS).fill('');
-  DEFAULTS.forEach((button, i) => button.forEach((text, column) => (cells[cellIndex(i + 1, column)] = text)));
+  for (const [i, button] of DEFAULTS.entries())
+    for (const [column, text] of button.entries()) cells[cellIndex(i + 1, column)] = text;
   return cells;
 }
 
@@ -112,7 +113,9 @@ export function stepsOfText(text) {
     const line = text.slice(start, end);
     const tag = tags.get(line);
     if (tag === undefined)
-      throw new ProgramError(line === '' ? 'a line of it is empty' : `"${line.slice(0, 40)}" is not one of dozu's commands`);
+      throw new ProgramError(
+        line === '' ? 'a line of it is empty' : `"${line.slice(0, 40)}" is not one of dozu's commands`,
+      );
     steps.push(tag);
   }
   return steps;

@@ -112,8 +112,8 @@ export class Camera {
     if (w <= 0 || h <= 0) return;
     const k = (this.zoom + EYE_DISTANCE) / before - 1;
     const tanHalf = Math.tan((FIELD_OF_VIEW * Math.PI) / 360);
-    this.panX += (((2 * x) / w - 1) * tanHalf * (w / h) * before) * k;
-    this.panY -= ((1 - (2 * y) / h) * tanHalf * before) * k;
+    this.panX += ((2 * x) / w - 1) * tanHalf * (w / h) * before * k;
+    this.panY -= (1 - (2 * y) / h) * tanHalf * before * k;
   }
 
   // Turns the model about the eye's vertical axis (to the right) and its

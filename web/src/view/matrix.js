@@ -29,14 +29,19 @@ export function modelView(t, rotation, c) {
     const k = 1 - cos;
     // columns
     r = [
-      x * x * k + cos, y * x * k + z * sin, x * z * k - y * sin,
-      x * y * k - z * sin, y * y * k + cos, y * z * k + x * sin,
-      x * z * k + y * sin, y * z * k - x * sin, z * z * k + cos,
+      x * x * k + cos,
+      y * x * k + z * sin,
+      x * z * k - y * sin,
+      x * y * k - z * sin,
+      y * y * k + cos,
+      y * z * k + x * sin,
+      x * z * k + y * sin,
+      y * z * k - x * sin,
+      z * z * k + cos,
     ];
   }
   for (let col = 0; col < 3; ++col) for (let row = 0; row < 3; ++row) m[4 * col + row] = r[3 * col + row];
-  for (let row = 0; row < 3; ++row)
-    m[12 + row] = t[row] - (r[row] * c[0] + r[3 + row] * c[1] + r[6 + row] * c[2]);
+  for (let row = 0; row < 3; ++row) m[12 + row] = t[row] - (r[row] * c[0] + r[3 + row] * c[1] + r[6 + row] * c[2]);
   m[15] = 1;
   return m;
 }

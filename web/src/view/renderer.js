@@ -79,7 +79,12 @@ class Renderer {
       gl.attachShader(program, compile(gl.FRAGMENT_SHADER, fragment));
       gl.linkProgram(program);
       const uniform = (name) => gl.getUniformLocation(program, name);
-      return { program, modelView: uniform('model_view'), projection: uniform('projection'), colour: uniform('line_colour') };
+      return {
+        program,
+        modelView: uniform('model_view'),
+        projection: uniform('projection'),
+        colour: uniform('line_colour'),
+      };
     };
     this.solid = link(SOLID_SHADER);
     this.lines = link(LINE_SHADER);

@@ -4,7 +4,7 @@
 // pointer; a finger turns), an API for turning, zooming, resetting and
 // fitting that keys and buttons call, and a message in the view where
 // there is nothing to draw. It draws only when something changed.
-import { BUTTON_LEFT, BUTTON_MIDDLE, BUTTON_RIGHT, Camera, FIELD_OF_VIEW, TICK_MS, depthRange } from './camera.js';
+import { BUTTON_LEFT, BUTTON_MIDDLE, BUTTON_RIGHT, Camera, depthRange, FIELD_OF_VIEW, TICK_MS } from './camera.js';
 import { modelView, perspective } from './matrix.js';
 import { renderer } from './renderer.js';
 
