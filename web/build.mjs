@@ -1,7 +1,7 @@
 // Builds the web site from src/ with esbuild:
-//   node build.mjs NODE_MODULES DOZU_WASM SHARE_LINK_HEADER SITE_FOLDER
+//   node build.mjs NODE_MODULES DOZU_WASM_DEFLATED SHARE_LINK_HEADER SITE_FOLDER
 // Every script is one classic script with the WebAssembly module inlined
-// (raw-deflated, base64) and the worker as a string, so that the pages work
+// (raw-deflated by zopfli, base64) and the worker as a string, so that the pages work
 // from file:// too, where a browser fetches nothing by path and starts no
 // worker from a file. The page carries the exporters as a string as well,
 // which its worker loads at the first export. The longest share link is
@@ -9,11 +9,10 @@
 import fs from 'node:fs';
 import { createRequire } from 'node:module';
 import path from 'node:path';
-import zlib from 'node:zlib';
 
-const [modules, wasmPath, linkHeader, site] = process.argv.slice(2);
+const [modules, deflatedWasm, linkHeader, site] = process.argv.slice(2);
 if (!site) {
-  console.error('usage: node build.mjs NODE_MODULES DOZU_WASM SHARE_LINK_HEADER SITE_FOLDER');
+  console.error('usage: node build.mjs NODE_MODULES DOZU_WASM_DEFLATED SHARE_LINK_HEADER SITE_FOLDER');
   process.exit(2);
 }
 const esbuild = createRequire(path.join(modules, 'noop.js'))('esbuild');
@@ -21,7 +20,7 @@ const src = path.join(path.dirname(new URL(import.meta.url).pathname), 'src');
 
 const maxLink = /constexpr size_t kMaxShareLinkLength = (\d+);/.exec(fs.readFileSync(linkHeader, 'utf8'));
 if (!maxLink) throw new Error(`${linkHeader} holds no kMaxShareLinkLength`);
-const moduleData = zlib.deflateRawSync(fs.readFileSync(wasmPath), { level: 9 }).toString('base64');
+const moduleData = fs.readFileSync(deflatedWasm).toString('base64');
 
 async function bundle(entry, define = {}) {
   const result = await esbuild.build({
