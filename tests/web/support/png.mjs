@@ -35,7 +35,12 @@ export function readPng(png) {
       const b = y > 0 ? rows[(y - 1) * stride + x] : 0;
       const c = x >= channels && y > 0 ? rows[(y - 1) * stride + x - channels] : 0;
       const p = a + b - c;
-      const nearest = Math.abs(p - a) <= Math.abs(p - b) && Math.abs(p - a) <= Math.abs(p - c) ? a : Math.abs(p - b) <= Math.abs(p - c) ? b : c;
+      const nearest =
+        Math.abs(p - a) <= Math.abs(p - b) && Math.abs(p - a) <= Math.abs(p - c)
+          ? a
+          : Math.abs(p - b) <= Math.abs(p - c)
+            ? b
+            : c;
       const predicted = [0, a, b, (a + b) >> 1, nearest][filter];
       rows[y * stride + x] = (line[x] + predicted) & 0xff;
     }
@@ -73,4 +78,21 @@ export function nearShare(a, b, r = 2, dx = 0, dy = 0) {
         }
     }
   return count ? near / count : 0;
+}
+
+// The centre of the box around a picture's model pixels.
+export function inkCentre({ width, height, ink }) {
+  let x0 = width;
+  let y0 = height;
+  let x1 = -1;
+  let y1 = -1;
+  for (let y = 0; y < height; ++y)
+    for (let x = 0; x < width; ++x)
+      if (ink[y * width + x]) {
+        x0 = Math.min(x0, x);
+        x1 = Math.max(x1, x);
+        y0 = Math.min(y0, y);
+        y1 = Math.max(y1, y);
+      }
+  return [(x0 + x1) / 2, (y0 + y1) / 2];
 }
