@@ -7,9 +7,11 @@ import { EXPORT_FORMATS } from '../export/formats.js';
 import { defaultTable } from '../program/table.js';
 import { showCommands } from './commands.js';
 import { Files } from './files.js';
+import { wireKeysAndDrops } from './keys_and_drops.js';
 import { Messages } from './messages.js';
+import { pageHooks } from './page_hooks.js';
 import { ProgramDocument, ProgramError } from './program_document.js';
-import { lineLabel, ProgramList } from './program_list.js';
+import { ProgramList } from './program_list.js';
 import { Runner } from './run.js';
 import { Share } from './share.js';
 import { ViewPanel } from './view_panel.js';
@@ -118,100 +120,24 @@ on('save', () => files.save());
 on('save-compiled', () => files.saveCompiled());
 for (const format of Object.keys(EXPORT_FORMATS)) on(`export-${format}`, () => files.export(format));
 on('share', () => share.share());
-on(
-  'undo',
-  edit(() => doc.undo()),
-);
-on(
-  'redo',
-  edit(() => doc.redo()),
-);
+for (const id of ['undo', 'redo'])
+  on(
+    id,
+    edit(() => doc[id]()),
+  );
 on('delete', () => doc.deleteSelected());
 on('cancel-run', cancelRun);
-$('trace').addEventListener(
-  'change',
-  guard(() => doc.setTrace($('trace').checked)),
-);
-$('open').addEventListener('keydown', (e) => {
-  if (e.key === 'Enter' || e.key === ' ') {
-    e.preventDefault();
-    $('file-input').click();
-  }
-});
-$('file-input').addEventListener(
-  'change',
-  guard(async () => {
-    await files.open($('file-input').files[0], mayReplace);
-    $('file-input').value = '';
-  }),
-);
-const keys = {
-  z: (e) => (e.shiftKey ? doc.redo() : doc.undo()),
-  y: () => doc.redo(),
-};
-document.addEventListener(
-  'keydown',
-  guard((e) => {
-    if (e.target instanceof HTMLInputElement && e.target.type !== 'checkbox') return;
-    const key = e.key.toLowerCase();
-    const action = (e.ctrlKey || e.metaKey) && keys[key];
-    if (action) edit(() => action(e))();
-    else if (e.key === 'Delete') doc.deleteSelected();
-    else if (e.key === 'Escape') cancelRun();
-    else return;
-    e.preventDefault();
-  }),
-);
-document.addEventListener('dragover', (e) => {
-  e.preventDefault();
-  document.body.classList.add('dragging');
-});
-document.addEventListener('dragleave', () => document.body.classList.remove('dragging'));
-document.addEventListener(
-  'drop',
-  guard(async (e) => {
-    e.preventDefault();
-    document.body.classList.remove('dragging');
-    await files.open(e.dataTransfer.files[0], mayReplace);
-  }),
-);
+wireKeysAndDrops($, { doc, files, guard, edit, mayReplace, cancelRun });
 addEventListener(
   'hashchange',
   guard(() => share.open(location.hash)),
 );
 
-// What the tests and the benchmark ask of the page.
-const idle = async () => {
-  await runner.idle();
-  await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
-};
-window.dozuPage = {
-  idle,
-  state: () => ({
-    lines: doc.steps.map((_, i) => lineLabel(doc, i).join('  ')),
-    status: $('status-mesh').textContent,
-    messages: messages.texts(),
-    viewMessage: $('view-message').hidden ? '' : $('view-message').textContent,
-    selected: doc.selected,
-    decodeMs: shown ? shown.ms : null,
-    changeToFrameMs: panel.changeToFrameMs,
-    firstFrameMs: panel.firstFrameMs,
-    frameMs: panel.view.lastFrameMs ?? null,
-  }),
-  // The arrays on screen, or null.
-  model: () => (shown?.model ? shown.model : null),
-  shareLink: () => share.share(),
-  // How long a run goes before it says "running...": the tests shorten it,
-  // so that what they check does not hang on the machine's speed.
-  setRunningDelay(ms) {
-    runner.runningAfterMs = ms;
-  },
-  view: panel.view,
-};
+const hooks = pageHooks($, { doc, runner, messages, panel, share, shown: () => shown });
 
 showCommands($('commands'), doc.cells);
 updateButtons();
-window.dozuPage.ready = share
+hooks.ready = share
   .open(location.hash)
   .then((opened) => opened || doc.emit('changed'))
-  .then(idle);
+  .then(hooks.idle);
