@@ -75,16 +75,15 @@ static uint32_t dz_quad_pass(dozu_mesh* mesh, dz_model_arrays* out, dz_work* w) 
             w->tiny_quads[w->tiny_quad_count++] = (uint32_t)(kept - mesh->indices) / 4;
         if (dz_distinct(n0, n1, n2)) t[0] = n0, t[1] = n1, t[2] = n2, t += 3;
         if (dz_distinct(n0, n2, n3)) t[0] = n0, t[1] = n2, t[2] = n3, t += 3;
-        /* a strip round the quad; the index of all ones starts the next */
-        e[0] = e[4] = kept[0] = n0;
-        e[1] = kept[1] = n1;
-        e[2] = kept[2] = n2;
-        e[3] = kept[3] = n3;
-        e[5] = UINT32_MAX;
-        e += 6, kept += 4;
+        e[0] = e[7] = kept[0] = n0;
+        e[1] = e[2] = kept[1] = n1;
+        e[3] = e[4] = kept[2] = n2;
+        e[5] = e[6] = kept[3] = n3;
+        e += 8, kept += 4;
     }
     out->triangle_count = (uint32_t)((size_t)(t - out->triangles) / 3);
-    return out->edge_count = (uint32_t)((size_t)(kept - mesh->indices) / 4);
+    out->edge_count = 4 * (uint32_t)((size_t)(kept - mesh->indices) / 4);
+    return out->edge_count / 4;
 }
 
 /* Drops the vertices that no kept quad names, numbering the others anew in
@@ -104,8 +103,7 @@ static int dz_compact(dozu_mesh* mesh, dz_model_arrays* out, dz_work* w, uint32_
     }
     for (i = 0; i < 4 * quads; ++i) mesh->indices[i] = number[mesh->indices[i]];
     for (i = 0; i < 3 * out->triangle_count; ++i) out->triangles[i] = number[out->triangles[i]];
-    for (i = 0; i < 6 * quads; ++i)
-        if (out->edges[i] != UINT32_MAX) out->edges[i] = number[out->edges[i]];
+    for (i = 0; i < 8 * quads; ++i) out->edges[i] = number[out->edges[i]];
     for (i = 0; i < w->tiny_count; ++i)
         if (dz_bit(w->named, w->tiny_list[i])) w->tiny_list[slot++] = number[w->tiny_list[i]];
     memset(w->tiny, 0, mesh->vertex_count / 8 + 1);
@@ -192,7 +190,7 @@ int dz_model_arrays_make(dozu_mesh* mesh, dz_model_arrays* out, const dozu_alloc
     w.tiny_list = (uint32_t*)dz_allocate(alloc, V * sizeof(uint32_t));
     w.tiny_quads = (uint32_t*)dz_allocate(alloc, Q * sizeof(uint32_t));
     out->triangles = (uint32_t*)dz_allocate(alloc, 6 * Q * sizeof(uint32_t));
-    out->edges = (uint32_t*)dz_allocate(alloc, 6 * Q * sizeof(uint32_t));
+    out->edges = (uint32_t*)dz_allocate(alloc, 8 * Q * sizeof(uint32_t));
     ok = w.finite && w.tiny_list && w.tiny_quads && out->triangles && out->edges;
     if (ok) {
         memset(w.finite, 0, 3 * bytes);

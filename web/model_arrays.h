@@ -4,8 +4,7 @@
    the exporters' rule (the floats of dozu_mesh_unit_normals, in a pass
    over the vertices and, where a normal is too short, one over the
    quads), the quads counter-clockwise seen from outside, two triangles per
-   quad (one that names a vertex twice left out) and a line strip round
-   each quad. The batch tool's exporters keep and number the same vertices
+   quad (one that names a vertex twice left out) and the quads' edges. The batch tool's exporters keep and number the same vertices
    and quads. */
 #ifndef DOZU_WEB_MODEL_ARRAYS_H
 #define DOZU_WEB_MODEL_ARRAYS_H
@@ -25,10 +24,10 @@ typedef struct dz_model_arrays {
     uint32_t quad_count;
     uint32_t* triangles; /* 3 per triangle */
     uint32_t triangle_count;
-    /* 6 per quad: its corners and the first again, then the index of all
-       ones, which ends a strip (WebGL 2's primitive restart) */
+    /* 2 per edge, the four of each quad: lines, which a software renderer
+       draws far faster than strips with primitive restart */
     uint32_t* edges;
-    uint32_t edge_count; /* the strips */
+    uint32_t edge_count;
     /* The box around the vertices: its centre and half its diagonal. */
     float bounds[4];
 } dz_model_arrays;

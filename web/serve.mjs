@@ -11,6 +11,7 @@ import path from 'node:path';
 const TYPES = {
   '.html': 'text/html; charset=utf-8',
   '.js': 'text/javascript; charset=utf-8',
+  '.mjs': 'text/javascript; charset=utf-8',
   '.css': 'text/css',
   '.wasm': 'application/wasm',
   '.png': 'image/png',

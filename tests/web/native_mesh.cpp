@@ -42,7 +42,7 @@ std::string hash_of(const dz_model_arrays& a) {
     f.word(a.triangle_count);
     words(a.triangles, size_t(a.triangle_count) * 3);
     f.word(a.edge_count);
-    words(a.edges, size_t(a.edge_count) * 6);
+    words(a.edges, size_t(a.edge_count) * 2);
     char text[16];
     std::snprintf(text, sizeof text, "%08x", f.h);
     return text;

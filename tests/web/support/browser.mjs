@@ -99,7 +99,7 @@ export async function downloaded(dir, name) {
 }
 
 // The fingerprint of a model's arrays as native_mesh prints it (FNV-1a
-// over the counts and the words of the vertices, triangles and strips), in
+// over the counts and the words of the vertices, triangles and edges), in
 // the page: of the page's model, or of the element's where a selector is
 // given.
 export function modelHash(page, selector = null) {
@@ -117,7 +117,7 @@ export function modelHash(page, selector = null) {
     };
     words(model.vertices, 6);
     words(model.triangles, 3);
-    words(model.edges, 6);
+    words(model.edges, 2);
     return (h >>> 0).toString(16).padStart(8, '0');
   }, selector);
 }

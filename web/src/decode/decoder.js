@@ -4,7 +4,7 @@
 // for while another runs ends that one's worker and takes its place, and
 // the superseded request resolves to null, as a cancelled one does.
 /* global __DOZU_WORKER__ */
-import { runtimeModule } from './module.js';
+import { packedModule } from './module.js';
 
 let workerUrl = null;
 
@@ -16,11 +16,10 @@ export class Decoder {
     this.nextId = 1;
   }
 
-  async start() {
-    const module = await runtimeModule();
+  // The worker, started at once with the module to compile.
+  start() {
     workerUrl ??= URL.createObjectURL(new Blob([__DOZU_WORKER__], { type: 'text/javascript' }));
     const worker = new Worker(workerUrl);
-    worker.postMessage({ module });
     worker.onmessage = (event) => {
       const resolve = this.pending.get(event.data.id);
       if (!resolve) return;
@@ -32,28 +31,25 @@ export class Decoder {
       event.preventDefault();
       this.stop({ failed: event.message || 'the decoder stopped' });
     };
+    worker.postMessage({ module: packedModule() });
     return worker;
+  }
+
+  // Starts the worker ahead of the first request, which then finds it
+  // ready.
+  warm() {
+    this.worker ??= this.start();
   }
 
   // The answer to a request (see worker.js), or null when a newer decode
   // or a cancel took its place.
-  async request(message, transfer = []) {
+  request(message, transfer = []) {
     if (this.newestWins && message.op === 'decode') this.cancel();
     const id = this.nextId++;
     message.id = id;
     const answer = new Promise((resolve) => this.pending.set(id, resolve));
     this.worker ??= this.start();
-    let worker;
-    try {
-      worker = await this.worker;
-    } catch (error) {
-      // No worker to be had (the module or the browser refused): the next
-      // request tries again.
-      this.pending.delete(id);
-      this.worker = null;
-      throw error;
-    }
-    if (this.pending.has(id)) worker.postMessage(message, transfer);
+    this.worker.postMessage(message, transfer);
     return answer;
   }
 
@@ -87,7 +83,7 @@ export class Decoder {
   stop(answer = null) {
     const waiting = [...this.pending.values()];
     this.pending.clear();
-    if (this.worker) this.worker.then((w) => w.terminate()).catch(() => {});
+    this.worker?.terminate();
     this.worker = null;
     for (const resolve of waiting) resolve(answer);
   }

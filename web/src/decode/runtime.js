@@ -70,7 +70,7 @@ export class Runtime {
         vertices: new Float32Array(buffer, w[2], 6 * w[3]),
         quads: new Uint32Array(buffer, w[4], 4 * w[5]),
         triangles: new Uint32Array(buffer, w[6], 3 * w[7]),
-        edges: new Uint32Array(buffer, w[8], 6 * w[9]),
+        edges: new Uint32Array(buffer, w[8], 2 * w[9]),
         bounds: [...new Float32Array(buffer, this.x.dz_model() + 40, 4)],
       };
     }

@@ -1,5 +1,6 @@
-// The decoder's worker, one for every page: it instantiates the module it
-// is sent, then answers each request in turn.
+// The decoder's worker, one for every page: it compiles and instantiates
+// the module it is sent (requests that come first wait for it), then
+// answers each request in turn.
 //   { id, op: 'decode', text | file, lineCount, maxQuads, arrayLimit }
 //       the model's arrays a view draws (copied out of the module's
 //       memory), its counts and messages; a program file is read first
@@ -9,6 +10,7 @@
 //       (its address), loaded at the first export
 // A request that failed answers { id, failed }. A page that wants a decode
 // stopped ends the worker and starts another.
+import { compileModule } from './module.js';
 import { Runtime } from './runtime.js';
 
 let runtime = null;
@@ -55,11 +57,16 @@ async function handle(request) {
   return [answer, transfer];
 }
 
-let ready = null;
+let start;
+let ready = new Promise((resolve) => {
+  start = resolve;
+}).then(async (module) => {
+  runtime = await Runtime.start(await compileModule(module));
+});
 self.onmessage = (event) => {
   const request = event.data;
   if (request.module) {
-    ready = Runtime.start(request.module).then((r) => (runtime = r));
+    start(request.module);
     return;
   }
   ready = ready

@@ -2,6 +2,7 @@
 // page's parts together: the program and its undo (program_document.js),
 // its runs (run.js), the view (view_panel.js), the command buttons, the
 // program list, the messages, files and the share link.
+import { Decoder } from '../decode/decoder.js';
 import { MESSAGE_FATAL, noModelText } from '../decode/messages.js';
 import { EXPORT_FORMATS } from '../export/formats.js';
 import { defaultTable } from '../program/table.js';
@@ -34,12 +35,17 @@ const guard =
 const on = (id, f) => $(id).addEventListener('click', guard(f));
 
 const doc = new ProgramDocument();
+// The decoder starts first: its worker and module come up while the rest
+// of the page does.
+const decoder = new Decoder({ newestWins: true });
+decoder.warm();
 const panel = new ViewPanel($);
+
 const list = new ProgramList($('program'), $('program-rows'), doc);
 const messages = new Messages($('messages'), $('status-error'), doc);
 const files = new Files(doc, note);
 let shown = null; // the run on screen
-const runner = new Runner(doc, {
+const runner = new Runner(doc, decoder, {
   show(result, started) {
     const run = [...doc.notes, ...(result.messages || [])];
     const missing = noModelText(result);

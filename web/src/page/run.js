@@ -2,7 +2,6 @@
 // newest change winning; "running..." with Cancel once a run takes longer
 // than a moment; the result handed on with its messages on the program's
 // own lines.
-import { Decoder } from '../decode/decoder.js';
 import { DRAW_LIMIT } from '../decode/messages.js';
 import { latin1Bytes } from '../latin1.js';
 import { code } from '../program/table.js';
@@ -23,11 +22,12 @@ function programLines(cells, steps, count) {
 }
 
 export class Runner {
-  // document: the ProgramDocument; show(result, startedMs) takes each
-  // finished run, running(bool) says whether one is taking long.
-  constructor(document, { show, running, failed }) {
+  // document: the ProgramDocument; decoder: one where the newest wins;
+  // show(result, startedMs) takes each finished run, running(bool) says
+  // whether one is taking long.
+  constructor(document, decoder, { show, running, failed }) {
     this.document = document;
-    this.decoder = new Decoder({ newestWins: true });
+    this.decoder = decoder;
     this.show = show;
     this.running = running;
     this.failed = failed;

@@ -1,6 +1,8 @@
 // One WebGL 2 context for every view of the page: a browser gives a page
-// only about 16, and a page may show any number of models. Each view draws
-// into the context's canvas and copies its picture to its own canvas. The
+// only about 16, and a page may show any number of models. A view alone on
+// its page shows the context's canvas itself; where there are several, each
+// draws into it and copies its picture to its own canvas (a copy waits for
+// the drawing, which a view alone need not). The
 // pictures are the editor's: a black wireframe of the quads on white (no
 // depth test, hidden lines too), the solid lit from the viewer's upper left
 // with a blue material, or the solid with its edges.
@@ -48,7 +50,15 @@ const EDGES = [0.1, 0.1, 0.2];
 class Renderer {
   constructor() {
     this.canvas = document.createElement('canvas');
+    Object.assign(this.canvas.style, {
+      position: 'absolute',
+      inset: '0',
+      width: '100%',
+      height: '100%',
+      pointerEvents: 'none',
+    });
     this.views = new Set();
+    this.alone = null; // the view that shows the canvas itself
     this.lost = false;
     this.gl = this.canvas.getContext('webgl2', { alpha: false, antialias: false, premultipliedAlpha: false });
     if (!this.gl) return;
@@ -92,6 +102,26 @@ class Renderer {
     gl.enable(gl.SCISSOR_TEST);
   }
 
+  add(view) {
+    this.views.add(view);
+    this.place();
+  }
+
+  remove(view) {
+    this.views.delete(view);
+    this.place();
+  }
+
+  // The canvas in the view that is alone on the page, or in none.
+  place() {
+    const alone = this.views.size === 1 ? [...this.views][0] : null;
+    if (alone === this.alone) return;
+    this.canvas.remove();
+    if (alone) alone.container.append(this.canvas);
+    this.alone = alone;
+    for (const view of this.views) view.requestFrame();
+  }
+
   // What a view needs to draw first: the reason it cannot, or ''.
   problem() {
     if (!this.gl) return NO_WEBGL;
@@ -132,13 +162,14 @@ class Renderer {
     }
   }
 
-  // Draws shapes (or nothing) in a w x h picture through the matrices, in
-  // mode 'wire', 'solid' or 'edges', and copies it to the 2D context.
-  draw(target, w, h, shapes, projection, modelView, mode) {
+  // Draws a view's shapes (or nothing) in a w x h picture through the
+  // matrices, in mode 'wire', 'solid' or 'edges'.
+  draw(view, w, h, shapes, projection, modelView, mode) {
     const gl = this.gl;
-    if (this.canvas.width < w || this.canvas.height < h) {
-      this.canvas.width = Math.max(this.canvas.width, w);
-      this.canvas.height = Math.max(this.canvas.height, h);
+    const alone = view === this.alone;
+    if (alone ? this.canvas.width !== w || this.canvas.height !== h : this.canvas.width < w || this.canvas.height < h) {
+      this.canvas.width = alone ? w : Math.max(this.canvas.width, w);
+      this.canvas.height = alone ? h : Math.max(this.canvas.height, h);
     }
     gl.viewport(0, 0, w, h);
     gl.scissor(0, 0, w, h);
@@ -169,11 +200,11 @@ class Renderer {
       if (mode !== 'solid') {
         use(this.lines);
         gl.uniform3fv(this.lines.colour, mode === 'wire' ? BLACK : EDGES);
-        draw(gl.LINE_STRIP, shapes.edges);
+        draw(gl.LINES, shapes.edges);
       }
       gl.bindVertexArray(null);
     }
-    target.drawImage(this.canvas, 0, this.canvas.height - h, w, h, 0, 0, w, h);
+    if (!alone) view.context.drawImage(this.canvas, 0, this.canvas.height - h, w, h, 0, 0, w, h);
   }
 }
 

@@ -30,12 +30,12 @@ export class View {
       textAlign: 'center',
       color: '#8a1c1c',
       pointerEvents: 'none',
+      zIndex: '1',
     });
     this.message.setAttribute('role', 'status');
     container.append(this.canvas, this.message);
     this.context = this.canvas.getContext('2d', { alpha: false });
     this.renderer = renderer();
-    this.renderer.views.add(this);
     this.camera = new Camera();
     this.model = null;
     this.shapes = null;
@@ -45,6 +45,7 @@ export class View {
     this.lastTick = 0;
     this.onFrame = null;
     this.listen();
+    this.renderer.add(this);
     this.resizer = new ResizeObserver(() => this.requestFrame());
     this.resizer.observe(container);
     this.contextChanged();
@@ -102,7 +103,7 @@ export class View {
     cancelAnimationFrame(this.frame);
     this.resizer.disconnect();
     this.renderer.release(this.shapes);
-    this.renderer.views.delete(this);
+    this.renderer.remove(this);
     this.canvas.remove();
     this.message.remove();
   }
@@ -207,7 +208,7 @@ export class View {
     }
     if (this.model && !this.shapes) this.shapes = this.renderer.upload(this.model);
     const view = modelView(t, camera.rotation(), camera.viewCenter);
-    this.renderer.draw(this.context, w, h, this.shapes, projection, view, this.mode);
+    this.renderer.draw(this, w, h, this.shapes, projection, view, this.mode);
     if (camera.dragActive || !camera.settled(m)) this.requestFrame();
     else this.lastTick = 0;
     this.lastFrameMs = performance.now() - started;
