@@ -70,6 +70,14 @@ export class Decoder {
     return this.request({ op: 'export', text, format, name, exporter }, [text.buffer]);
   }
 
+  // Gives a model's arrays, which nothing draws any more, back to the
+  // worker for its next decodes (they are gone here).
+  recycle(model) {
+    if (!model || !this.worker) return;
+    const buffers = [model.vertices.buffer, model.triangles.buffer, model.edges.buffer];
+    this.worker.postMessage({ spare: buffers }, buffers);
+  }
+
   busy() {
     return this.pending.size > 0;
   }

@@ -8,6 +8,8 @@
 //   { id, op: 'export', text, format, name, exporter }
 //       the file of the whole program's model, by the exporters' script
 //       (its address), loaded at the first export
+//   { spare: [ArrayBuffer] }       buffers of a model no longer drawn, for
+//       the next decodes' arrays
 // A request that failed answers { id, failed }. A page that wants a decode
 // stopped ends the worker and starts another.
 import { compileModule } from './module.js';
@@ -15,13 +17,30 @@ import { Runtime } from './runtime.js';
 
 let runtime = null;
 
+// Buffers of arrays that the page has drawn and given back: copies into
+// them find their memory already there, where a new buffer's pages are
+// each faulted in and cleared.
+const spare = [];
+const SPARE_BUFFERS = 6;
+
+// A copy of an array, in a spare buffer where one is large enough.
+function copy(array) {
+  let best = -1;
+  for (let i = 0; i < spare.length; ++i)
+    if (spare[i].byteLength >= array.byteLength && (best < 0 || spare[i].byteLength < spare[best].byteLength)) best = i;
+  const buffer = best >= 0 ? spare.splice(best, 1)[0] : new ArrayBuffer(array.byteLength);
+  const out = new array.constructor(buffer, 0, array.length);
+  out.set(array);
+  return out;
+}
+
 // The arrays of a decode, copied out, and what to transfer.
 function copied(model) {
   if (!model) return [null, []];
   const out = {
-    vertices: model.vertices.slice(),
-    triangles: model.triangles.slice(),
-    edges: model.edges.slice(),
+    vertices: copy(model.vertices),
+    triangles: copy(model.triangles),
+    edges: copy(model.edges),
     bounds: model.bounds,
   };
   return [out, [out.vertices.buffer, out.triangles.buffer, out.edges.buffer]];
@@ -67,6 +86,11 @@ self.onmessage = (event) => {
   const request = event.data;
   if (request.module) {
     start(request.module);
+    return;
+  }
+  if (request.spare) {
+    spare.push(...request.spare);
+    spare.splice(0, spare.length - SPARE_BUFFERS);
     return;
   }
   ready = ready

@@ -54,6 +54,9 @@ const runner = new Runner(doc, decoder, {
       messages.show([...run, { line: result.lastLine, kind: MESSAGE_FATAL, text: 'fatal error: out of memory' }]);
       return;
     }
+    // The model on screen until now goes back to the worker, unless it
+    // stays on screen.
+    if (shown?.model && result.model) decoder.recycle(shown.model);
     shown = result;
     $('status-mesh').textContent = `${result.meshVertices} vertices, ${result.meshQuads} quads`;
     $('status-time').textContent = `${result.ms.toFixed(1)} ms`;
