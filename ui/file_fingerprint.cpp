@@ -12,7 +12,8 @@ namespace dozu {
 namespace {
 
 std::string hash_of(const std::vector<uint8_t>& bytes) {
-    const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    const QByteArray view =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     // BLAKE2b rather than SHA-256: a quarter of the time on a 16 MiB program.
     return QCryptographicHash::hash(view, QCryptographicHash::Blake2b_256).toHex().toStdString();
 }

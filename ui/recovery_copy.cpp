@@ -242,10 +242,10 @@ RecoveryCopy::~RecoveryCopy() {
 QString RecoveryCopy::copy_path() const { return folder_path_ + "/" + QString::fromStdString(id_) + ".tpg"; }
 
 bool RecoveryCopy::open_own() {
-    if (own_lock_) return true;
     try {
         if (!folder_) folder_ = std::make_unique<RecoveryFolder>(path_bytes(folder_path_));
-        own_lock_ = folder_->lock_new(id_);
+        if (const std::string problem = folder_->problem(); !problem.empty()) throw FileError(problem);
+        if (!own_lock_) own_lock_ = folder_->lock_new(id_);
         return true;
     } catch (const FileError& e) {
         set_trouble(shown_message(e));

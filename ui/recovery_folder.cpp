@@ -38,7 +38,9 @@ EntryName parse(const std::string& name) {
     return {rest.substr(0, dot), rest.substr(dot), temporary};
 }
 
-bool same_inode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool same_inode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 }  // namespace
 
@@ -49,27 +51,30 @@ void FolderLock::remove() { ::unlinkat(folder_, name_.c_str(), 0); }
 RecoveryFolder::RecoveryFolder(const std::string& path) : path_(path) {
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    if (!error && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) error.assign(errno, std::generic_category());
+    if (!error && ::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        error.assign(errno, std::generic_category());
     if (error) throw FileError("cannot make the recovery folder " + in_quotes(path) + ": " + error.message());
     fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd_ < 0) {
         if (errno == ENOTDIR) throw FileError("the recovery folder " + in_quotes(path) + " is not a folder");
         throw FileError("cannot open the recovery folder " + in_quotes(path) + ": " + std::strerror(errno));
     }
-    struct stat st;
-    std::string problem;
-    if (::fstat(fd_, &st) != 0)
-        problem = "cannot open the recovery folder " + in_quotes(path) + ": " + std::strerror(errno);
-    else if (st.st_uid != ::geteuid())
-        problem = "the recovery folder " + in_quotes(path) + " belongs to another user";
-    else if (st.st_mode & (S_IWGRP | S_IWOTH))
-        problem = "others may write in the recovery folder " + in_quotes(path);
-    if (!problem.empty()) {
+    if (const std::string problem = this->problem(); !problem.empty()) {
         ::close(fd_);
         throw FileError(problem);
     }
     // Nobody else reads the copies either.
-    if (st.st_mode & 077) ::fchmod(fd_, 0700);
+    struct stat st;
+    if (::fstat(fd_, &st) == 0 && (st.st_mode & 077)) ::fchmod(fd_, 0700);
+}
+
+std::string RecoveryFolder::problem() const {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        return "cannot open the recovery folder " + in_quotes(path_) + ": " + std::strerror(errno);
+    if (st.st_uid != ::geteuid()) return "the recovery folder " + in_quotes(path_) + " belongs to another user";
+    if (st.st_mode & (S_IWGRP | S_IWOTH)) return "others may write in the recovery folder " + in_quotes(path_);
+    return {};
 }
 
 RecoveryFolder::~RecoveryFolder() { ::close(fd_); }
@@ -90,7 +95,8 @@ std::unique_ptr<FolderLock> RecoveryFolder::lock_left(const std::string& id, std
     struct stat named, held;
     if (::fstatat(fd_, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(named.st_mode))
         notes.push_back(set_aside(name, in_quotes(path_of(name)) + " is not a regular file"));
-    const int fd = ::openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    const int fd =
+        ::openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
     if (fd < 0) return nullptr;
     auto lock = std::make_unique<FolderLock>(fd_, name, fd);
     // Held by a live editor, or replaced since it was opened: not ours.
@@ -142,7 +148,8 @@ RecoveryFolder::LeftIds RecoveryFolder::take_left(const std::string& own_id) {
     }
     // Newest first.
     std::stable_sort(ages.begin(), ages.end(), [](const auto& a, const auto& b) {
-        return a.first.tv_sec != b.first.tv_sec ? a.first.tv_sec > b.first.tv_sec : a.first.tv_nsec > b.first.tv_nsec;
+        return a.first.tv_sec != b.first.tv_sec ? a.first.tv_sec > b.first.tv_sec
+                                                : a.first.tv_nsec > b.first.tv_nsec;
     });
     LeftIds sorted{{}, std::move(left.notes)};
     for (const auto& age : ages) sorted.copies.push_back(std::move(left.copies[age.second]));

@@ -40,6 +40,9 @@ public:
     RecoveryFolder& operator=(const RecoveryFolder&) = delete;
 
     int fd() const { return fd_; }
+    // Why the folder may not be used now (it changed hands, or others may
+    // write in it since it was opened); empty when it may.
+    std::string problem() const;
     std::string path_of(const std::string& name) const { return path_ + "/" + name; }
 
     // The lock of a new id, held; throws FileError.
