@@ -390,7 +390,12 @@ bool TFormMain::restore_left_programs() {
     for (const LeftCopy& copy : copies) {
         const RestoreAnswer answer = ask_restore(copy);
         if (answer == RestoreAnswer::later) break;  // the question closed: no more in this start
-        if (answer == RestoreAnswer::restore) file_operation([&] { recovery_->restore(copy); });
+        // Framed as a loaded program is.
+        if (answer == RestoreAnswer::restore)
+            file_operation([&] {
+                recovery_->restore(copy);
+                fit_after_load_ = true;
+            });
         if (answer == RestoreAnswer::discard) recovery_->discard(copy);
         // One program at a time: the next editor offers the rest.
         restored = !document_.undo_stack()->isClean();

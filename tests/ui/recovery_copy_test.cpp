@@ -40,7 +40,8 @@ struct Said {
 };
 
 void replace_all(std::string& text, const std::string& what, const std::string& with) {
-    for (size_t at; !what.empty() && (at = text.find(what)) != std::string::npos;) text.replace(at, what.size(), with);
+    for (size_t at; !what.empty() && (at = text.find(what)) != std::string::npos;)
+        text.replace(at, what.size(), with);
 }
 
 // An editor's start on the folder: the left copies it offers (their files'
@@ -145,18 +146,37 @@ TEST(RecoveryCopy, HostileFoldersAndFiles) {
     };
     const std::vector<Row> rows = {
         {"a new folder", [](const std::string&) {}, {"", "", {}}, "700"},
-        {"others may write", [](const std::string& f) { folder(f, 0777); },
-         {"", "others may write in the recovery folder \"F\"", {}}, "777"},
-        {"another user's folder", [](const std::string& f) { folder(f, 0700, kNobody); },
-         {"", "the recovery folder \"F\" belongs to another user", {}}, "700", false, false, true},
-        {"another user's folder, to nobody", [](const std::string& f) { folder(f, 0755); },
-         {"", "the recovery folder \"F\" belongs to another user", {}}, "755", true},
-        {"a read-only folder", [](const std::string& f) { folder(f, 0500, kNobody); },
-         {"", "cannot write in the recovery folder \"F\": Permission denied", {}}, "500", true},
-        {"a file in its place", [](const std::string& f) { file(f, ""); },
-         {"", "the recovery folder \"F\" is not a folder", {}}, "not a folder"},
-        {"a full disk", [](const std::string&) {},
-         {"", "cannot write \"F/ID.tpg\": File too large | then ", {}}, "700", false, true},
+        {"others may write",
+         [](const std::string& f) { folder(f, 0777); },
+         {"", "others may write in the recovery folder \"F\"", {}},
+         "777"},
+        {"another user's folder",
+         [](const std::string& f) { folder(f, 0700, kNobody); },
+         {"", "the recovery folder \"F\" belongs to another user", {}},
+         "700",
+         false,
+         false,
+         true},
+        {"another user's folder, to nobody",
+         [](const std::string& f) { folder(f, 0755); },
+         {"", "the recovery folder \"F\" belongs to another user", {}},
+         "755",
+         true},
+        {"a read-only folder",
+         [](const std::string& f) { folder(f, 0500, kNobody); },
+         {"", "cannot write in the recovery folder \"F\": Permission denied", {}},
+         "500",
+         true},
+        {"a file in its place",
+         [](const std::string& f) { file(f, ""); },
+         {"", "the recovery folder \"F\" is not a folder", {}},
+         "not a folder"},
+        {"a full disk",
+         [](const std::string&) {},
+         {"", "cannot write \"F/ID.tpg\": File too large | then ", {}},
+         "700",
+         false,
+         true},
         {"copies that are not regular files",
          [&](const std::string& f) {
              folder(f, 0700);
