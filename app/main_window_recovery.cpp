@@ -2,7 +2,7 @@
 // changes offered, then the file asked for), its end by a signal, the
 // warning while no copy can be kept, and the question before a save
 // replaces a file that another program changed.
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QTimer>
 
@@ -35,13 +35,13 @@ void TFormMain::start(const QString& file) {
 
 void TFormMain::when_drawn(const std::function<void()>& next) {
     auto* poll = new QTimer(this);
-    auto* waited = new QElapsedTimer;
-    waited->start();
-    connect(poll, &QTimer::timeout, this, [this, poll, waited, next] {
+    const QDeadlineTimer deadline(kDrawnWaitMs);
+    connect(poll, &QTimer::timeout, this, [this, poll, deadline, next] {
         const bool drawn = !document_.program().changed() && !running() && !picture_changed_;
-        if (!drawn && waited->elapsed() < kDrawnWaitMs) return;
+        if (!drawn && !deadline.hasExpired()) return;
+        // Before next, whose questions run the event loop.
+        poll->stop();
         poll->deleteLater();
-        delete waited;
         next();
     });
     poll->start(kDrawnPollMs);
