@@ -51,16 +51,16 @@ void decode_record(const std::vector<uint8_t>& bytes, LeftCopy& copy) {
     }
     FileFingerprint file;
     int known = 0;
-    for (size_t at = sizeof kRecordHead - 1; at < text.size();) {
-        const size_t space = text.find(' ', at);
-        if (space == std::string::npos) break;
-        const std::string key = text.substr(at, space - at);
-        if (key == "name") {
-            copy.file_name = path_from_bytes(std::string_view(text).substr(space + 1));
+    const std::string_view all(text);
+    for (size_t at = sizeof kRecordHead - 1; at < all.size();) {
+        if (all.substr(at, 5) == "name ") {
+            copy.file_name = path_from_bytes(all.substr(at + 5));
             break;
         }
-        const size_t end = std::min(text.find('\n', space), text.size());
-        const std::string_view value = std::string_view(text).substr(space + 1, end - space - 1);
+        const size_t end = std::min(all.find('\n', at), all.size());
+        const std::string_view line = all.substr(at, end - at);
+        const size_t space = std::min(line.find(' '), line.size());
+        const std::string_view key = line.substr(0, space), value = line.substr(std::min(space + 1, line.size()));
         const auto number = [&](auto& out) {
             known += std::from_chars(value.data(), value.data() + value.size(), out).ec == std::errc();
         };
