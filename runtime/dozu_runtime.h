@@ -263,8 +263,7 @@ static void dzr_message_number(dzr* d, int kind, const char* head, uint32_t n, c
     char text[64], digits[10];
     size_t k = strlen(head), m = 0;
     memcpy(text, head, k);
-    do
-        digits[m++] = (char)('0' + n % 10);
+    do digits[m++] = (char)('0' + n % 10);
     while (n /= 10);
     while (m) text[k++] = digits[--m];
     strcpy(text + k, tail);
@@ -457,8 +456,8 @@ static void dzr_flush(dzr* d) {
     const uint32_t vc = DZR_COUNT(d->tv, 6 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
     const float* tv = (const float*)d->tv.p;
     const uint32_t* ti = (const uint32_t*)d->ti.p;
-    const uint64_t limit = DZR_COUNT(d->ov, 8 * sizeof(float)) + (uint64_t)vc -
-                           (vc > d->vertices_copied ? d->vertices_copied : vc);
+    const uint64_t limit =
+        DZR_COUNT(d->ov, 8 * sizeof(float)) + (uint64_t)vc - (vc > d->vertices_copied ? d->vertices_copied : vc);
     uint64_t quads = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
     uint32_t i;
     int dropped = 0, k, pass;
@@ -697,7 +696,7 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             break;
         case 4: /* ] */
             dzr_pop_state(d);
-            if (--d->depth < 0) dzr_message(d, DOZU_MESSAGE_ERROR, "error: stack underflow, pop statement ignored");
+            --d->depth;
             break;
         case 5: /* p */
         case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
@@ -727,6 +726,8 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
        which is all a decode gives, never receives them. */
     if (dzr_too_many(d, DZR_COUNT(d->ti, 4 * sizeof(uint32_t)))) return;
     if (c == '^' && !d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
+    if (c == ']' && d->depth < 0)
+        dzr_message(d, DOZU_MESSAGE_ERROR, "error: stack underflow, pop statement ignored");
     if (d->subdiv_seen && !d->current_subdiv)
         dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
 }
@@ -757,12 +758,13 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
     d.extrusion[0] = 0.25f;
     d.extrusion[1] = 0.5f;
 
-    for (i = 0; i < length && d.line != options->line_count && !d.no_memory && !d.stopped; ++i) {
+    for (i = 0; i < length && d.line != options->line_count && !d.no_memory; ++i) {
         const char c = program[i];
         if (d.pending)
             dzr_parameter_char(&d, c);
         else
             dzr_statement(&d, c);
+        if (d.stopped) break;
         if (c == ' ' || i + 1 == length) {
             if (d.line == 0 && !d.init_seen) dzr_fail(&d, "fatal error: no initialization at program start");
             ++d.line;
@@ -781,7 +783,8 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
         if (ran == 0) {
             d.line = 0;
             dzr_message(&d, DOZU_MESSAGE_HINT, "hint: initialize, grow radius and size and make a first step");
-            dzr_message(&d, DOZU_MESSAGE_HINT, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+            dzr_message(&d, DOZU_MESSAGE_HINT,
+                        "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
         }
     }
     dzr_release(&d, &d.tv);
