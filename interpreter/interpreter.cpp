@@ -95,6 +95,7 @@ bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
     work_.indices_copied = turtle_.index_count();
     staged_messages_.clear();
     staged_out_of_memory_line_ = -1;
+    staged_capped_ = false;
 
     RunState rs{staged_messages_};
     try {
@@ -124,6 +125,7 @@ bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
             }
         }
     } catch (const MeshTooLarge&) {
+        staged_capped_ = true;
         rs.fail("fatal error: mesh too large: more than " + std::to_string(max_quads_) + " quads",
                 std::max(rs.line, 0));
     } catch (const Stopped& s) {
@@ -146,6 +148,7 @@ void interpreter::commit(MessageList& messages) {
     std::swap(turtle_, work_turtle_);
     std::swap(output_, staged_);
     kept_ = work_;
+    capped_ = staged_capped_;
     messages.swap(staged_messages_);
     trim(*staged_, output_->vertices.size(), output_->indices.size());
     trim(*spare_, output_->vertices.size(), output_->indices.size());

@@ -47,6 +47,8 @@ public:
     // going on.
     void set_max_quads(uint32_t quads) { max_quads_ = quads; }
     uint32_t max_quads() const { return max_quads_; }
+    // Whether the current run stopped at that cap.
+    bool stopped_at_cap() const { return capped_; }
 
     // The same in two steps. stage runs without changing anything that the
     // accessors or the turtle show, and may run on another thread while the
@@ -100,6 +102,7 @@ private:
     const StopFlag* stop_ = nullptr;
     uint32_t max_quads_ = 0;
     bool staged_ok_ = false;
+    bool staged_capped_ = false, capped_ = false;
     int staged_out_of_memory_line_ = -1;
 };
 
