@@ -166,6 +166,7 @@ typedef struct dzr_frame {
 typedef struct dzr {
     const dozu_allocator* alloc;
     dozu_report_fn report;
+    dozu_message_fn plain; /* dozu_decode_with_messages's report */
     void* user;
     uint32_t max_quads;
     /* stopped: the cap was reached, and nothing more runs */
@@ -251,6 +252,7 @@ static void dzr_release(dzr* d, dzr_buf* b) {
 /* A message on the current line. */
 static void dzr_message(dzr* d, int kind, const char* text) {
     if (d->report) d->report(d->user, d->line, kind, text);
+    if (d->plain) d->plain(d->user, d->line, text);
 }
 
 static void dzr_fail(dzr* d, const char* text) {
@@ -260,14 +262,11 @@ static void dzr_fail(dzr* d, const char* text) {
 
 /* A message whose text is head, the decimal number n, then tail. */
 static void dzr_message_number(dzr* d, int kind, const char* head, uint32_t n, const char* tail) {
-    char text[64], digits[10];
-    size_t k = strlen(head), m = 0;
-    memcpy(text, head, k);
-    do digits[m++] = (char)('0' + n % 10);
+    char text[64], digits[11], *p = digits + 10;
+    *p = 0;
+    do *--p = (char)('0' + n % 10);
     while (n /= 10);
-    while (m) text[k++] = digits[--m];
-    strcpy(text + k, tail);
-    dzr_message(d, kind, text);
+    dzr_message(d, kind, strcat(strcat(strcpy(text, head), p), tail));
 }
 
 /* Whether a mesh of this many quads passes the cap; if so the decode stops
@@ -732,27 +731,25 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
-void dozu_options_init(dozu_options* options) {
-    memset(options, 0, sizeof *options);
-    options->line_count = -1;
-}
+static const dozu_options dzr_defaults = {-1, 0, NULL, NULL};
 
-int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
-                             const dozu_options* options) {
+void dozu_options_init(dozu_options* options) { *options = dzr_defaults; }
+
+/* Every decode: with options (NULL for the defaults), and with plain, a
+   report without kinds, or NULL. */
+static int dzr_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                      const dozu_options* options, dozu_message_fn plain) {
     dzr d;
-    dozu_options defaults;
     size_t i;
     uint32_t v, count;
     int ran;
     if (!out || (!program && length) || length > 0x7FFFFFFF) return DOZU_ERROR_ARGUMENT;
-    if (!options) {
-        dozu_options_init(&defaults);
-        options = &defaults;
-    }
+    if (!options) options = &dzr_defaults;
     memset(out, 0, sizeof *out);
     memset(&d, 0, sizeof d);
     d.alloc = alloc;
     d.report = options->report;
+    d.plain = plain;
     d.user = options->user;
     d.max_quads = options->max_quads;
     d.extrusion[0] = 0.25f;
@@ -813,34 +810,20 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
     return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
 }
 
-/* The messages of dozu_decode_with_messages, without their kinds. */
-typedef struct dzr_plain {
-    dozu_message_fn report;
-    void* user;
-} dzr_plain;
-
-static void dzr_forward(void* user, int line, int kind, const char* text) {
-    const dzr_plain* plain = (const dzr_plain*)user;
-    (void)kind;
-    plain->report(plain->user, line, text);
+int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                             const dozu_options* options) {
+    return dzr_decode(program, length, out, alloc, options, NULL);
 }
 
 int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
                               dozu_message_fn report, void* user) {
-    dozu_options options;
-    dzr_plain plain;
-    plain.report = report;
-    plain.user = user;
-    dozu_options_init(&options);
-    if (report) {
-        options.report = dzr_forward;
-        options.user = &plain;
-    }
-    return dozu_decode_with_options(program, length, out, alloc, &options);
+    dozu_options options = dzr_defaults;
+    options.user = user;
+    return dzr_decode(program, length, out, alloc, &options, report);
 }
 
 int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc) {
-    return dozu_decode_with_options(program, length, out, alloc, NULL);
+    return dzr_decode(program, length, out, alloc, NULL, NULL);
 }
 
 void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc) {
