@@ -169,8 +169,9 @@ typedef struct dzr {
     dozu_message_fn plain; /* dozu_decode_with_messages's report */
     void* user;
     uint32_t max_quads;
-    /* stopped: the cap was reached, and nothing more runs */
-    int no_memory, stopped, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
+    /* stop: 1 when memory was refused, 2 when the cap on quads was
+       reached; either way nothing more runs */
+    int stop, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
     int negative, pending, add;
@@ -218,20 +219,20 @@ static void dzr_free(const dozu_allocator* a, void* p) {
 /* Appends bytes to b and returns where they go, or NULL after marking the
    decoder out of memory. */
 static void* dzr_push(dzr* d, dzr_buf* b, size_t bytes) {
-    if (d->no_memory) return NULL;
+    if (d->stop) return NULL;
     if (b->cap - b->n < bytes) {
         size_t cap = b->cap ? b->cap : 256;
         unsigned char* p;
         while (cap - b->n < bytes) {
             if (cap > (size_t)-1 / 2) {
-                d->no_memory = 1;
+                d->stop = 1;
                 return NULL;
             }
             cap *= 2;
         }
         p = (unsigned char*)dzr_alloc(d->alloc, cap);
         if (!p) {
-            d->no_memory = 1;
+            d->stop = 1;
             return NULL;
         }
         if (b->n) memcpy(p, b->p, b->n);
@@ -249,32 +250,40 @@ static void dzr_release(dzr* d, dzr_buf* b) {
     b->n = b->cap = 0;
 }
 
-/* A message on the current line. */
-static void dzr_message(dzr* d, int kind, const char* text) {
-    if (d->report) d->report(d->user, d->line, kind, text);
-    if (d->plain) d->plain(d->user, d->line, text);
+/* Each message's text begins with its kind, as one byte that the report
+   gives apart. */
+#define DZR_FATAL "\1"
+#define DZR_ERROR "\2"
+#define DZR_HINT "\4"
+
+/* A message on the current line, unless the decode has stopped. */
+static void dzr_message(dzr* d, const char* text) {
+    if (d->stop) return;
+    if (d->report) d->report(d->user, d->line, text[0], text + 1);
+    if (d->plain) d->plain(d->user, d->line, text + 1);
 }
 
-static void dzr_fail(dzr* d, const char* text) {
-    dzr_message(d, DOZU_MESSAGE_FATAL, text);
+DZR_APART static void dzr_fail(dzr* d, const char* text) {
+    dzr_message(d, text);
     d->fatal = 1;
 }
 
 /* A message whose text is head, the decimal number n, then tail. */
-static void dzr_message_number(dzr* d, int kind, const char* head, uint32_t n, const char* tail) {
+static void dzr_message_number(dzr* d, const char* head, uint32_t n, const char* tail) {
     char text[64], digits[11], *p = digits + 10;
     *p = 0;
     do *--p = (char)('0' + n % 10);
     while (n /= 10);
-    dzr_message(d, kind, strcat(strcat(strcpy(text, head), p), tail));
+    dzr_message(d, strcat(strcat(strcpy(text, head), p), tail));
 }
 
 /* Whether a mesh of this many quads passes the cap; if so the decode stops
    here, with a fatal error. */
 static int dzr_too_many(dzr* d, uint64_t quads) {
     if (!d->max_quads || quads <= d->max_quads) return 0;
-    dzr_message_number(d, DOZU_MESSAGE_FATAL, "fatal error: mesh too large: more than ", d->max_quads, " quads");
-    d->fatal = d->stopped = 1;
+    dzr_message_number(d, DZR_FATAL "fatal error: mesh too large: more than ", d->max_quads, " quads");
+    d->fatal = 1;
+    d->stop = 2;
     return 1;
 }
 
@@ -488,7 +497,7 @@ static void dzr_flush(dzr* d) {
         if (vc > d->vertices_copied) d->vertices_copied = vc;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
-    if (dropped && !d->stopped) dzr_message(d, DOZU_MESSAGE_ERROR, "error: face with missing vertex dropped");
+    if (dropped) dzr_message(d, DZR_ERROR "error: face with missing vertex dropped");
 }
 
 /* Moves every vertex along its own normal by (r + offset) · scale, r from
@@ -704,13 +713,14 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         case 9: /* D */
             dzr_flush(d);
             quads = 4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
-            if (d->no_memory || d->stopped || dzr_too_many(d, quads)) return;
-            if (quads > 16777216u || dzr_subdivide(d)) dzr_fail(d, "fatal error: mesh too large to subdivide");
+            if (d->stop || dzr_too_many(d, quads)) return;
+            if (quads > 16777216u || dzr_subdivide(d))
+                dzr_fail(d, DZR_FATAL "fatal error: mesh too large to subdivide");
             d->subdiv_seen = d->current_subdiv = 1;
             break;
         case 10: /* X */
             dzr_flush(d);
-            if (d->stopped) return;
+            if (d->stop) return;
             dzr_extrude(d);
             break;
         case 11: /* O */
@@ -724,11 +734,10 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
        as the interpreter stops before laying them, since the output mesh,
        which is all a decode gives, never receives them. */
     if (dzr_too_many(d, DZR_COUNT(d->ti, 4 * sizeof(uint32_t)))) return;
-    if (c == '^' && !d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
-    if (c == ']' && d->depth < 0)
-        dzr_message(d, DOZU_MESSAGE_ERROR, "error: stack underflow, pop statement ignored");
+    if (c == '^' && !d->first_seen) dzr_fail(d, DZR_FATAL "fatal error: no 'first' statement before first step");
+    if (c == ']' && d->depth < 0) dzr_message(d, DZR_ERROR "error: stack underflow, pop statement ignored");
     if (d->subdiv_seen && !d->current_subdiv)
-        dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
+        dzr_fail(d, DZR_FATAL "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
 static const dozu_options dzr_defaults = {-1, 0, NULL, NULL};
@@ -755,39 +764,38 @@ static int dzr_decode(const char* program, size_t length, dozu_mesh* out, const 
     d.extrusion[0] = 0.25f;
     d.extrusion[1] = 0.5f;
 
-    for (i = 0; i < length && d.line != options->line_count && !d.no_memory; ++i) {
+    if (!options->line_count) length = 0;
+    for (i = 0; i < length && !d.stop; ++i) {
         const char c = program[i];
         if (d.pending)
             dzr_parameter_char(&d, c);
         else
             dzr_statement(&d, c);
-        if (d.stopped) break;
         if (c == ' ' || i + 1 == length) {
-            if (d.line == 0 && !d.init_seen) dzr_fail(&d, "fatal error: no initialization at program start");
-            ++d.line;
-            if (d.fatal) break;
+            if (d.line == 0 && !d.init_seen)
+                dzr_fail(&d, DZR_FATAL "fatal error: no initialization at program start");
+            if (d.fatal || ++d.line == options->line_count) break;
         }
     }
-    if (!d.fatal && !d.no_memory) {
+    if (!d.fatal && !d.stop) {
         ran = d.line--; /* then the last line run */
         dzr_flush(&d);
-        if (d.depth > 0 && !d.stopped) {
-            if (i < length)
-                dzr_message_number(&d, DOZU_MESSAGE_HINT, "hint: stack depth is ", (uint32_t)d.depth, "");
+        if (d.depth > 0) {
+            if (i + 1 < length)
+                dzr_message_number(&d, DZR_HINT "hint: stack depth is ", (uint32_t)d.depth, "");
             else
-                dzr_message(&d, DOZU_MESSAGE_ERROR, "error: non-empty stack at end of program");
+                dzr_message(&d, DZR_ERROR "error: non-empty stack at end of program");
         }
         if (ran == 0) {
             d.line = 0;
-            dzr_message(&d, DOZU_MESSAGE_HINT, "hint: initialize, grow radius and size and make a first step");
-            dzr_message(&d, DOZU_MESSAGE_HINT,
-                        "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+            dzr_message(&d, DZR_HINT "hint: initialize, grow radius and size and make a first step");
+            dzr_message(&d, DZR_HINT "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
         }
     }
     dzr_release(&d, &d.tv);
     dzr_release(&d, &d.ti);
     dzr_release(&d, &d.stack);
-    if (d.no_memory) {
+    if (d.stop == 1) {
         dzr_release(&d, &d.ov);
         dzr_release(&d, &d.oi);
         return DOZU_ERROR_MEMORY;
