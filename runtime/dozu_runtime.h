@@ -216,6 +216,9 @@ static void dzr_free(const dozu_allocator* a, void* p) {
         free(p);
 }
 
+/* How many items of size bytes b holds. */
+#define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
+
 /* Appends bytes to b and returns where they go, or NULL after marking the
    decoder out of memory. */
 static void* dzr_push(dzr* d, dzr_buf* b, size_t bytes) {
@@ -268,23 +271,38 @@ DZR_APART static void dzr_fail(dzr* d, const char* text) {
     d->fatal = 1;
 }
 
-/* A message whose text is head, the decimal number n, then tail. */
-static void dzr_message_number(dzr* d, const char* head, uint32_t n, const char* tail) {
-    char text[64], digits[11], *p = digits + 10;
+/* A message whose text is form with its "#" replaced by the decimal
+   number n. */
+static void dzr_message_number(dzr* d, const char* form, uint32_t n) {
+    char text[80], digits[11], *p = digits + 10, *t = text;
     *p = 0;
     do *--p = (char)('0' + n % 10);
     while (n /= 10);
-    dzr_message(d, strcat(strcat(strcpy(text, head), p), tail));
+    for (; *form; ++form)
+        if (*form == '#')
+            while (*p) *t++ = *p++;
+        else
+            *t++ = *form;
+    *t = 0;
+    dzr_message(d, text);
 }
 
 /* Whether a mesh of this many quads passes the cap; if so the decode stops
    here, with a fatal error. */
 static int dzr_too_many(dzr* d, uint64_t quads) {
     if (!d->max_quads || quads <= d->max_quads) return 0;
-    dzr_message_number(d, DZR_FATAL "fatal error: mesh too large: more than ", d->max_quads, " quads");
+    dzr_message_number(d, DZR_FATAL "fatal error: mesh too large: more than # quads", d->max_quads);
     d->fatal = 1;
     d->stop = 2;
     return 1;
+}
+
+/* Room for one more quad in b, or NULL when the cap is reached or memory
+   refused: then the decode stops, and the turtle, whose quads a decode
+   never gives, lays no more, as the interpreter's lays none past the cap. */
+static uint32_t* dzr_new_quad(dzr* d, dzr_buf* b) {
+    if (dzr_too_many(d, DZR_COUNT(*b, 4 * sizeof(uint32_t)) + 1)) return NULL;
+    return (uint32_t*)dzr_push(d, b, 4 * sizeof(uint32_t));
 }
 
 /* The interpreter forms v · (float)pi · (1/24) in x86's 64-bit-mantissa
@@ -324,7 +342,7 @@ static void dzr_close_cell(dzr* d) {
     for (n = 4; n >= 0; --n) {
         uint32_t* q;
         if (d->s.face_flags & (1u << n)) continue;
-        q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+        q = dzr_new_quad(d, &d->ti);
         if (q) dzr_face_corners(&d->s, n, q);
     }
     d->s.face_flags = 0;
@@ -357,10 +375,9 @@ static void dzr_step(dzr* d) {
 /* The Hamilton product r = a·b of quaternions (w, x, y, z), r neither a
    nor b. */
 static void dzr_product(float r[4], const float a[4], const float b[4]) {
+    int i;
     dzr_cross(r + 1, a + 1, b + 1);
-    r[1] = r[1] + a[0] * b[1] + b[0] * a[1];
-    r[2] = r[2] + a[0] * b[2] + b[0] * a[2];
-    r[3] = r[3] + a[0] * b[3] + b[0] * a[3];
+    for (i = 1; i < 4; ++i) r[i] = r[i] + a[0] * b[i] + b[0] * a[i];
     r[0] = a[0] * b[0] - (a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
 }
 
@@ -444,7 +461,7 @@ static void dzr_pop_state(dzr* d) {
 /* Closes the current ring's underside. */
 static void dzr_bottom(dzr* d) {
     const uint32_t t = d->s.top_ring_start;
-    uint32_t* q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+    uint32_t* q = dzr_new_quad(d, &d->ti);
     if (!q) return;
     q[0] = t - 1;
     q[1] = t - 2;
@@ -454,47 +471,40 @@ static void dzr_bottom(dzr* d) {
 
 /* ---- the output mesh ---- */
 
-#define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
-
 /* Copies what the turtle made since the last flush into the output mesh;
-   a quad that names a vertex the output does not hold is left out. The
-   first pass counts the quads that stay, so that a flush past the cap
-   copies nothing. */
+   a quad that names a vertex the output does not hold is left out. A flush
+   that would pass the cap on quads is taken back whole. */
 static void dzr_flush(dzr* d) {
     const uint32_t vc = DZR_COUNT(d->tv, 6 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
     const float* tv = (const float*)d->tv.p;
     const uint32_t* ti = (const uint32_t*)d->ti.p;
-    const uint64_t limit =
-        DZR_COUNT(d->ov, 8 * sizeof(float)) + (uint64_t)vc - (vc > d->vertices_copied ? d->vertices_copied : vc);
-    uint64_t quads = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
-    uint32_t i;
-    int dropped = 0, k, pass;
-    for (pass = 0; pass < 2; ++pass) {
-        for (i = d->indices_copied; i < ic; i += 4) {
-            uint32_t* q;
-            for (k = 0; k < 4; ++k)
-                if ((uint64_t)ti[i + (uint32_t)k] + d->offset >= limit) break;
-            if (k < 4) {
-                dropped = 1;
-                continue;
-            }
-            if (!pass) {
-                ++quads;
-                continue;
-            }
-            q = (uint32_t*)dzr_push(d, &d->oi, 4 * sizeof(uint32_t));
-            if (!q) return;
-            for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
+    const size_t vertex_bytes = d->ov.n, quad_bytes = d->oi.n;
+    uint32_t i, limit;
+    int dropped = 0, k;
+    for (i = d->vertices_copied; i < vc; ++i) {
+        float* r = (float*)dzr_push(d, &d->ov, 8 * sizeof(float));
+        if (!r) return;
+        memcpy(r, tv + 6 * (size_t)i, 3 * sizeof(float));
+        memcpy(r + 4, tv + 6 * (size_t)i + 3, 3 * sizeof(float));
+        r[3] = r[7] = 1.0f;
+    }
+    if (vc > d->vertices_copied) d->vertices_copied = vc;
+    limit = DZR_COUNT(d->ov, 8 * sizeof(float));
+    for (i = d->indices_copied; i < ic; i += 4) {
+        uint32_t* q;
+        for (k = 0; k < 4; ++k)
+            if ((uint64_t)ti[i + (uint32_t)k] + d->offset >= limit) break;
+        if (k < 4) {
+            dropped = 1;
+            continue;
         }
-        if (pass || dzr_too_many(d, quads)) break;
-        for (i = d->vertices_copied; i < vc; ++i) {
-            float* r = (float*)dzr_push(d, &d->ov, 8 * sizeof(float));
-            if (!r) return;
-            memcpy(r, tv + 6 * (size_t)i, 3 * sizeof(float));
-            memcpy(r + 4, tv + 6 * (size_t)i + 3, 3 * sizeof(float));
-            r[3] = r[7] = 1.0f;
+        q = dzr_new_quad(d, &d->oi);
+        if (!q) {
+            d->ov.n = vertex_bytes;
+            d->oi.n = quad_bytes;
+            return;
         }
-        if (vc > d->vertices_copied) d->vertices_copied = vc;
+        for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
     if (dropped) dzr_message(d, DZR_ERROR "error: face with missing vertex dropped");
@@ -697,14 +707,17 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             dzr_step(d);
             d->first_seen = 1;
             break;
-        case 2: /* ^ */ dzr_go(d); break;
+        case 2: /* ^ */
+            dzr_go(d);
+            if (!d->first_seen) dzr_fail(d, DZR_FATAL "fatal error: no 'first' statement before first step");
+            break;
         case 3: /* [ */
             dzr_push_state(d);
             ++d->depth;
             break;
         case 4: /* ] */
             dzr_pop_state(d);
-            --d->depth;
+            if (--d->depth < 0) dzr_message(d, DZR_ERROR "error: stack underflow, pop statement ignored");
             break;
         case 5: /* p */
         case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
@@ -730,12 +743,6 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         case 15: dzr_start_parameter(d, n == 13 ? &d->s.radius : n == 14 ? &d->s.size : &d->s.angle, 1); break;
         default: break;
     }
-    /* The turtle's quads are counted once laid: the decode stops with them
-       as the interpreter stops before laying them, since the output mesh,
-       which is all a decode gives, never receives them. */
-    if (dzr_too_many(d, DZR_COUNT(d->ti, 4 * sizeof(uint32_t)))) return;
-    if (c == '^' && !d->first_seen) dzr_fail(d, DZR_FATAL "fatal error: no 'first' statement before first step");
-    if (c == ']' && d->depth < 0) dzr_message(d, DZR_ERROR "error: stack underflow, pop statement ignored");
     if (d->subdiv_seen && !d->current_subdiv)
         dzr_fail(d, DZR_FATAL "fatal error: statement not allowed after 'subdiv', ignored");
 }
@@ -782,7 +789,7 @@ static int dzr_decode(const char* program, size_t length, dozu_mesh* out, const 
         dzr_flush(&d);
         if (d.depth > 0) {
             if (i + 1 < length)
-                dzr_message_number(&d, DZR_HINT "hint: stack depth is ", (uint32_t)d.depth, "");
+                dzr_message_number(&d, DZR_HINT "hint: stack depth is #", (uint32_t)d.depth);
             else
                 dzr_message(&d, DZR_ERROR "error: non-empty stack at end of program");
         }
