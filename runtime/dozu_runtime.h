@@ -166,7 +166,6 @@ typedef struct dzr_frame {
 typedef struct dzr {
     const dozu_allocator* alloc;
     dozu_report_fn report;
-    dozu_message_fn plain; /* dozu_decode_with_messages's report */
     void* user;
     uint32_t max_quads;
     /* stop: 1 when memory was refused, 2 when the cap on quads was
@@ -263,7 +262,6 @@ static void dzr_release(dzr* d, dzr_buf* b) {
 static void dzr_message(dzr* d, const char* text) {
     if (d->stop) return;
     if (d->report) d->report(d->user, d->line, text[0], text + 1);
-    if (d->plain) d->plain(d->user, d->line, text + 1);
 }
 
 DZR_APART static void dzr_fail(dzr* d, const char* text) {
@@ -751,10 +749,8 @@ static const dozu_options dzr_defaults = {-1, 0, NULL, NULL};
 
 void dozu_options_init(dozu_options* options) { *options = dzr_defaults; }
 
-/* Every decode: with options (NULL for the defaults), and with plain, a
-   report without kinds, or NULL. */
-static int dzr_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
-                      const dozu_options* options, dozu_message_fn plain) {
+int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                             const dozu_options* options) {
     dzr d;
     size_t i;
     uint32_t v, count;
@@ -765,7 +761,6 @@ static int dzr_decode(const char* program, size_t length, dozu_mesh* out, const 
     memset(&d, 0, sizeof d);
     d.alloc = alloc;
     d.report = options->report;
-    d.plain = plain;
     d.user = options->user;
     d.max_quads = options->max_quads;
     d.extrusion[0] = 0.25f;
@@ -825,20 +820,34 @@ static int dzr_decode(const char* program, size_t length, dozu_mesh* out, const 
     return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
 }
 
-int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
-                             const dozu_options* options) {
-    return dzr_decode(program, length, out, alloc, options, NULL);
+/* dozu_decode_with_messages's report, given each message without its
+   kind. */
+typedef struct dzr_plain {
+    dozu_message_fn report;
+    void* user;
+} dzr_plain;
+
+static void dzr_forward(void* user, int line, int kind, const char* text) {
+    const dzr_plain* plain = (const dzr_plain*)user;
+    (void)kind;
+    plain->report(plain->user, line, text);
 }
 
 int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
                               dozu_message_fn report, void* user) {
-    dozu_options options = dzr_defaults;
-    options.user = user;
-    return dzr_decode(program, length, out, alloc, &options, report);
+    dozu_options options;
+    dzr_plain plain;
+    plain.report = report;
+    plain.user = user;
+    options.line_count = -1;
+    options.max_quads = 0;
+    options.report = report ? dzr_forward : NULL;
+    options.user = &plain;
+    return dozu_decode_with_options(program, length, out, alloc, &options);
 }
 
 int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc) {
-    return dzr_decode(program, length, out, alloc, NULL, NULL);
+    return dozu_decode_with_options(program, length, out, alloc, NULL);
 }
 
 void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc) {
