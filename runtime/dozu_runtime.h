@@ -757,7 +757,6 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
     dozu_options defaults;
     size_t i;
     uint32_t v, count;
-    int ran;
     if (!out || (!program && length) || length > 0x7FFFFFFF) return DOZU_ERROR_ARGUMENT;
     if (!options) {
         dozu_options_init(&defaults);
@@ -786,7 +785,7 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
         }
     }
     if (!d.fatal && !d.stop) {
-        ran = d.line--; /* then the last line run */
+        --d.line; /* the last line run, -1 for none */
         dzr_flush(&d);
         if (d.depth > 0) {
             if (i + 1 < length)
@@ -794,7 +793,7 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
             else
                 dzr_message(&d, DZR_ERROR "error: non-empty stack at end of program");
         }
-        if (ran == 0) {
+        if (d.line < 0) {
             d.line = 0;
             dzr_message(&d, DZR_HINT "hint: initialize, grow radius and size and make a first step");
             dzr_message(&d, DZR_HINT "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
@@ -803,9 +802,10 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
     dzr_release(&d, &d.tv);
     dzr_release(&d, &d.ti);
     dzr_release(&d, &d.stack);
+    out->vertices = (float*)d.ov.p;
+    out->indices = (uint32_t*)d.oi.p;
     if (d.stop == 1) {
-        dzr_release(&d, &d.ov);
-        dzr_release(&d, &d.oi);
+        dozu_mesh_release(out, alloc);
         return DOZU_ERROR_MEMORY;
     }
 
@@ -819,9 +819,7 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
         int c;
         for (c = 0; c < 6; ++c) o[c] = r[c + (c > 2)] * inv;
     }
-    out->vertices = (float*)d.ov.p;
     out->vertex_count = count;
-    out->indices = (uint32_t*)d.oi.p;
     out->index_count = DZR_COUNT(d.oi, sizeof(uint32_t));
     return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
 }
