@@ -30,7 +30,8 @@ TEST(RuntimeTpg, ReadsEveryFileAsTheEditorLoadsIt) {
                 ASSERT_EQ(tpg_difference(cut), "") << entry.path() << " cut at " << cut.size();
                 std::vector<uint8_t> changed = bytes;
                 for (int n = 1 + int(rng() % 3); n > 0 && !changed.empty(); --n)
-                    changed[rng() % changed.size()] = rng() % 2 ? odd_bytes[rng() % std::size(odd_bytes)] : uint8_t(rng());
+                    changed[rng() % changed.size()] =
+                        rng() % 2 ? odd_bytes[rng() % std::size(odd_bytes)] : uint8_t(rng());
                 ASSERT_EQ(tpg_difference(changed), "") << entry.path() << " changed";
             }
             ++files;
@@ -78,7 +79,8 @@ TEST(RuntimeTpg, RefusesWhatTheEditorRefuses) {
                              this};
     } refusing;
     bytes = encode_program_file(CommandTable(), {1, 6, 4, 2, 17});
-    EXPECT_EQ(dozu_tpg_read(bytes.data(), bytes.size(), &tpg, &refusing.alloc, nullptr, nullptr), DOZU_ERROR_MEMORY);
+    EXPECT_EQ(dozu_tpg_read(bytes.data(), bytes.size(), &tpg, &refusing.alloc, nullptr, nullptr),
+              DOZU_ERROR_MEMORY);
     EXPECT_EQ(refusing.live, 0);
     EXPECT_EQ(tpg.text, nullptr);
 }

@@ -25,8 +25,8 @@ inline TpgRead tpg_by_runtime(const std::vector<uint8_t>& bytes) {
     TpgRead r;
     dozu_tpg tpg;
     const auto report = [](void* user, int line, int kind, const char* text) {
-        static_cast<TpgRead*>(user)->messages.push_back(std::to_string(kind) + " " + text +
-                                                        (line == -1 ? "" : " (line " + std::to_string(line) + ")"));
+        static_cast<TpgRead*>(user)->messages.push_back(
+            std::to_string(kind) + " " + text + (line == -1 ? "" : " (line " + std::to_string(line) + ")"));
     };
     r.status = dozu_tpg_read(bytes.data(), bytes.size(), &tpg, nullptr, report, &r);
     if (r.status != DOZU_OK) return r;
