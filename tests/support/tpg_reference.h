@@ -3,8 +3,8 @@
 // messages that dozu-cli prints for the file, or the same refusal.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,24 +14,29 @@
 namespace dozu::testing {
 
 struct TpgRead {
-    int status = -1;
+    int status = DOZU_ERROR_FATAL;
     std::string text;
     std::vector<uint8_t> steps;
-    std::vector<std::string> cells;
-    std::vector<std::string> messages;  // "KIND TEXT", KIND the runtime's number
+    std::vector<std::string> cells, messages;  // each message "KIND TEXT", KIND the runtime's number
+
+    bool operator==(const TpgRead&) const = default;
 };
+
+inline void PrintTo(const TpgRead& r, std::ostream* out) {
+    *out << "status " << r.status << ", " << r.steps.size() << " steps, text \"" << r.text.substr(0, 60) << "\"";
+    for (const std::string& m : r.messages) *out << "\n  " << m;
+}
 
 inline TpgRead tpg_by_runtime(const std::vector<uint8_t>& bytes) {
     TpgRead r;
     dozu_tpg tpg;
     const auto report = [](void* user, int line, int kind, const char* text) {
-        static_cast<TpgRead*>(user)->messages.push_back(
-            std::to_string(kind) + " " + text + (line == -1 ? "" : " (line " + std::to_string(line) + ")"));
+        static_cast<TpgRead*>(user)->messages.push_back(std::to_string(kind) + " " + text +
+                                                        (line == -1 ? "" : " at a line"));
     };
     r.status = dozu_tpg_read(bytes.data(), bytes.size(), &tpg, nullptr, report, &r);
     if (r.status != DOZU_OK) return r;
-    if (tpg.text[tpg.length] != 0) r.messages.push_back("the text does not end in a NUL");
-    r.text.assign(tpg.text, tpg.length);
+    r.text.assign(tpg.text, tpg.length + 1);  // with its NUL
     r.steps.assign(tpg.steps, tpg.steps + tpg.step_count);
     for (size_t i = 0; i < DOZU_TPG_CELLS; ++i)
         r.cells.emplace_back(bytes.begin() + long(tpg.cell_start[i]),
@@ -42,54 +47,39 @@ inline TpgRead tpg_by_runtime(const std::vector<uint8_t>& bytes) {
 
 // The editor's load of the bytes, with the warnings as dozu-cli words them.
 inline TpgRead tpg_by_editor(const std::vector<uint8_t>& bytes) {
-    const std::string fatal = std::to_string(DOZU_MESSAGE_FATAL) + " ",
-                      warning = std::to_string(DOZU_MESSAGE_WARNING) + " ";
     TpgRead r;
-    r.status = DOZU_ERROR_FATAL;
+    const auto say = [&](int kind, const std::string& text) {
+        r.messages.push_back(std::to_string(kind) + " " + text);
+    };
     if (bytes.size() > kMaxProgramFileSize) {
-        r.messages.push_back(fatal + "the file is larger than 16 MiB");
+        say(DOZU_MESSAGE_FATAL, "the file is larger than 16 MiB");
         return r;
     }
     LoadedProgram loaded;
     try {
         loaded = Program::prepare(bytes);
     } catch (const ProgramTooLarge& e) {
-        r.messages.push_back(fatal + e.what());
+        say(DOZU_MESSAGE_FATAL, e.what());
         return r;
     }
     r.status = DOZU_OK;
     for (size_t i = 0; i < loaded.lines.size(); ++i) r.text += loaded.lines[i];
+    r.text += '\0';
     r.steps = loaded.steps;
     for (int row = 1; row < CommandTable::kRows; ++row)
         for (int column = 0; column < CommandTable::kColumns; ++column)
             r.cells.push_back(loaded.table.cell(column, row));
     const LoadReport& report = loaded.report;
     if (!report.not_a_program.empty())
-        r.messages.push_back(warning + "does not look like a dozu program: " + report.not_a_program);
-    if (!report.table_warning().empty()) r.messages.push_back(warning + report.table_warning());
+        say(DOZU_MESSAGE_WARNING, "does not look like a dozu program: " + report.not_a_program);
+    if (!report.table_warning().empty()) say(DOZU_MESSAGE_WARNING, report.table_warning());
     for (const SkippedStep& s : report.skipped)
-        r.messages.push_back(warning + "step byte " + std::to_string(s.byte) + " at offset " +
-                             std::to_string(s.offset) + " skipped");
+        say(DOZU_MESSAGE_WARNING,
+            "step byte " + std::to_string(s.byte) + " at offset " + std::to_string(s.offset) + " skipped");
     if (report.skipped_count > report.skipped.size())
-        r.messages.push_back(warning + "... and " + std::to_string(report.skipped_count - report.skipped.size()) +
-                             " more step bytes skipped");
+        say(DOZU_MESSAGE_WARNING, "... and " + std::to_string(report.skipped_count - report.skipped.size()) +
+                                      " more step bytes skipped");
     return r;
-}
-
-// What the two reads of the bytes differ in, or nothing.
-inline std::string tpg_difference(const std::vector<uint8_t>& bytes) {
-    const TpgRead c = tpg_by_runtime(bytes), editor = tpg_by_editor(bytes);
-    if (c.status != editor.status)
-        return "status " + std::to_string(c.status) + ", the editor's " + std::to_string(editor.status);
-    for (size_t i = 0; i < std::max(c.messages.size(), editor.messages.size()); ++i) {
-        const auto nth = [i](const TpgRead& r) { return i < r.messages.size() ? r.messages[i] : "nothing"; };
-        if (nth(c) != nth(editor))
-            return "message " + std::to_string(i) + " \"" + nth(c) + "\", the editor's \"" + nth(editor) + "\"";
-    }
-    if (c.text != editor.text) return "program text";
-    if (c.steps != editor.steps) return "steps";
-    if (c.cells != editor.cells) return "table cells";
-    return {};
 }
 
 }  // namespace dozu::testing
