@@ -57,6 +57,27 @@ typedef struct dozu_allocator {
    it ("error: stack underflow, pop statement ignored"). */
 typedef void (*dozu_message_fn)(void* user, int line, const char* text);
 
+/* The kind of a message, given with its text. */
+enum { DOZU_MESSAGE_FATAL = 1, DOZU_MESSAGE_ERROR = 2, DOZU_MESSAGE_WARNING = 3, DOZU_MESSAGE_HINT = 4 };
+/* A message with its kind; line counts from 0, or is -1 for a message about
+   a whole file (dozu_tpg.h). */
+typedef void (*dozu_report_fn)(void* user, int line, int kind, const char* text);
+
+/* What a decode needs beyond the program text. */
+typedef struct dozu_options {
+    /* Runs only the first line_count lines, as the editor's trace mode does
+       with line line_count - 1 selected: a branch left open then ends with
+       "hint: stack depth is N" rather than an error. Negative: every line. */
+    long line_count;
+    /* 0: no cap. Otherwise the decode stops before any mesh (the turtle's,
+       the output's or a subdivision's) would hold more than max_quads
+       quads, with "fatal error: mesh too large: more than N quads" at the
+       line of the statement that would make it. */
+    uint32_t max_quads;
+    dozu_report_fn report; /* may be NULL */
+    void* user;
+} dozu_options;
+
 /* Decodes the program: its lines joined, each line its interpreter code and
    a blank (a line ends at every blank), e.g. "* S4 R2 = B ^ T ". Fills out
    (whose old contents are not released) and returns DOZU_OK or an error. */
@@ -64,6 +85,12 @@ int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_a
 /* The same, giving every message to report (which may be NULL). */
 int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
                               dozu_message_fn report, void* user);
+/* Fills options with every line, no cap and no report. */
+void dozu_options_init(dozu_options* options);
+/* The same as dozu_decode_with_messages, with options (NULL: those of
+   dozu_options_init). */
+int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                             const dozu_options* options);
 /* Releases the mesh's arrays through the allocator it was made with. */
 void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc);
 
@@ -138,9 +165,11 @@ typedef struct dzr_frame {
 
 typedef struct dzr {
     const dozu_allocator* alloc;
-    dozu_message_fn report;
+    dozu_report_fn report;
     void* user;
-    int no_memory, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
+    uint32_t max_quads;
+    /* stopped: the cap was reached, and nothing more runs */
+    int no_memory, stopped, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
     int negative, pending, add;
@@ -220,13 +249,35 @@ static void dzr_release(dzr* d, dzr_buf* b) {
 }
 
 /* A message on the current line. */
-static void dzr_message(dzr* d, const char* text) {
-    if (d->report) d->report(d->user, d->line, text);
+static void dzr_message(dzr* d, int kind, const char* text) {
+    if (d->report) d->report(d->user, d->line, kind, text);
 }
 
 static void dzr_fail(dzr* d, const char* text) {
-    dzr_message(d, text);
+    dzr_message(d, DOZU_MESSAGE_FATAL, text);
     d->fatal = 1;
+}
+
+/* A message whose text is head, the decimal number n, then tail. */
+static void dzr_message_number(dzr* d, int kind, const char* head, uint32_t n, const char* tail) {
+    char text[64], digits[10];
+    size_t k = strlen(head), m = 0;
+    memcpy(text, head, k);
+    do
+        digits[m++] = (char)('0' + n % 10);
+    while (n /= 10);
+    while (m) text[k++] = digits[--m];
+    strcpy(text + k, tail);
+    dzr_message(d, kind, text);
+}
+
+/* Whether a mesh of this many quads passes the cap; if so the decode stops
+   here, with a fatal error. */
+static int dzr_too_many(dzr* d, uint64_t quads) {
+    if (!d->max_quads || quads <= d->max_quads) return 0;
+    dzr_message_number(d, DOZU_MESSAGE_FATAL, "fatal error: mesh too large: more than ", d->max_quads, " quads");
+    d->fatal = d->stopped = 1;
+    return 1;
 }
 
 /* The interpreter forms v · (float)pi · (1/24) in x86's 64-bit-mantissa
@@ -399,36 +450,47 @@ static void dzr_bottom(dzr* d) {
 #define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
 
 /* Copies what the turtle made since the last flush into the output mesh;
-   a quad that names a vertex the output does not hold is left out. */
+   a quad that names a vertex the output does not hold is left out. The
+   first pass counts the quads that stay, so that a flush past the cap
+   copies nothing. */
 static void dzr_flush(dzr* d) {
     const uint32_t vc = DZR_COUNT(d->tv, 6 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
     const float* tv = (const float*)d->tv.p;
     const uint32_t* ti = (const uint32_t*)d->ti.p;
-    uint32_t i, limit;
-    int dropped = 0, k;
-    for (i = d->vertices_copied; i < vc; ++i) {
-        float* r = (float*)dzr_push(d, &d->ov, 8 * sizeof(float));
-        if (!r) return;
-        memcpy(r, tv + 6 * (size_t)i, 3 * sizeof(float));
-        memcpy(r + 4, tv + 6 * (size_t)i + 3, 3 * sizeof(float));
-        r[3] = r[7] = 1.0f;
-    }
-    if (vc > d->vertices_copied) d->vertices_copied = vc;
-    limit = DZR_COUNT(d->ov, 8 * sizeof(float));
-    for (i = d->indices_copied; i < ic; i += 4) {
-        uint32_t* q;
-        for (k = 0; k < 4; ++k)
-            if ((uint64_t)ti[i + (uint32_t)k] + d->offset >= limit) break;
-        if (k < 4) {
-            dropped = 1;
-            continue;
+    const uint64_t limit = DZR_COUNT(d->ov, 8 * sizeof(float)) + (uint64_t)vc -
+                           (vc > d->vertices_copied ? d->vertices_copied : vc);
+    uint64_t quads = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
+    uint32_t i;
+    int dropped = 0, k, pass;
+    for (pass = 0; pass < 2; ++pass) {
+        for (i = d->indices_copied; i < ic; i += 4) {
+            uint32_t* q;
+            for (k = 0; k < 4; ++k)
+                if ((uint64_t)ti[i + (uint32_t)k] + d->offset >= limit) break;
+            if (k < 4) {
+                dropped = 1;
+                continue;
+            }
+            if (!pass) {
+                ++quads;
+                continue;
+            }
+            q = (uint32_t*)dzr_push(d, &d->oi, 4 * sizeof(uint32_t));
+            if (!q) return;
+            for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
         }
-        q = (uint32_t*)dzr_push(d, &d->oi, 4 * sizeof(uint32_t));
-        if (!q) return;
-        for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
+        if (pass || dzr_too_many(d, quads)) break;
+        for (i = d->vertices_copied; i < vc; ++i) {
+            float* r = (float*)dzr_push(d, &d->ov, 8 * sizeof(float));
+            if (!r) return;
+            memcpy(r, tv + 6 * (size_t)i, 3 * sizeof(float));
+            memcpy(r + 4, tv + 6 * (size_t)i + 3, 3 * sizeof(float));
+            r[3] = r[7] = 1.0f;
+        }
+        if (vc > d->vertices_copied) d->vertices_copied = vc;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
-    if (dropped) dzr_message(d, "error: face with missing vertex dropped");
+    if (dropped && !d->stopped) dzr_message(d, DOZU_MESSAGE_ERROR, "error: face with missing vertex dropped");
 }
 
 /* Moves every vertex along its own normal by (r + offset) · scale, r from
@@ -607,6 +669,7 @@ static const char dzr_statements[] = "*=^[]pqBTDXO+RSY";
 DZR_APART static void dzr_statement(dzr* d, char c) {
     const char* known = (const char*)memchr(dzr_statements, c, sizeof dzr_statements - 1);
     const int n = known ? (int)(known - dzr_statements) : -1;
+    uint64_t quads;
     if (c == ' ') return;
     d->current_subdiv = 0;
     switch (n) {
@@ -627,17 +690,14 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             dzr_step(d);
             d->first_seen = 1;
             break;
-        case 2: /* ^ */
-            dzr_go(d);
-            if (!d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
-            break;
+        case 2: /* ^ */ dzr_go(d); break;
         case 3: /* [ */
             dzr_push_state(d);
             ++d->depth;
             break;
         case 4: /* ] */
             dzr_pop_state(d);
-            if (--d->depth < 0) dzr_message(d, "error: stack underflow, pop statement ignored");
+            if (--d->depth < 0) dzr_message(d, DOZU_MESSAGE_ERROR, "error: stack underflow, pop statement ignored");
             break;
         case 5: /* p */
         case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
@@ -645,13 +705,14 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         case 8: /* T */ dzr_close_cell(d); break;
         case 9: /* D */
             dzr_flush(d);
-            if (d->no_memory) return;
-            if (4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t)) > 16777216u || dzr_subdivide(d))
-                dzr_fail(d, "fatal error: mesh too large to subdivide");
+            quads = 4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
+            if (d->no_memory || d->stopped || dzr_too_many(d, quads)) return;
+            if (quads > 16777216u || dzr_subdivide(d)) dzr_fail(d, "fatal error: mesh too large to subdivide");
             d->subdiv_seen = d->current_subdiv = 1;
             break;
         case 10: /* X */
             dzr_flush(d);
+            if (d->stopped) return;
             dzr_extrude(d);
             break;
         case 11: /* O */
@@ -661,25 +722,42 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         case 15: dzr_start_parameter(d, n == 13 ? &d->s.radius : n == 14 ? &d->s.size : &d->s.angle, 1); break;
         default: break;
     }
+    /* The turtle's quads are counted once laid: the decode stops with them
+       as the interpreter stops before laying them, since the output mesh,
+       which is all a decode gives, never receives them. */
+    if (dzr_too_many(d, DZR_COUNT(d->ti, 4 * sizeof(uint32_t)))) return;
+    if (c == '^' && !d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
     if (d->subdiv_seen && !d->current_subdiv)
         dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
-int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
-                              dozu_message_fn report, void* user) {
+void dozu_options_init(dozu_options* options) {
+    memset(options, 0, sizeof *options);
+    options->line_count = -1;
+}
+
+int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                             const dozu_options* options) {
     dzr d;
+    dozu_options defaults;
     size_t i;
     uint32_t v, count;
+    int ran;
     if (!out || (!program && length) || length > 0x7FFFFFFF) return DOZU_ERROR_ARGUMENT;
+    if (!options) {
+        dozu_options_init(&defaults);
+        options = &defaults;
+    }
     memset(out, 0, sizeof *out);
     memset(&d, 0, sizeof d);
     d.alloc = alloc;
-    d.report = report;
-    d.user = user;
+    d.report = options->report;
+    d.user = options->user;
+    d.max_quads = options->max_quads;
     d.extrusion[0] = 0.25f;
     d.extrusion[1] = 0.5f;
 
-    for (i = 0; i < length && !d.no_memory; ++i) {
+    for (i = 0; i < length && d.line != options->line_count && !d.no_memory && !d.stopped; ++i) {
         const char c = program[i];
         if (d.pending)
             dzr_parameter_char(&d, c);
@@ -692,13 +770,18 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
         }
     }
     if (!d.fatal && !d.no_memory) {
-        --d.line; /* the last line */
+        ran = d.line--; /* then the last line run */
         dzr_flush(&d);
-        if (d.depth > 0) dzr_message(&d, "error: non-empty stack at end of program");
-        if (length == 0) {
+        if (d.depth > 0 && !d.stopped) {
+            if (i < length)
+                dzr_message_number(&d, DOZU_MESSAGE_HINT, "hint: stack depth is ", (uint32_t)d.depth, "");
+            else
+                dzr_message(&d, DOZU_MESSAGE_ERROR, "error: non-empty stack at end of program");
+        }
+        if (ran == 0) {
             d.line = 0;
-            dzr_message(&d, "hint: initialize, grow radius and size and make a first step");
-            dzr_message(&d, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+            dzr_message(&d, DOZU_MESSAGE_HINT, "hint: initialize, grow radius and size and make a first step");
+            dzr_message(&d, DOZU_MESSAGE_HINT, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
         }
     }
     dzr_release(&d, &d.tv);
@@ -727,8 +810,34 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
     return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
 }
 
+/* The messages of dozu_decode_with_messages, without their kinds. */
+typedef struct dzr_plain {
+    dozu_message_fn report;
+    void* user;
+} dzr_plain;
+
+static void dzr_forward(void* user, int line, int kind, const char* text) {
+    const dzr_plain* plain = (const dzr_plain*)user;
+    (void)kind;
+    plain->report(plain->user, line, text);
+}
+
+int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                              dozu_message_fn report, void* user) {
+    dozu_options options;
+    dzr_plain plain;
+    plain.report = report;
+    plain.user = user;
+    dozu_options_init(&options);
+    if (report) {
+        options.report = dzr_forward;
+        options.user = &plain;
+    }
+    return dozu_decode_with_options(program, length, out, alloc, &options);
+}
+
 int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc) {
-    return dozu_decode_with_messages(program, length, out, alloc, NULL, NULL);
+    return dozu_decode_with_options(program, length, out, alloc, NULL);
 }
 
 void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc) {
