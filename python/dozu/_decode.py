@@ -89,12 +89,19 @@ def _run(text: bytes, lines, max_quads):
     return records, corners, said
 
 
-def _finish(text: bytes, warnings, name, lines, max_quads, strict) -> Mesh:
+def _finish(text: bytes, warnings, name, lines, max_quads, strict, ends=None) -> Mesh:
+    """ends: for a program file whose codes hold blanks, where each of its
+    lines ends among the runtime's lines, which end at every blank; its
+    messages are then numbered by the program's lines, as the editor
+    numbers them."""
     _check_count("lines", lines, 2**31 - 1)
     _check_count("max_quads", max_quads, 2**32 - 1)
+    if ends is not None and lines is not None:
+        lines = int(ends[min(lines, len(ends)) - 1]) if lines and len(ends) else 0
     records, corners, said = _run(text, lines, max_quads)
     vertices, normals, quads = compact(records, corners)
-    messages = [Message(line + 1, Kind(kind), message) for line, kind, message in said]
+    line_of = (lambda line: line) if ends is None else (lambda line: int(np.searchsorted(ends, line, "right")))
+    messages = [Message(line_of(line) + 1, Kind(kind), message) for line, kind, message in said]
     mesh = Mesh(vertices, normals, quads, messages, warnings, text.decode("latin-1"), name)
     fatal = mesh.fatal
     if fatal and fatal.text.startswith(_TOO_LARGE):
@@ -121,9 +128,13 @@ def decode(program, *, lines=None, max_quads=DEFAULT_MAX_QUADS, strict=False) ->
 def _read_file(path) -> bytes:
     # O_NONBLOCK: a FIFO is refused by its type rather than waited on.
     fd = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
-    with os.fdopen(fd, "rb") as f:
+    try:
         if not stat.S_ISREG(os.fstat(fd).st_mode):
             raise FileError(f"{os.fsdecode(path)!r} is not a regular file")
+    except BaseException:
+        os.close(fd)
+        raise
+    with os.fdopen(fd, "rb") as f:
         # One byte past the limit tells a file that is too large.
         return f.read(MAX_FILE_SIZE + 1)
 
@@ -147,8 +158,23 @@ def load(path, *, lines=None, max_quads=DEFAULT_MAX_QUADS, strict=False) -> Mesh
         raise FileError(f"{os.fsdecode(path)!r}: {reason}")
     try:
         text = ctypes.string_at(tpg.text, tpg.length)
+        steps = np.ctypeslib.as_array(tpg.steps, (tpg.step_count,)).copy() if tpg.step_count else []
+        ends = _line_ends(data, tpg, steps)
     finally:
         native.library.dozu_tpg_release(ctypes.byref(tpg), None)
     warnings = [text for _line, _kind, text in said]
     name = os.path.splitext(os.path.basename(os.fsdecode(path)))[0]
-    return _finish(text, warnings, name, lines, max_quads, strict)
+    return _finish(text, warnings, name, lines, max_quads, strict, ends)
+
+
+def _line_ends(data: bytes, tpg, steps):
+    """Where each program line ends among the runtime's lines, when a
+    button's code holds a blank; else None."""
+    blanks = np.zeros(27, dtype=np.int64)
+    for tag in range(1, 27):
+        cell = 6 * ((tag - 1) // 2) + (0 if tag % 2 else 3) + 1
+        start = tpg.cell_start[cell]
+        blanks[tag] = data[start : start + tpg.cell_length[cell]].count(b" ")
+    if not blanks.any():
+        return None
+    return np.cumsum(blanks[steps] + 1)
