@@ -24,6 +24,7 @@ bl_info = {
     "category": "Import-Export",
 }
 
+import math
 import os
 
 import bpy
@@ -84,6 +85,8 @@ def _new_mesh_data(name, mesh):
     data.update()
     if hasattr(data, "use_auto_smooth"):  # custom normals need it before 4.1
         data.use_auto_smooth = True
+        # No edge split by its angle: each vertex's corners share one normal.
+        data.auto_smooth_angle = math.pi
     if len(data.vertices) == len(mesh.vertices):
         data.normals_split_custom_set_from_vertices(mesh.normals)
     return data
