@@ -58,7 +58,7 @@ def _check_count(name, value, limit):
 
 
 def _run(text: bytes, lines, max_quads):
-    """Decodes under the lock: the records (n, 6), the quads' corners (m, 4)
+    """Decodes under the lock: the compacted positions, normals and quads,
     and the messages as (line, kind, text)."""
     said = []
     options = native.Options()
@@ -80,13 +80,15 @@ def _run(text: bytes, lines, max_quads):
                     status = native.ERROR_MEMORY
             if status == native.ERROR_MEMORY:
                 raise MemoryError("out of memory while decoding the program")
-            records = np.ctypeslib.as_array(mesh.vertices, (mesh.vertex_count, 6)).copy() \
+            # Views of the runtime's arrays, which compact() copies from.
+            records = np.ctypeslib.as_array(mesh.vertices, (mesh.vertex_count, 6)) \
                 if mesh.vertex_count else np.zeros((0, 6), np.float32)
-            corners = np.ctypeslib.as_array(mesh.indices, (mesh.index_count // 4, 4)).copy() \
+            corners = np.ctypeslib.as_array(mesh.indices, (mesh.index_count // 4, 4)) \
                 if mesh.index_count >= 4 else np.zeros((0, 4), np.uint32)
+            compacted = compact(records, corners)
         finally:
             native.library.dozu_mesh_release(ctypes.byref(mesh), None)
-    return records, corners, said
+    return compacted, said
 
 
 def _finish(text: bytes, warnings, name, lines, max_quads, strict, ends=None) -> Mesh:
@@ -98,8 +100,7 @@ def _finish(text: bytes, warnings, name, lines, max_quads, strict, ends=None) ->
     _check_count("max_quads", max_quads, 2**32 - 1)
     if ends is not None and lines is not None:
         lines = int(ends[min(lines, len(ends)) - 1]) if lines and len(ends) else 0
-    records, corners, said = _run(text, lines, max_quads)
-    vertices, normals, quads = compact(records, corners)
+    (vertices, normals, quads), said = _run(text, lines, max_quads)
     line_of = (lambda line: line) if ends is None else (lambda line: int(np.searchsorted(ends, line, "right")))
     messages = [Message(line_of(line) + 1, Kind(kind), message) for line, kind, message in said]
     mesh = Mesh(vertices, normals, quads, messages, warnings, text.decode("latin-1"), name)

@@ -40,21 +40,26 @@ class Message(NamedTuple):
 def compact(records: np.ndarray, indices: np.ndarray):
     """records: (n, 6) float32 normals then positions; indices: (m, 4)
     uint32 corners, clockwise. Gives the kept positions, normals and the
-    counter-clockwise quads renumbered."""
+    counter-clockwise quads renumbered, as new arrays."""
     count = len(records)
     positions = records[:, 3:]
     finite = np.isfinite(positions).all(axis=1)
-    in_range = (indices < count).all(axis=1)
-    kept = indices[in_range]
-    kept = kept[finite[kept].all(axis=1)] if len(kept) else kept
+    kept = indices
+    if len(kept) and kept.max() >= count:
+        kept = kept[(kept < count).all(axis=1)]
+    if not finite.all():
+        kept = kept[finite[kept].all(axis=1)]
     used = np.zeros(count, dtype=bool)
     used[kept.ravel()] = True
+    # Fewer than 2^31 vertices: the indices are the same as int32.
+    counter_clockwise = kept.view(np.int32)[:, [0, 3, 2, 1]]
+    if used.all():  # the usual model: nothing to renumber
+        return positions.copy(), records[:, :3].copy(), counter_clockwise
     number = np.cumsum(used, dtype=np.int64) - 1
-    quads = number[kept[:, [0, 3, 2, 1]]].astype(np.int32)
     return (
         np.ascontiguousarray(positions[used]),
         np.ascontiguousarray(records[used, :3]),
-        quads.reshape(-1, 4),
+        number[counter_clockwise].astype(np.int32),
     )
 
 
