@@ -152,7 +152,8 @@ def follow_files():
     Stops when none follows."""
     following = [o for o in bpy.data.objects if o.get("dozu_path") and o.dozu_follow]
     for obj in following:
-        if _stamp(obj["dozu_path"]) != obj.get("_dozu_stamp"):
+        # An object being edited keeps its edit; it follows once left.
+        if obj.mode != "EDIT" and _stamp(obj["dozu_path"]) != obj.get("_dozu_stamp"):
             reload_object(obj)
     return FOLLOW_SECONDS if following else None
 
@@ -223,7 +224,8 @@ class OBJECT_OT_dozu_reload(bpy.types.Operator):
 
     @classmethod
     def poll(cls, context):
-        return context.object is not None and "dozu_path" in context.object
+        obj = context.object
+        return obj is not None and "dozu_path" in obj and obj.mode != "EDIT"
 
     def execute(self, context):
         obj = context.object

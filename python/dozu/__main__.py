@@ -37,6 +37,8 @@ def main(argv=None):
     for message in mesh.messages:
         # A program without lines has no line to number, as in the editor.
         print(message if mesh.program else message.text)
+    if mesh.messages_left_out:
+        print(f"... and {mesh.messages_left_out} more messages")
     return 1 if mesh.fatal else 0
 
 

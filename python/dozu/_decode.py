@@ -24,15 +24,27 @@ DEFAULT_MAX_QUADS = 2_097_152
 # As the editor reads a program file: up to 16 MiB.
 MAX_FILE_SIZE = 16 * 1024 * 1024
 
+# A program of millions of faulty lines says as many things: a mesh keeps
+# the first of them, and its fatal error.
+MAX_MESSAGES = 100_000
+
 _lock = threading.Lock()
 _TOO_LARGE = "fatal error: mesh too large: more than "
 
 
-def _collector(into):
-    def report(_user, line, kind, text):
-        into.append((line, kind, text.decode("latin-1")))
+class _Said(list):
+    """What the runtime said, as (line, kind, text), up to a limit."""
 
-    return native.ReportFn(report)
+    def __init__(self, limit=None):
+        super().__init__()
+        self.limit = limit
+        self.left_out = 0
+
+    def report(self, _user, line, kind, text):
+        if self.limit is None or len(self) < self.limit or kind == Kind.FATAL:
+            self.append((line, kind, text.decode("latin-1")))
+        else:
+            self.left_out += 1
 
 
 def _program_bytes(program) -> bytes:
@@ -60,12 +72,12 @@ def _check_count(name, value, limit):
 def _run(text: bytes, lines, max_quads):
     """Decodes under the lock: the compacted positions, normals and quads,
     and the messages as (line, kind, text)."""
-    said = []
+    said = _Said(MAX_MESSAGES)
     options = native.Options()
     native.library.dozu_options_init(ctypes.byref(options))
     options.line_count = -1 if lines is None else lines
     options.max_quads = max_quads or 0
-    options.report = _collector(said)
+    options.report = native.ReportFn(said.report)
     mesh = native.Mesh()
     with _lock:
         native.library.dozu_set_random_state(0)
@@ -103,7 +115,7 @@ def _finish(text: bytes, warnings, name, lines, max_quads, strict, ends=None) ->
     (vertices, normals, quads), said = _run(text, lines, max_quads)
     line_of = (lambda line: line) if ends is None else (lambda line: int(np.searchsorted(ends, line, "right")))
     messages = [Message(line_of(line) + 1, Kind(kind), message) for line, kind, message in said]
-    mesh = Mesh(vertices, normals, quads, messages, warnings, text.decode("latin-1"), name)
+    mesh = Mesh(vertices, normals, quads, messages, warnings, text.decode("latin-1"), name, said.left_out)
     fatal = mesh.fatal
     if fatal and fatal.text.startswith(_TOO_LARGE):
         raise ProgramError(
@@ -149,9 +161,10 @@ def load(path, *, lines=None, max_quads=DEFAULT_MAX_QUADS, strict=False) -> Mesh
     OSError (FileNotFoundError, ...)."""
     path = os.fspath(path)
     data = _read_file(path)
-    said = []
+    said = _Said()
     tpg = native.Tpg()
-    status = native.library.dozu_tpg_read(data, len(data), ctypes.byref(tpg), None, _collector(said), None)
+    report = native.ReportFn(said.report)
+    status = native.library.dozu_tpg_read(data, len(data), ctypes.byref(tpg), None, report, None)
     if status == native.ERROR_MEMORY:
         raise MemoryError("out of memory while reading the program file")
     if status != native.OK:

@@ -69,12 +69,13 @@ class Mesh:
     vertices: float32 (n, 3) positions; normals: float32 (n, 3) of unit
     length (where the decoder's normal is about zero, at a cap's centre, the
     area-weighted mean of the quads around it); quads: int32 (m, 4),
-    counter-clockwise seen from outside. messages: the program's Messages;
-    warnings: what the file drew (texts); program: the program text; name:
-    the file's name without its extension, or None.
+    counter-clockwise seen from outside. messages: the program's Messages
+    (the first 100,000 and a fatal error; messages_left_out counts the
+    rest); warnings: what the file drew (texts); program: the program text;
+    name: the file's name without its extension, or None.
     """
 
-    def __init__(self, vertices, normals, quads, messages, warnings, program, name=None):
+    def __init__(self, vertices, normals, quads, messages, warnings, program, name=None, messages_left_out=0):
         self.vertices = vertices
         self.normals = normals
         self.quads = quads
@@ -82,6 +83,7 @@ class Mesh:
         self.warnings = warnings
         self.program = program
         self.name = name
+        self.messages_left_out = messages_left_out
 
     @property
     def fatal(self) -> Optional[Message]:

@@ -1,6 +1,7 @@
 # What is not a program: the fuzzers' corpus, bytes of another kind, text
 # that is not Latin-1, files that cannot be read. Each has its documented
 # result, and nothing crashes the interpreter.
+import importlib.util
 import os
 import pathlib
 
@@ -68,3 +69,15 @@ def test_what_cannot_be_a_program_is_refused_with_a_clear_error(tmp_path):
         dozu.decode(["*"])
     with pytest.raises(ValueError):
         dozu.decode("* ", max_quads=-1)
+
+    # Millions of faulty lines: the first messages and the fatal error kept.
+    many = dozu.decode("* S4 R2 = B " + "] " * 150_000 + "^ ")
+    assert (len(many.messages), many.messages_left_out) == (100_000, 50_000)
+    assert many.messages[-1] == (100_005, dozu.Kind.ERROR, "error: stack underflow, pop statement ignored")
+    fatal = dozu.decode("* S4 R2 " + "] " * 150_000 + "^ ")
+    assert fatal.messages[-1] == (150_004, dozu.Kind.FATAL, "fatal error: no 'first' statement before first step")
+    assert fatal.fatal == fatal.messages[-1]
+
+    if importlib.util.find_spec("trimesh") is None:
+        with pytest.raises(ImportError, match="needs the trimesh module"):
+            many.to_trimesh()
