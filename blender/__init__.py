@@ -257,7 +257,7 @@ class OBJECT_PT_dozu(bpy.types.Panel):
         if dozu is None:
             layout.label(text=f"dozu cannot decode: {dozu_problem}", icon="ERROR")
         if obj.get("_dozu_kept"):
-            layout.label(text="The program failed: the last good mesh is kept.", icon="ERROR")
+            layout.label(text="Failed: the last good mesh is kept", icon="ERROR")
         box = None
         for line in obj.get("_dozu_messages", "").splitlines()[:50]:
             box = box or layout.box()

@@ -112,7 +112,7 @@ class AddonTest(unittest.TestCase):
         self.addon.follow_files()
         self.assertEqual(len(obj.data.vertices), 32)
         texts = self.panel_texts(obj)
-        self.assertIn(("ERROR", "The program failed: the last good mesh is kept."), texts)
+        self.assertIn(("ERROR", "Failed: the last good mesh is kept"), texts)
         self.assertIn(("ERROR", "1: fatal error: no initialization at program start"), texts)
         self.assertIn(("OPERATOR", "object.dozu_reload"), texts)
 
