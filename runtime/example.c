@@ -1,20 +1,57 @@
-/* Decodes the packed rock example and writes it as a Wavefront OBJ file, as
-   dozu-cli run examples/rock.tpg --obj does: the same positions, normals
-   and faces.
+/* Decodes the packed rock example, or a program file, and writes it as a
+   Wavefront OBJ file, as dozu-cli run examples/rock.tpg --obj does: the
+   same positions, normals and faces.
        dozu-cli pack examples/rock.tpg --c rock.h
        cc -std=c99 -I. -Iruntime runtime/example.c -lm -o example
-       ./example rock.obj */
+       ./example rock.obj                     the packed rock
+       ./example rock.obj examples/rock.tpg   the program file */
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 
 #define DOZU_RUNTIME_IMPLEMENTATION
 #define DOZU_RUNTIME_NORMALS
+#define DOZU_RUNTIME_TPG
 #include "dozu_runtime.h"
+#include "dozu_tpg.h"
 #include "rock.h"
 
-static void print_message(void* user, int line, const char* text) {
-    fprintf(stderr, "%s:%d: %s\n", (const char*)user, line + 1, text);
+/* A program file from elsewhere may ask for a mesh of any size: this one
+   stops at 4,194,304 quads (about 200 MB of mesh). */
+#define MAX_QUADS 4194304u
+
+/* The program's messages, and the file's (line -1) as dozu-cli says them. */
+static void print_message(void* user, int line, int kind, const char* text) {
+    if (line < 0)
+        fprintf(stderr, "%s: %s%s\n", (const char*)user, kind == DOZU_MESSAGE_WARNING ? "warning: " : "", text);
+    else
+        fprintf(stderr, "%s:%d: %s\n", (const char*)user, line + 1, text);
+}
+
+/* The whole file, or NULL. */
+static unsigned char* read_file(const char* path, size_t* size) {
+    FILE* in = fopen(path, "rb");
+    unsigned char *bytes = NULL, *grown;
+    size_t room = 0;
+    *size = 0;
+    if (!in) return NULL;
+    for (;;) {
+        if (*size == room) {
+            room = room ? 2 * room : 4096;
+            grown = (unsigned char*)realloc(bytes, room);
+            if (!grown) break;
+            bytes = grown;
+        }
+        *size += fread(bytes + *size, 1, room - *size, in);
+        if (*size < room) {
+            if (ferror(in)) break;
+            fclose(in);
+            return bytes;
+        }
+    }
+    free(bytes);
+    fclose(in);
+    return NULL;
 }
 
 /* Whether the positions of the quad's corners are finite. */
@@ -27,12 +64,31 @@ static int finite_quad(const dozu_mesh* mesh, uint32_t i) {
 }
 
 int main(int argc, char** argv) {
+    dozu_options options;
+    dozu_tpg tpg;
     dozu_mesh mesh;
     FILE* out;
+    const char* program = dozu_model_rock;
+    size_t length = dozu_model_rock_length, size;
+    unsigned char* bytes = NULL;
     uint32_t *number, i, k, next = 0;
-    int status = dozu_decode_with_messages(dozu_model_rock, dozu_model_rock_length, &mesh, NULL, print_message,
-                                           (void*)"rock");
-    if (status == DOZU_ERROR_MEMORY || dozu_mesh_unit_normals(&mesh, NULL) != DOZU_OK || argc != 2 ||
+    int status;
+    if (argc != 2 && argc != 3) return 2;
+    dozu_options_init(&options);
+    options.max_quads = MAX_QUADS;
+    options.report = print_message;
+    options.user = (void*)"rock";
+    if (argc == 3) {
+        options.user = argv[2];
+        bytes = read_file(argv[2], &size);
+        if (!bytes || dozu_tpg_read(bytes, size, &tpg, NULL, print_message, argv[2]) != DOZU_OK) return 2;
+        program = tpg.text;
+        length = tpg.length;
+    }
+    status = dozu_decode_with_options(program, length, &mesh, NULL, &options);
+    if (argc == 3) dozu_tpg_release(&tpg, NULL);
+    free(bytes);
+    if (status == DOZU_ERROR_MEMORY || dozu_mesh_unit_normals(&mesh, NULL) != DOZU_OK ||
         !(out = fopen(argv[1], "w")))
         return 2;
 

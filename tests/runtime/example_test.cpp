@@ -108,8 +108,9 @@ TEST(PackedProgram, LinesTheRuntimeWouldNumberOtherwiseAreNamed) {
     EXPECT_NE(read_text(dir / "err").find("p.txt:2: warning:"), std::string::npos);
 }
 
-// The example decodes the packed rock (extruded twice, then subdivided)
-// and writes the positions, normals and faces that the batch tool writes,
+// The example decodes the packed rock (extruded twice, then subdivided),
+// and then its program file, and writes the positions, normals and faces
+// that the batch tool writes,
 // the same floats read back (the tool writes the shortest text for each,
 // the example nine digits) but for normals within 1e-6; those at a cap's
 // centre are the mean of their quads' as in the tool.
@@ -152,13 +153,15 @@ TEST(RuntimeExample, BuildsWithEachCompilerAndWritesTheBatchToolsMesh) {
             shell(cc + " -I" + quoted(dir.path()) +
                   " -I" DOZU_RUNTIME_DIR " " DOZU_RUNTIME_DIR "/example.c -lm -o " + quoted(dir / "example")),
             0);
-        std::remove((dir / "example.obj").c_str());
-        ASSERT_EQ(shell(quoted(dir / "example") + " " + quoted(dir / "example.obj")), 0);
-        EXPECT_EQ(positions_and_faces(read_text(dir / "example.obj")), expected);
-        const std::vector<double> got = normals(read_text(dir / "example.obj"));
-        ASSERT_EQ(got.size(), expected_normals.size());
-        for (size_t i = 0; i < got.size(); ++i)
-            ASSERT_NEAR(got[i], expected_normals[i], 1e-6) << "normal " << i / 3;
+        for (const std::string& file : {std::string(), " " + quoted(rock)}) {
+            std::remove((dir / "example.obj").c_str());
+            ASSERT_EQ(shell(quoted(dir / "example") + " " + quoted(dir / "example.obj") + file), 0);
+            EXPECT_EQ(positions_and_faces(read_text(dir / "example.obj")), expected);
+            const std::vector<double> got = normals(read_text(dir / "example.obj"));
+            ASSERT_EQ(got.size(), expected_normals.size());
+            for (size_t i = 0; i < got.size(); ++i)
+                ASSERT_NEAR(got[i], expected_normals[i], 1e-6) << "normal " << i / 3;
+        }
     }
     // A C compiler older than C99 is refused, not given other floats.
     ASSERT_EQ(shell(DOZU_CC " -std=c89 -fsyntax-only -x c " DOZU_RUNTIME_DIR "/dozu_runtime.h 2>" +
