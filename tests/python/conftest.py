@@ -16,10 +16,13 @@ EXAMPLES = sorted((SOURCE / "examples").glob("*.tpg"))
 
 
 class CliRun:
-    """dozu-cli run on a program, writing an OBJ and a GLB."""
+    """dozu-cli run on a program, writing an OBJ and a GLB (none when the
+    quad cap stopped it)."""
 
     def __init__(self, program, tmp, *options):
         obj, glb = tmp / "cli.obj", tmp / "cli.glb"
+        for stale in (obj, glb):
+            stale.unlink(missing_ok=True)
         done = subprocess.run(
             [CLI, "run", str(program), "--obj", str(obj), "--glb", str(glb), *options],
             capture_output=True,
@@ -38,8 +41,10 @@ class CliRun:
             else:
                 number, text = rest.split(": ", 1)
                 self.messages.append((int(number), text))
-        self.vertices, self.normals, self.quads = read_obj(obj)
-        self.triangles = read_glb_triangles(glb)
+        self.written = obj.exists()
+        if self.written:
+            self.vertices, self.normals, self.quads = read_obj(obj)
+            self.triangles = read_glb_triangles(glb)
 
 
 def read_obj(path):

@@ -52,19 +52,26 @@ def test_random_programs_decode_as_dozu_cli_runs_them(tmp_path, cli_run):
         lines = random_program(rng)
         text_file.write_text("\n".join(lines), encoding="latin-1")
         text = "".join(line + " " for line in lines)
-        # Every tenth in trace mode, up to a line somewhere inside.
+        # Every tenth in trace mode, up to a line somewhere inside; every
+        # tenth of the others under a small cap.
         trace = rng.randrange(1, len(lines) + 1) if case % 10 == 0 else None
-        options = ["--text"] + (["--lines", str(trace)] if trace else [])
+        cap = rng.choice([8, 40, 200, 1000]) if case % 10 == 5 else None
+        options = ["--text"] + (["--lines", str(trace)] if trace else []) + (["--max-quads", str(cap)] if cap else [])
         try:
-            expect_as_cli(dozu.decode(text, lines=trace), cli_run(text_file, *options))
+            cli = cli_run(text_file, *options)
+            try:
+                expect_as_cli(dozu.decode(text, lines=trace, max_quads=cap), cli)
+            except dozu.ProgramError as e:  # stopped by the cap: no file written
+                assert not cli.written and str(e).startswith("mesh too large")
+                assert [(m.line, m.text) for m in e.mesh.messages] == cli.messages
         except AssertionError as e:
-            raise AssertionError(f"program {text!r}, lines {trace}") from e
+            raise AssertionError(f"program {text!r}, lines {trace}, cap {cap}") from e
 
 
 def test_the_quad_cap_stops_a_decode_before_its_mesh_is_made():
     chain = "* S4 R2 = B " + "^ " * 100 + "T "  # 406 quads, then 4 times as many at each D
     with pytest.raises(dozu.ProgramError, match=r"^mesh too large: more than 2097152 quads \(line 113\)") as e:
-        dozu.decode(chain + "D " * 7)
+        dozu.decode(chain + "D " * 7)  # the 2,097,152 quads of the thumbnails' cap
     assert len(e.value.mesh.quads) == 406 * 4**6
     with pytest.raises(dozu.ProgramError, match=r"more than 1000000 quads \(line 112\)"):
         dozu.decode(chain + "D " * 6, max_quads=1_000_000)
