@@ -30,24 +30,18 @@ def cli_obj(program, folder):
 
 
 class Layout:
-    """Stands in for a panel's layout, keeping the texts it is given."""
+    """Stands in for a panel's layout: keeps what each call shows, as
+    (icon or call, text or last argument)."""
 
-    def __init__(self, texts):
-        self.texts = texts
+    def __init__(self):
+        self.shown = []
 
-    def label(self, text="", icon="NONE"):
-        self.texts.append((icon, text))
+    def __getattr__(self, call):
+        def show(*args, text="", icon="", **_):
+            self.shown.append((icon or call, text or (args[-1] if args else "")))
+            return self
 
-    def row(self):
-        return self
-
-    box = row
-
-    def operator(self, idname, **_):
-        self.texts.append(("OPERATOR", idname))
-
-    def prop(self, _data, name, **_):
-        self.texts.append(("PROP", name))
+        return show
 
 
 class AddonTest(unittest.TestCase):
@@ -65,10 +59,9 @@ class AddonTest(unittest.TestCase):
         return bpy.context.object
 
     def panel_texts(self, obj):
-        texts = []
-        panel = type("Panel", (), {"layout": Layout(texts)})()
+        panel = type("Panel", (), {"layout": Layout()})()
         self.addon.OBJECT_PT_dozu.draw(panel, type("Context", (), {"object": obj})())
-        return texts
+        return panel.layout.shown
 
     @unittest.skipIf(NO_LIBRARY, "without the library")
     def test_every_example_imports_with_dozu_clis_counts_and_normals(self):
@@ -114,7 +107,8 @@ class AddonTest(unittest.TestCase):
         texts = self.panel_texts(obj)
         self.assertIn(("ERROR", "Failed: the last good mesh is kept"), texts)
         self.assertIn(("ERROR", "1: fatal error: no initialization at program start"), texts)
-        self.assertIn(("OPERATOR", "object.dozu_reload"), texts)
+        self.assertIn(("FILE_REFRESH", "object.dozu_reload"), texts)
+        self.assertIn(("prop", "dozu_follow"), texts)
 
         # A .blend saved and opened again follows on.
         blend = pathlib.Path(self.folder, "scene.blend")

@@ -9,7 +9,7 @@ import threading
 import dozu
 import numpy as np
 import pytest
-from conftest import CLI, EXAMPLES, expect_as_cli
+from conftest import EXAMPLES, expect_as_cli
 
 
 @pytest.mark.parametrize("example", EXAMPLES, ids=lambda p: p.stem)
@@ -81,22 +81,20 @@ def test_the_quad_cap_stops_a_decode_before_its_mesh_is_made():
 
 
 def test_two_threads_decode_as_one_does():
-    rock, blob = (dozu.load(p) for p in EXAMPLES if p.stem in ("rock", "blob"))
-    results = {"rock": [], "blob": []}
-
-    def decode_many(name, text):
-        for _ in range(25):
-            results[name].append(dozu.decode(text))
-
-    threads = [threading.Thread(target=decode_many, args=(m.name, m.program)) for m in (rock, blob)]
+    rock, blob = (dozu.load(p) for p in EXAMPLES if p.stem in ("rock", "blob"))  # rock draws random numbers
+    found = {rock.name: [], blob.name: []}
+    threads = [
+        threading.Thread(target=lambda m=m: found[m.name].extend(dozu.decode(m.program) for _ in range(25)))
+        for m in (rock, blob)
+    ]
     for t in threads:
         t.start()
     for t in threads:
         t.join()
-    for expected in (rock, blob):
-        for mesh in results[expected.name]:
-            np.testing.assert_array_equal(mesh.vertices, expected.vertices)
-            np.testing.assert_array_equal(mesh.quads, expected.quads)
+    for alone in (rock, blob):
+        for mesh in found[alone.name]:
+            np.testing.assert_array_equal(mesh.vertices, alone.vertices)
+            np.testing.assert_array_equal(mesh.quads, alone.quads)
 
 
 def run_module(*args):
