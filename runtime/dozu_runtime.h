@@ -168,8 +168,9 @@ typedef struct dzr {
     dozu_report_fn report;
     void* user;
     uint32_t max_quads;
-    /* stopped: the cap was reached, and nothing more runs */
-    int no_memory, stopped, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
+    /* stop: 1 when memory was refused, 2 when the cap on quads was
+       reached; either way nothing more runs */
+    int stop, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
     int negative, pending, add;
@@ -177,8 +178,8 @@ typedef struct dzr {
                       parameter it replaces */
     float extrusion[2];
     uint32_t vertices_copied, indices_copied, offset;
-    /* the turtle: its state, saved states, vertices (normal and position)
-       and quads */
+    /* the turtle: its state, saved states, vertices (in the output mesh's
+       records) and quads */
     dzr_frame s;
     dzr_buf stack, tv, ti;
     /* the output mesh: records (nx·w ny·w nz·w w x·w y·w z·w w) and quads */
@@ -214,23 +215,26 @@ static void dzr_free(const dozu_allocator* a, void* p) {
         free(p);
 }
 
+/* How many items of size bytes b holds. */
+#define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
+
 /* Appends bytes to b and returns where they go, or NULL after marking the
    decoder out of memory. */
 static void* dzr_push(dzr* d, dzr_buf* b, size_t bytes) {
-    if (d->no_memory) return NULL;
+    if (d->stop) return NULL;
     if (b->cap - b->n < bytes) {
         size_t cap = b->cap ? b->cap : 256;
         unsigned char* p;
         while (cap - b->n < bytes) {
             if (cap > (size_t)-1 / 2) {
-                d->no_memory = 1;
+                d->stop = 1;
                 return NULL;
             }
             cap *= 2;
         }
         p = (unsigned char*)dzr_alloc(d->alloc, cap);
         if (!p) {
-            d->no_memory = 1;
+            d->stop = 1;
             return NULL;
         }
         if (b->n) memcpy(p, b->p, b->n);
@@ -248,36 +252,55 @@ static void dzr_release(dzr* d, dzr_buf* b) {
     b->n = b->cap = 0;
 }
 
-/* A message on the current line. */
-static void dzr_message(dzr* d, int kind, const char* text) {
-    if (d->report) d->report(d->user, d->line, kind, text);
+/* Each message's text begins with its kind, as one byte that the report
+   gives apart. */
+#define DZR_FATAL "\1"
+#define DZR_ERROR "\2"
+#define DZR_HINT "\4"
+
+/* A message on the current line, unless the decode has stopped. */
+static void dzr_message(dzr* d, const char* text) {
+    if (d->stop) return;
+    if (d->report) d->report(d->user, d->line, text[0], text + 1);
 }
 
-static void dzr_fail(dzr* d, const char* text) {
-    dzr_message(d, DOZU_MESSAGE_FATAL, text);
+DZR_APART static void dzr_fail(dzr* d, const char* text) {
+    dzr_message(d, text);
     d->fatal = 1;
 }
 
-/* A message whose text is head, the decimal number n, then tail. */
-static void dzr_message_number(dzr* d, int kind, const char* head, uint32_t n, const char* tail) {
-    char text[64], digits[10];
-    size_t k = strlen(head), m = 0;
-    memcpy(text, head, k);
-    do
-        digits[m++] = (char)('0' + n % 10);
+/* A message whose text is form with its "#" replaced by the decimal
+   number n. */
+static void dzr_message_number(dzr* d, const char* form, uint32_t n) {
+    char text[80], digits[11], *p = digits + 10, *t = text;
+    *p = 0;
+    do *--p = (char)('0' + n % 10);
     while (n /= 10);
-    while (m) text[k++] = digits[--m];
-    strcpy(text + k, tail);
-    dzr_message(d, kind, text);
+    for (; *form; ++form)
+        if (*form == '#')
+            while (*p) *t++ = *p++;
+        else
+            *t++ = *form;
+    *t = 0;
+    dzr_message(d, text);
 }
 
 /* Whether a mesh of this many quads passes the cap; if so the decode stops
    here, with a fatal error. */
 static int dzr_too_many(dzr* d, uint64_t quads) {
     if (!d->max_quads || quads <= d->max_quads) return 0;
-    dzr_message_number(d, DOZU_MESSAGE_FATAL, "fatal error: mesh too large: more than ", d->max_quads, " quads");
-    d->fatal = d->stopped = 1;
+    dzr_message_number(d, DZR_FATAL "fatal error: mesh too large: more than # quads", d->max_quads);
+    d->fatal = 1;
+    d->stop = 2;
     return 1;
+}
+
+/* Room for one more quad in b, or NULL when the cap is reached or memory
+   refused: then the decode stops, and the turtle, whose quads a decode
+   never gives, lays no more, as the interpreter's lays none past the cap. */
+static uint32_t* dzr_new_quad(dzr* d, dzr_buf* b) {
+    if (dzr_too_many(d, DZR_COUNT(*b, 4 * sizeof(uint32_t)) + 1)) return NULL;
+    return (uint32_t*)dzr_push(d, b, 4 * sizeof(uint32_t));
 }
 
 /* The interpreter forms v · (float)pi · (1/24) in x86's 64-bit-mantissa
@@ -317,7 +340,7 @@ static void dzr_close_cell(dzr* d) {
     for (n = 4; n >= 0; --n) {
         uint32_t* q;
         if (d->s.face_flags & (1u << n)) continue;
-        q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+        q = dzr_new_quad(d, &d->ti);
         if (q) dzr_face_corners(&d->s, n, q);
     }
     d->s.face_flags = 0;
@@ -334,26 +357,28 @@ static void dzr_step(dzr* d) {
         m[i] = s->position[i] + 0.5f * dir;
     }
     dzr_cross(side, s->heading, s->up);
-    v = (float*)dzr_push(d, &d->tv, 24 * sizeof(float));
+    v = (float*)dzr_push(d, &d->tv, 32 * sizeof(float));
     if (!v) return;
     /* normals a = up + side, b = up - side, -a, -b; positions m + r·normal
-       (m + r·-a is m - r·a, bit for bit) */
-    for (j = 0; j < 4; ++j, v += 6)
+       (m + r·-a is m - r·a, bit for bit); as records of the output mesh,
+       of weight 1 */
+    for (j = 0; j < 4; ++j, v += 8) {
         for (i = 0; i < 3; ++i) {
             const float x = j & 1 ? s->up[i] - side[i] : s->up[i] + side[i];
             v[i] = j & 2 ? -x : x;
-            v[3 + i] = m[i] + s->radius * v[i];
+            v[4 + i] = m[i] + s->radius * v[i];
         }
+        v[3] = v[7] = 1.0f;
+    }
     s->next_vertex += 4;
 }
 
 /* The Hamilton product r = a·b of quaternions (w, x, y, z), r neither a
    nor b. */
 static void dzr_product(float r[4], const float a[4], const float b[4]) {
+    int i;
     dzr_cross(r + 1, a + 1, b + 1);
-    r[1] = r[1] + a[0] * b[1] + b[0] * a[1];
-    r[2] = r[2] + a[0] * b[2] + b[0] * a[2];
-    r[3] = r[3] + a[0] * b[3] + b[0] * a[3];
+    for (i = 1; i < 4; ++i) r[i] = r[i] + a[0] * b[i] + b[0] * a[i];
     r[0] = a[0] * b[0] - (a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
 }
 
@@ -437,7 +462,7 @@ static void dzr_pop_state(dzr* d) {
 /* Closes the current ring's underside. */
 static void dzr_bottom(dzr* d) {
     const uint32_t t = d->s.top_ring_start;
-    uint32_t* q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+    uint32_t* q = dzr_new_quad(d, &d->ti);
     if (!q) return;
     q[0] = t - 1;
     q[1] = t - 2;
@@ -447,50 +472,41 @@ static void dzr_bottom(dzr* d) {
 
 /* ---- the output mesh ---- */
 
-#define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
-
 /* Copies what the turtle made since the last flush into the output mesh;
-   a quad that names a vertex the output does not hold is left out. The
-   first pass counts the quads that stay, so that a flush past the cap
-   copies nothing. */
+   a quad that names a vertex the output does not hold is left out. A flush
+   that would pass the cap on quads is taken back whole. */
 static void dzr_flush(dzr* d) {
-    const uint32_t vc = DZR_COUNT(d->tv, 6 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
-    const float* tv = (const float*)d->tv.p;
+    const uint32_t vc = DZR_COUNT(d->tv, 8 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
     const uint32_t* ti = (const uint32_t*)d->ti.p;
-    const uint64_t limit = DZR_COUNT(d->ov, 8 * sizeof(float)) + (uint64_t)vc -
-                           (vc > d->vertices_copied ? d->vertices_copied : vc);
-    uint64_t quads = DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
-    uint32_t i;
-    int dropped = 0, k, pass;
-    for (pass = 0; pass < 2; ++pass) {
-        for (i = d->indices_copied; i < ic; i += 4) {
-            uint32_t* q;
-            for (k = 0; k < 4; ++k)
-                if ((uint64_t)ti[i + (uint32_t)k] + d->offset >= limit) break;
-            if (k < 4) {
-                dropped = 1;
-                continue;
-            }
-            if (!pass) {
-                ++quads;
-                continue;
-            }
-            q = (uint32_t*)dzr_push(d, &d->oi, 4 * sizeof(uint32_t));
-            if (!q) return;
-            for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
+    const size_t vertex_bytes = d->ov.n, quad_bytes = d->oi.n;
+    uint32_t i, limit;
+    int dropped = 0, k;
+    if (vc > d->vertices_copied) {
+        const size_t bytes = (size_t)(vc - d->vertices_copied) * 8 * sizeof(float);
+        void* r = dzr_push(d, &d->ov, bytes);
+        if (!r) return;
+        memcpy(r, d->tv.p + (size_t)d->vertices_copied * 8 * sizeof(float), bytes);
+        d->vertices_copied = vc;
+    }
+    limit = DZR_COUNT(d->ov, 8 * sizeof(float));
+    for (i = d->indices_copied; i < ic; i += 4) {
+        uint32_t* q;
+        for (k = 0; k < 4; ++k)
+            if ((uint64_t)ti[i + (uint32_t)k] + d->offset >= limit) break;
+        if (k < 4) {
+            dropped = 1;
+            continue;
         }
-        if (pass || dzr_too_many(d, quads)) break;
-        for (i = d->vertices_copied; i < vc; ++i) {
-            float* r = (float*)dzr_push(d, &d->ov, 8 * sizeof(float));
-            if (!r) return;
-            memcpy(r, tv + 6 * (size_t)i, 3 * sizeof(float));
-            memcpy(r + 4, tv + 6 * (size_t)i + 3, 3 * sizeof(float));
-            r[3] = r[7] = 1.0f;
+        q = dzr_new_quad(d, &d->oi);
+        if (!q) {
+            d->ov.n = vertex_bytes;
+            d->oi.n = quad_bytes;
+            return;
         }
-        if (vc > d->vertices_copied) d->vertices_copied = vc;
+        for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
-    if (dropped && !d->stopped) dzr_message(d, DOZU_MESSAGE_ERROR, "error: face with missing vertex dropped");
+    if (dropped) dzr_message(d, DZR_ERROR "error: face with missing vertex dropped");
 }
 
 /* Moves every vertex along its own normal by (r + offset) · scale, r from
@@ -690,14 +706,17 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             dzr_step(d);
             d->first_seen = 1;
             break;
-        case 2: /* ^ */ dzr_go(d); break;
+        case 2: /* ^ */
+            dzr_go(d);
+            if (!d->first_seen) dzr_fail(d, DZR_FATAL "fatal error: no 'first' statement before first step");
+            break;
         case 3: /* [ */
             dzr_push_state(d);
             ++d->depth;
             break;
         case 4: /* ] */
             dzr_pop_state(d);
-            if (--d->depth < 0) dzr_message(d, DOZU_MESSAGE_ERROR, "error: stack underflow, pop statement ignored");
+            if (--d->depth < 0) dzr_message(d, DZR_ERROR "error: stack underflow, pop statement ignored");
             break;
         case 5: /* p */
         case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
@@ -706,13 +725,14 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         case 9: /* D */
             dzr_flush(d);
             quads = 4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
-            if (d->no_memory || d->stopped || dzr_too_many(d, quads)) return;
-            if (quads > 16777216u || dzr_subdivide(d)) dzr_fail(d, "fatal error: mesh too large to subdivide");
+            if (d->stop || dzr_too_many(d, quads)) return;
+            if (quads > 16777216u || dzr_subdivide(d))
+                dzr_fail(d, DZR_FATAL "fatal error: mesh too large to subdivide");
             d->subdiv_seen = d->current_subdiv = 1;
             break;
         case 10: /* X */
             dzr_flush(d);
-            if (d->stopped) return;
+            if (d->stop) return;
             dzr_extrude(d);
             break;
         case 11: /* O */
@@ -722,13 +742,8 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         case 15: dzr_start_parameter(d, n == 13 ? &d->s.radius : n == 14 ? &d->s.size : &d->s.angle, 1); break;
         default: break;
     }
-    /* The turtle's quads are counted once laid: the decode stops with them
-       as the interpreter stops before laying them, since the output mesh,
-       which is all a decode gives, never receives them. */
-    if (dzr_too_many(d, DZR_COUNT(d->ti, 4 * sizeof(uint32_t)))) return;
-    if (c == '^' && !d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
     if (d->subdiv_seen && !d->current_subdiv)
-        dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
+        dzr_fail(d, DZR_FATAL "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
 void dozu_options_init(dozu_options* options) {
@@ -742,7 +757,6 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
     dozu_options defaults;
     size_t i;
     uint32_t v, count;
-    int ran;
     if (!out || (!program && length) || length > 0x7FFFFFFF) return DOZU_ERROR_ARGUMENT;
     if (!options) {
         dozu_options_init(&defaults);
@@ -757,39 +771,41 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
     d.extrusion[0] = 0.25f;
     d.extrusion[1] = 0.5f;
 
-    for (i = 0; i < length && d.line != options->line_count && !d.no_memory && !d.stopped; ++i) {
+    if (!options->line_count) length = 0;
+    for (i = 0; i < length && !d.stop; ++i) {
         const char c = program[i];
         if (d.pending)
             dzr_parameter_char(&d, c);
         else
             dzr_statement(&d, c);
         if (c == ' ' || i + 1 == length) {
-            if (d.line == 0 && !d.init_seen) dzr_fail(&d, "fatal error: no initialization at program start");
-            ++d.line;
-            if (d.fatal) break;
+            if (d.line == 0 && !d.init_seen)
+                dzr_fail(&d, DZR_FATAL "fatal error: no initialization at program start");
+            if (d.fatal || ++d.line == options->line_count) break;
         }
     }
-    if (!d.fatal && !d.no_memory) {
-        ran = d.line--; /* then the last line run */
+    if (!d.fatal && !d.stop) {
+        --d.line; /* the last line run, -1 for none */
         dzr_flush(&d);
-        if (d.depth > 0 && !d.stopped) {
-            if (i < length)
-                dzr_message_number(&d, DOZU_MESSAGE_HINT, "hint: stack depth is ", (uint32_t)d.depth, "");
+        if (d.depth > 0) {
+            if (i + 1 < length)
+                dzr_message_number(&d, DZR_HINT "hint: stack depth is #", (uint32_t)d.depth);
             else
-                dzr_message(&d, DOZU_MESSAGE_ERROR, "error: non-empty stack at end of program");
+                dzr_message(&d, DZR_ERROR "error: non-empty stack at end of program");
         }
-        if (ran == 0) {
+        if (d.line < 0) {
             d.line = 0;
-            dzr_message(&d, DOZU_MESSAGE_HINT, "hint: initialize, grow radius and size and make a first step");
-            dzr_message(&d, DOZU_MESSAGE_HINT, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+            dzr_message(&d, DZR_HINT "hint: initialize, grow radius and size and make a first step");
+            dzr_message(&d, DZR_HINT "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
         }
     }
     dzr_release(&d, &d.tv);
     dzr_release(&d, &d.ti);
     dzr_release(&d, &d.stack);
-    if (d.no_memory) {
-        dzr_release(&d, &d.ov);
-        dzr_release(&d, &d.oi);
+    out->vertices = (float*)d.ov.p;
+    out->indices = (uint32_t*)d.oi.p;
+    if (d.stop == 1) {
+        dozu_mesh_release(out, alloc);
         return DOZU_ERROR_MEMORY;
     }
 
@@ -803,14 +819,13 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
         int c;
         for (c = 0; c < 6; ++c) o[c] = r[c + (c > 2)] * inv;
     }
-    out->vertices = (float*)d.ov.p;
     out->vertex_count = count;
-    out->indices = (uint32_t*)d.oi.p;
     out->index_count = DZR_COUNT(d.oi, sizeof(uint32_t));
     return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
 }
 
-/* The messages of dozu_decode_with_messages, without their kinds. */
+/* dozu_decode_with_messages's report, given each message without its
+   kind. */
 typedef struct dzr_plain {
     dozu_message_fn report;
     void* user;
@@ -828,11 +843,10 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
     dzr_plain plain;
     plain.report = report;
     plain.user = user;
-    dozu_options_init(&options);
-    if (report) {
-        options.report = dzr_forward;
-        options.user = &plain;
-    }
+    options.line_count = -1;
+    options.max_quads = 0;
+    options.report = report ? dzr_forward : NULL;
+    options.user = &plain;
     return dozu_decode_with_options(program, length, out, alloc, &options);
 }
 

@@ -100,8 +100,7 @@ static void dzt_say(dozu_report_fn report, void* user, int kind, const char* for
         n = a;
         a = b;
         m = 0;
-        do
-            digits[m++] = (char)('0' + n % 10);
+        do digits[m++] = (char)('0' + n % 10);
         while (n /= 10);
         while (m) text[k++] = digits[--m];
     }
@@ -156,8 +155,8 @@ int dozu_tpg_read(const unsigned char* bytes, size_t size, dozu_tpg* out, const 
         }
     }
     if (text > DZT_MAX_TEXT) {
-        dzt_say(report, user, DOZU_MESSAGE_FATAL, "program too large: its lines would hold %u bytes, the limit is 64 MiB",
-                text, 0);
+        dzt_say(report, user, DOZU_MESSAGE_FATAL,
+                "program too large: its lines would hold %u bytes, the limit is 64 MiB", text, 0);
         memset(out, 0, sizeof *out);
         return DOZU_ERROR_FATAL;
     }
