@@ -71,7 +71,8 @@ static uint32_t dz_quad_pass(dozu_mesh* mesh, dz_model_arrays* out, dz_work* w) 
             !dz_bit(w->finite, n2) || !dz_bit(w->finite, n3))
             continue;
         dz_set(w->named, n0), dz_set(w->named, n1), dz_set(w->named, n2), dz_set(w->named, n3);
-        if (w->tiny_count && (dz_bit(w->tiny, n0) | dz_bit(w->tiny, n1) | dz_bit(w->tiny, n2) | dz_bit(w->tiny, n3)))
+        if (w->tiny_count &&
+            (dz_bit(w->tiny, n0) | dz_bit(w->tiny, n1) | dz_bit(w->tiny, n2) | dz_bit(w->tiny, n3)))
             w->tiny_quads[w->tiny_quad_count++] = (uint32_t)(kept - mesh->indices) / 4;
         if (dz_distinct(n0, n1, n2)) t[0] = n0, t[1] = n1, t[2] = n2, t += 3;
         if (dz_distinct(n0, n2, n3)) t[0] = n0, t[1] = n2, t[2] = n3, t += 3;

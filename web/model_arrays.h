@@ -4,8 +4,9 @@
    the exporters' rule (the floats of dozu_mesh_unit_normals, in a pass
    over the vertices and, where a normal is too short, one over the
    quads), the quads counter-clockwise seen from outside, two triangles per
-   quad (one that names a vertex twice left out) and the quads' edges. The batch tool's exporters keep and number the same vertices
-   and quads. */
+   quad (one that names a vertex twice left out) and the quads' edges.
+   The batch tool's exporters keep and number the same vertices and
+   quads. */
 #ifndef DOZU_WEB_MODEL_ARRAYS_H
 #define DOZU_WEB_MODEL_ARRAYS_H
 

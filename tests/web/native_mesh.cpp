@@ -87,12 +87,14 @@ int main(int argc, char** argv) {
             if (dz_model_arrays_make(&mesh, &arrays, nullptr) != DOZU_OK) return 1;
             array_times.push_back(
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-            if (i + 1 < std::max(repeat, 1)) dz_model_arrays_release(&arrays, nullptr), dozu_mesh_release(&mesh, nullptr);
+            if (i + 1 < std::max(repeat, 1))
+                dz_model_arrays_release(&arrays, nullptr), dozu_mesh_release(&mesh, nullptr);
         }
         std::sort(times.begin(), times.end());
         std::sort(array_times.begin(), array_times.end());
-        std::printf("{\"vertices\": %u, \"quads\": %u, \"hash\": \"%s\", \"ms\": %.3f, \"arrays_ms\": %.3f}\n", vertices,
-                    quads, hash_of(arrays).c_str(), times[times.size() / 2], array_times[array_times.size() / 2]);
+        std::printf("{\"vertices\": %u, \"quads\": %u, \"hash\": \"%s\", \"ms\": %.3f, \"arrays_ms\": %.3f}\n",
+                    vertices, quads, hash_of(arrays).c_str(), times[times.size() / 2],
+                    array_times[array_times.size() / 2]);
         dz_model_arrays_release(&arrays, nullptr);
         dozu_mesh_release(&mesh, nullptr);
     } catch (const std::exception& e) {
