@@ -34,7 +34,8 @@ export class View {
     });
     this.message.setAttribute('role', 'status');
     container.append(this.canvas, this.message);
-    this.context = this.canvas.getContext('2d', { alpha: false });
+    // Clear where nothing is drawn yet: the container's white shows.
+    this.context = this.canvas.getContext('2d');
     this.renderer = renderer();
     this.camera = new Camera();
     this.model = null;
