@@ -3,16 +3,19 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -41,6 +44,7 @@
 #include "ui/focus_ring.h"
 #include "ui/path_bytes.h"
 #include "ui/program_document.h"
+#include "ui/share_link_maker.h"
 #include "ui/visible_splitter.h"
 
 namespace dozu {
@@ -67,15 +71,29 @@ QMessageBox::StandardButton ask_unsaved_question(QWidget* parent, const QString&
 // page on this computer.
 constexpr const char* kShareBaseKey = "share/base";
 
+// Says under the address why it cannot be used, with OK disabled then.
 std::optional<QString> ask_share_base_question(QWidget* parent, const QString& current) {
-    bool ok = false;
-    const QString base =
-        QInputDialog::getText(parent, kCaption,
-                              "Address of the web page that share links point at\n"
-                              "(empty: the page on this computer, which only this computer opens):",
-                              QLineEdit::Normal, current, &ok);
-    if (!ok) return std::nullopt;
-    return base.trimmed();
+    const QString label =
+        "Address of the web page that share links point at\n"
+        "(empty: the page on this computer, which only this computer opens):";
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(kCaption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(current);
+    // One character more than an address may have: a longer one pasted is
+    // cut there and refused, never cut to a shorter one silently.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMaxLength(int(kMaxShareBaseLength) + 1);
+    const auto check = [&](const QString& text) {
+        const std::string problem = share_base_problem(text.trimmed().toStdString());
+        dialog.setLabelText(problem.empty() ? label
+                                            : label + "\n\nNot usable: " + QString::fromStdString(problem) + ".");
+        if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+            buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.empty());
+    };
+    QObject::connect(&dialog, &QInputDialog::textValueChanged, &dialog, check);
+    check(current);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue().trimmed();
 }
 
 bool ask_to_go_on_question(QWidget* parent, const QString& question) {
@@ -540,6 +558,9 @@ void TFormMain::file_operation(Operation operation) {
         QMessageBox::critical(this, kCaption, QString::fromLocal8Bit(e.what()));
     } catch (const ProgramTooLarge& e) {
         QMessageBox::critical(this, kCaption, QString::fromLatin1(e.what()));
+    } catch (const ProgramFileTooLarge& e) {
+        // Only a save meets it: edits never make such a program.
+        QMessageBox::critical(this, kCaption, refusal("saved", e));
     } catch (const std::bad_alloc&) {
         QMessageBox::critical(this, kCaption, "Out of memory: nothing was changed.");
     } catch (const std::exception& e) {
@@ -819,24 +840,54 @@ void TFormMain::MIDebugOutMeshClick() {
     FormDebugMesh->bring_up();
 }
 
-QString TFormMain::ShareLink() {
-    const Program& program = document_.program();
+std::optional<std::string> TFormMain::share_base() {
     const QString setting = QSettings("dozu", "dozu").value(kShareBaseKey).toString();
-    const std::string base = setting.isEmpty()
-                                 ? default_share_base(QCoreApplication::applicationFilePath().toStdString())
-                                 : setting.toStdString();
-    return QString::fromStdString(share_link(base, share_fragment(program.table, program.steps())));
+    // Read back as it was stored, which may be from elsewhere.
+    if (const std::string problem = share_base_problem(setting.toStdString()); !problem.empty()) {
+        QMessageBox::warning(this, kCaption,
+                             QString("No share link was copied: the Share Link Address is not usable (%1). "
+                                     "Set another in File \u203a Share Link Address.")
+                                 .arg(QString::fromStdString(problem)));
+        return std::nullopt;
+    }
+    if (setting.isEmpty()) return default_share_base(QCoreApplication::applicationFilePath().toStdString());
+    return setting.toStdString();
 }
 
 void TFormMain::MICopyShareLinkClick() {
-    QApplication::clipboard()->setText(ShareLink());
-    statusBar()->showMessage("Share link copied", 5000);
+    const std::optional<std::string> base = share_base();
+    if (!base) return;
+    if (!share_link_maker_) {
+        share_link_maker_ = new ShareLinkMaker(this);
+        connect(share_link_maker_, &ShareLinkMaker::made, this, &TFormMain::share_link_made);
+    }
+    const Program& program = document_.program();
+    share_link_maker_->start(*base, program.table, program.steps());
+    statusBar()->showMessage("Making the share link...");
+}
+
+void TFormMain::share_link_made(const QString& link, const QString& problem) {
+    if (problem.isEmpty()) {
+        QApplication::clipboard()->setText(link);
+        statusBar()->showMessage("Share link copied", 5000);
+        return;
+    }
+    statusBar()->clearMessage();
+    QMessageBox::warning(this, kCaption,
+                         QString("No share link was copied: %1. Share the program file instead.").arg(problem));
 }
 
 void TFormMain::MIShareLinkAddressClick() {
     QSettings settings("dozu", "dozu");
-    if (const std::optional<QString> base = ask_share_base(settings.value(kShareBaseKey).toString()))
-        settings.setValue(kShareBaseKey, *base);
+    const std::optional<QString> base = ask_share_base(settings.value(kShareBaseKey).toString());
+    if (!base) return;
+    if (const std::string problem = share_base_problem(base->toStdString()); !problem.empty()) {
+        QMessageBox::warning(
+            this, kCaption,
+            QString("The Share Link Address stays as it was: %1.").arg(QString::fromStdString(problem)));
+        return;
+    }
+    settings.setValue(kShareBaseKey, *base);
 }
 
 }  // namespace dozu

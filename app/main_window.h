@@ -36,6 +36,7 @@ namespace dozu {
 
 class ExportMeshDialog;
 class ExportPictureDialog;
+class ShareLinkMaker;
 class TFormDebugMesh;
 class TSglPanel;
 class ViewKeys;
@@ -147,13 +148,12 @@ public:
     void MISaveCompiledClick();
     void MIExportMeshClick();
     // Copies the program's share link (the web page's address with the
-    // program in its fragment) to the clipboard.
+    // program in its fragment) to the clipboard, once it is made on a
+    // thread of its own; a link too long for a browser is refused.
     void MICopyShareLinkClick();
     // Sets the address of the web page that share links point at; an empty
     // one points them at the page on this computer. Remembered.
     void MIShareLinkAddressClick();
-    // The link Copy Share Link copies.
-    QString ShareLink();
     void MIResetCamClick();
     void MIZoomFitClick();
     void MISolidClick();
@@ -246,6 +246,10 @@ private:
     void remember_program_folder();
     // Fills the mesh debugger again with the mesh it shows, when it is open.
     void refresh_debugger();
+    // The address share links point at; nothing, after saying why, when
+    // the one set is not usable.
+    std::optional<std::string> share_base();
+    void share_link_made(const QString& link, const QString& problem);
 
     ProgramDocument document_;
     turtle turtle_;
@@ -271,6 +275,7 @@ private:
     QString gl_version_;
     QString program_folder_, export_folder_;
     enum class Debugged { none, input, output } debugged_ = Debugged::none;
+    ShareLinkMaker* share_link_maker_ = nullptr;
 };
 
 }  // namespace dozu

@@ -355,6 +355,8 @@ void TFrameProgram::ButtonClick(int tag) {
         document_.click_button(tag);
     } catch (const ProgramTooLarge& e) {
         refuse(QString::fromLatin1(e.what()));
+    } catch (const ProgramFileTooLarge& e) {
+        refuse(refusal("added", e));
     }
 }
 
@@ -457,7 +459,12 @@ void TFrameProgram::fit_grid_column(int column) {
 
 void TFrameProgram::StringGridCellEdited(int row, int column) {
     if (filling_grid_) return;
-    document_.edit_cell(column, row + 1, StringGrid->item(row, column)->text().toLatin1().toStdString());
+    const QString refused =
+        document_.edit_cell(column, row + 1, StringGrid->item(row, column)->text().toLatin1().toStdString());
+    if (refused.isEmpty()) return;
+    // The grid shows the cell as it stays.
+    show_cell(column, row + 1);
+    refuse(refused);
 }
 
 void TFrameProgram::show_selection() {

@@ -245,18 +245,28 @@ TEST_F(Frame, TooLargeProgramsChangeNothing) {
     document.save(QString::fromStdString(dir / "p.tpg"), false);
     EXPECT_EQ(read_bytes(dir / "p.tpg"), encode_program_file(CommandTable(), {1, 2}));
 
-    // Lines of 32 MiB: the list shows their start.
+    // Lines of 13 MiB: the list shows their start.
     QStringList refused;
     frame.refuse = [&](const QString& text) { refused << text; };
-    document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((32 << 20) - 1, 'V'));
-    frame.ButtonClick(20);
+    document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string(13 << 20, 'V'));
+    for (int i = 0; i < 4; ++i) frame.ButtonClick(20);
     EXPECT_TRUE(refused.isEmpty());
     frame.ButtonClick(20);
-    EXPECT_EQ(refused, QStringList{"program too large: its lines would hold 67108868 bytes, the limit is 64 MiB"});
-    EXPECT_EQ(code().size(), 3);
+    EXPECT_EQ(refused, QStringList{"program too large: its lines would hold 68157449 bytes, the limit is 64 MiB"});
+    EXPECT_EQ(code().size(), 6);
     EXPECT_EQ(code()[2].left(3), "VVV");
     EXPECT_LT(code()[2].size(), 2000);
-    EXPECT_EQ(document.undo_stack()->count(), 3);
+    EXPECT_EQ(document.undo_stack()->count(), 6);
+
+    // A cell that would make the file too large for a load: the grid shows
+    // the cell as it stays.
+    refused.clear();
+    QTableWidgetItem* title = frame.StringGrid->item(0, 0);
+    title->setText(QString((3 << 20) - 1, 't'));
+    EXPECT_EQ(refused,
+              QStringList{"Nothing was changed: the program's file would pass 16 MiB, the most a load reads."});
+    EXPECT_EQ(title->text(), "init");
+    EXPECT_EQ(document.undo_stack()->count(), 6);
 }
 
 TEST_F(Frame, TheMessageListShowsTheFirstThousandMessages) {
