@@ -549,7 +549,7 @@ int link(const LinkOptions& o) {
     if (o.base && o.base->empty()) throw UsageError{"--base needs an address"};
     if (o.base)
         if (const std::string problem = share_base_problem(*o.base); !problem.empty())
-            throw UsageError{"--base " + problem};
+            throw UsageError{"--base: " + problem};
     const ProgramFileData data = parse_program_file(read_input(o.program, kMaxProgramFileSize));
     warn_about(o.program, not_a_program_reason(data), short_table_warning(data.cells_read), data.skipped,
                data.skipped_count);

@@ -7,8 +7,10 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -725,7 +727,12 @@ TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
     form.document().save(path("p.tpg"), false);
     const std::string program = "'" + (temp / "p.tpg") + "'";
 
-    form.MICopyShareLink->trigger();
+    const auto copy = [&] {
+        QApplication::clipboard()->clear();
+        form.MICopyShareLink->trigger();
+        EXPECT_TRUE(x11test::WaitFor([&] { return !QApplication::clipboard()->text().isEmpty(); }));
+    };
+    copy();
     EXPECT_EQ(QApplication::clipboard()->text().toStdString() + "\n", output_of(DOZU_CLI " link " + program));
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith("file:///"));
 
@@ -734,7 +741,7 @@ TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
         return std::optional<QString>("https://example.org/dozu/");
     };
     form.MIShareLinkAddress->trigger();
-    form.MICopyShareLink->trigger();
+    copy();
     EXPECT_EQ(QApplication::clipboard()->text().toStdString() + "\n",
               output_of(DOZU_CLI " link " + program + " --base https://example.org/dozu/"));
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith("https://example.org/dozu/#t="));
@@ -745,6 +752,69 @@ TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
         return std::nullopt;
     };
     again.MIShareLinkAddress->trigger();
+}
+
+// Links and their address within what a browser opens: a bad address is
+// refused in the dialog, when set and when read back; a link too long is
+// refused after it was made off the window's thread, which went on.
+TEST_F(MainWindow, ShareLinksAndTheirAddressAreBounded) {
+    QStringList boxes;
+    const QStringList typed = {"javascript:alert(document.domain)//", "https://" + QString(1 << 20, 'a'),
+                               "https://example.org/"};
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->accept();
+        } else if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            if (boxes.size() == typed.size()) return dialog->accept();
+            dialog->setTextValue(typed[boxes.size()]);
+            const bool ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+            boxes << dialog->labelText().section("\n\n", 1) + (ok ? "OK" : "");
+        }
+    });
+    answerer.start(50);
+    form.MIShareLinkAddress->trigger();
+    EXPECT_EQ(boxes, QStringList({"Not usable: the address must start with http:, https: or file:.",
+                                  "Not usable: the address is longer than 2,000 characters.", "OK"}));
+    EXPECT_EQ(QSettings("dozu", "dozu").value("share/base"), "https://example.org/");
+
+    boxes.clear();
+    form.ask_share_base = [](const QString&) { return QString("javascript:alert(document.domain)//"); };
+    form.MIShareLinkAddress->trigger();
+    QSettings("dozu", "dozu").setValue("share/base", QString(2001, 'a').prepend("http:"));
+    form.MICopyShareLink->trigger();
+    EXPECT_EQ(boxes,
+              QStringList({"The Share Link Address stays as it was: the address must start with http:, "
+                           "https: or file:.",
+                           "No share link was copied: the Share Link Address is not usable (the address is "
+                           "longer than 2,000 characters). Set another in File \u203a Share Link Address."}));
+
+    // 16 MiB of steps of buttons that insert a blank: a quick run, a long
+    // link to compress.
+    boxes.clear();
+    QSettings("dozu", "dozu").remove("share/base");
+    CommandTable blanks;
+    for (int tag = 1; tag <= CommandTable::kButtons; ++tag)
+        blanks.set_cell(CommandTable::code_column(tag), CommandTable::row_of(tag), " ");
+    std::vector<uint8_t> steps(kMaxProgramFileSize - program_file_size(blanks, 0));
+    uint32_t x = 1;
+    for (uint8_t& step : steps) step = uint8_t(1 + ((x = x * 1103515245u + 12345u) >> 16) % 26);
+    dozu::testing::write_bytes(temp / "big.tpg", encode_program_file(blanks, steps));
+    ASSERT_TRUE(form.load_file(path("big.tpg")));
+    QApplication::clipboard()->setText("before");
+    form.MICopyShareLink->trigger();
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Making the share link...");
+    int turns = 0;
+    QTimer turning;
+    QObject::connect(&turning, &QTimer::timeout, [&] { ++turns; });
+    turning.start(10);
+    ASSERT_TRUE(x11test::WaitFor([&] { return !boxes.isEmpty(); }, 60000));
+    EXPECT_GT(turns, 10);
+    EXPECT_EQ(boxes,
+              QStringList{"No share link was copied: the link would be longer than 2,097,152 characters, the "
+                          "most a browser opens. Share the program file instead."});
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
 }
 
 // Saves and exports are confirmed in the status bar; an empty model is
