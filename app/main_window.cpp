@@ -33,6 +33,7 @@
 #include "export/mesh_format.h"
 #include "export/scale_fit.h"
 #include "glpanel/scrgl.h"
+#include "interpreter/message.h"
 #include "io/file_io.h"
 #include "program/share_link.h"
 #include "scene/scene.h"
@@ -117,7 +118,7 @@ QString dropped_program(const QMimeData* data) {
 // The first error's line, counted from 1, or 0.
 int first_error_line(const MessageList& messages) {
     for (const Message& m : messages)
-        if (m.text.rfind("error: ", 0) == 0 || m.text.rfind("fatal error: ", 0) == 0) return m.tag + 1;
+        if (is_error(message_kind(m.text))) return m.tag + 1;
     return 0;
 }
 

@@ -28,14 +28,14 @@ _dozu_cli() {
                     _filedir
                     return
                     ;;
-                --lines | --scale | --size | --time-limit)
+                --lines | --scale | --size | --time-limit | --max-quads)
                     return
                     ;;
             esac
             $split && return
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W "--text --lines --obj --ply --stl --glb --gltf --3mf --input-mesh
-                    --scale --time-limit --compiled --png --size --solid --help --help-all" -- "$cur"))
+                    --scale --time-limit --max-quads --compiled --png --size --solid --help --help-all" -- "$cur"))
                 [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
             elif [[ " ${words[*]} " == *" --text "* ]]; then
                 _filedir

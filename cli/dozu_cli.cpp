@@ -5,10 +5,12 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -208,6 +210,16 @@ private:
     std::thread thread_;  // last: it starts once the rest is there
 };
 
+uint32_t parse_max_quads(const std::string& s) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(s.c_str(), &end, 10);
+    if (s.empty() || !std::isdigit(static_cast<unsigned char>(s[0])) || *end != '\0' || errno != 0 || v < 1 ||
+        v > UINT32_MAX)
+        throw UsageError{"--max-quads needs a count from 1 to 4294967295, not \"" + s + "\""};
+    return uint32_t(v);
+}
+
 double parse_scale(const std::string& s) {
     if (const auto v = positive_number(s); v && std::isfinite(float(*v))) return *v;
     throw UsageError{"--scale needs a number above 0, not \"" + s + "\""};
@@ -244,8 +256,9 @@ const MeshOutput kMeshOutputs[] = {
     {"--obj", MeshFormat::obj,
      "Writes the output mesh as Wavefront OBJ, also\n"
      "after a fatal error (then what the editor's\n"
-     "preview shows). Vertices that no quad names are\n"
-     "left out and the faces renumbered."},
+     "preview shows) but that of --max-quads. Vertices\n"
+     "that no quad names are left out and the faces\n"
+     "renumbered."},
     {"--ply", MeshFormat::ply,
      "Writes it as binary little-endian PLY: float\n"
      "positions and normals, faces of 4 indices."},
@@ -274,6 +287,7 @@ struct RunOptions {
     bool solid = false;
     Value scale;
     Value time_limit;
+    Value max_quads;
 };
 
 CLI::App* add_run(CLI::App& app, RunOptions& o) {
@@ -309,13 +323,22 @@ CLI::App* add_run(CLI::App& app, RunOptions& o) {
               "line being run; the files are then written as\n"
               "after any fatal error.",
               "SECONDS");
+    add_value(run, "--max-quads", o.max_quads,
+              "Stops the run before any mesh would hold more\n"
+              "than N quads (N from 1 to 4294967295): the\n"
+              "turtle's, the output mesh or a subdivision's\n"
+              "result, with the fatal error \"mesh too large:\n"
+              "more than N quads\" at the line that would make\n"
+              "it. Then no file is written.",
+              "N");
     add_value(run, "--compiled", o.compiled, "Also writes the compiled output of the steps.", "FILE");
     add_value(run, "--png", o.png,
               "Draws the output mesh as a PNG picture as the\n"
               "editor's 3D view first shows it (black wireframe\n"
               "on white, 55 degree perspective, the model\n"
               "centred), off-screen through EGL: no X server is\n"
-              "needed. Written also after a fatal error.",
+              "needed. Written also after a fatal error but\n"
+              "that of --max-quads.",
               "FILE");
     add_value(run, "--size", o.size,
               "The picture's size in pixels, each side 1 to\n"
@@ -375,7 +398,8 @@ void write_run_outputs(const RunOptions& o, const Program& program, [[maybe_unus
 
 int run(const RunOptions& o) {
     const int line_limit = o.lines ? parse_count(*o.lines) : -1;
-    const double time_limit = o.time_limit ? parse_seconds(*o.time_limit) : 0;  // 0: none
+    const double time_limit = o.time_limit ? parse_seconds(*o.time_limit) : 0;   // 0: none
+    const uint32_t max_quads = o.max_quads ? parse_max_quads(*o.max_quads) : 0;  // 0: none
     ExportOptions export_options;
     if (o.scale) export_options.scale = parse_scale(*o.scale);
     if (o.program != kStdin) export_options.name = std::filesystem::path(o.program).stem().string();
@@ -397,6 +421,7 @@ int run(const RunOptions& o) {
 
     turtle t;
     interpreter interp(t);
+    interp.set_max_quads(max_quads);
     MessageList messages;
     StopFlag stop;
     bool ok;
@@ -411,6 +436,12 @@ int run(const RunOptions& o) {
         for (const Message& m : messages)
             std::fprintf(stderr, "%s:%d: %s\n", program_name(o.program).c_str(), m.tag + 1, m.text.c_str());
     };
+    // A run stopped by the cap made a model that the caller wanted none of:
+    // nothing is written.
+    if (interp.stopped_at_cap()) {
+        report();
+        return kFatal;
+    }
     try {
         std::optional<CompactMesh> mesh;
         if (std::any_of(o.meshes.begin(), o.meshes.end(), [](const Value& f) { return f.has_value(); })) {

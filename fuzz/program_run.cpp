@@ -42,7 +42,7 @@ void check_run(const Run& run, size_t line_count) {
     for (const Message& m : run.messages) {
         check(m.tag >= 0 && (size_t(m.tag) < line_count || m.tag == 0),
               "message \"" + m.text + "\" tagged with line " + std::to_string(m.tag));
-        fatal = fatal || m.text.rfind("fatal error: ", 0) == 0;
+        fatal = fatal || message_kind(m.text) == MessageKind::fatal;
     }
     check(run.ok == !fatal, "the run's success and its fatal messages disagree");
 }

@@ -29,6 +29,9 @@ void clear(QuadMesh& m) {
     m.display_ready = false;
 }
 
+// Thrown where a mesh would pass the cap on quads: the run stops there.
+struct MeshTooLarge {};
+
 }  // namespace
 
 struct interpreter::RunState {
@@ -92,6 +95,7 @@ bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
     work_.indices_copied = turtle_.index_count();
     staged_messages_.clear();
     staged_out_of_memory_line_ = -1;
+    staged_capped_ = false;
 
     RunState rs{staged_messages_};
     try {
@@ -120,6 +124,10 @@ bool interpreter::stage(LineView lines, int count, const StopFlag* stop) {
                 rs.add("hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)", 0);
             }
         }
+    } catch (const MeshTooLarge&) {
+        staged_capped_ = true;
+        rs.fail("fatal error: mesh too large: more than " + std::to_string(max_quads_) + " quads",
+                std::max(rs.line, 0));
     } catch (const Stopped& s) {
         if (s.reason == StopReason::cancel) {
             set_random_state(random_before);
@@ -140,6 +148,7 @@ void interpreter::commit(MessageList& messages) {
     std::swap(turtle_, work_turtle_);
     std::swap(output_, staged_);
     kept_ = work_;
+    capped_ = staged_capped_;
     messages.swap(staged_messages_);
     trim(*staged_, output_->vertices.size(), output_->indices.size());
     trim(*spare_, output_->vertices.size(), output_->indices.size());
@@ -195,6 +204,7 @@ void interpreter::statement(char c, RunState& rs) {
             rs.first_seen = true;
             break;
         case '^':
+            check_quads(t.index_count() / 4 + t.quads_of_go());
             t.go();
             if (!rs.first_seen) rs.fail("fatal error: no 'first' statement before first step", rs.line);
             break;
@@ -205,13 +215,20 @@ void interpreter::statement(char c, RunState& rs) {
         case '+': start_parameter(nullptr, 1); break;
         case 'p': t.wind(-1); break;
         case 'q': t.wind(+1); break;
-        case 'B': t.bot(); break;
-        case 'T': t.fix(); break;
+        case 'B':
+            check_quads(t.index_count() / 4 + 1);
+            t.bot();
+            break;
+        case 'T':
+            check_quads(t.index_count() / 4 + t.quads_of_fix());
+            t.fix();
+            break;
         case '[':
             t.push();
             ++rs.depth;
             break;
         case ']':
+            if (!t.stack.empty()) check_quads(t.index_count() / 4 + t.quads_of_fix());
             t.pop();
             if (--rs.depth < 0) rs.add("error: stack underflow, pop statement ignored", rs.line);
             break;
@@ -230,11 +247,33 @@ void interpreter::statement(char c, RunState& rs) {
         rs.fail("fatal error: statement not allowed after 'subdiv', ignored", rs.line);
 }
 
+void interpreter::check_quads(uint64_t quads) const {
+    if (max_quads_ && quads > max_quads_) throw MeshTooLarge{};
+}
+
 void interpreter::flush(RunState& rs) {
     QuadMesh& out = *staged_;
     const turtle& t = work_turtle_;
     const vertex* tv = t.vertex_data();
     const uint32_t vc = t.vertex_count();
+    // A quad that names a vertex the output mesh does not hold (a face
+    // closed before its vertices were made) never reaches the mesh: the
+    // quads are counted against the cap as they will stay, before anything
+    // is copied.
+    const uint64_t limit = out.vertex_count() + uint64_t(vc - std::min(vc, work_.vertices_copied));
+    const uint32_t* ti = t.index_data();
+    const uint32_t ic = t.index_count() & ~3u;
+    const uint32_t from = work_.indices_copied;
+    uint32_t highest = 0;
+    for (uint32_t i = from; i < ic; ++i) highest = std::max(highest, ti[i]);
+    const bool all_stay = uint64_t(highest) + rs.offset < limit;
+    if (max_quads_ && ic > from) {
+        uint64_t staying = out.index_count() / 4 + (ic - from) / 4;
+        if (!all_stay)
+            for (uint32_t i = from; i < ic; i += 4)
+                staying -= std::max({ti[i], ti[i + 1], ti[i + 2], ti[i + 3]}) + uint64_t(rs.offset) >= limit;
+        check_quads(staying);
+    }
     if (vc > work_.vertices_copied) {
         // Records in accumulation form: weight 1 after the normal and after
         // the position.
@@ -255,16 +294,8 @@ void interpreter::flush(RunState& rs) {
     }
     work_.vertices_copied = std::max(work_.vertices_copied, vc);
 
-    // A quad that names a vertex the output mesh does not hold (a face
-    // closed before its vertices were made) never reaches the mesh.
-    const uint64_t limit = out.vertex_count();
-    const uint32_t* ti = t.index_data();
-    const uint32_t ic = t.index_count() & ~3u;
-    const uint32_t from = work_.indices_copied;
     if (ic > from) {
-        uint32_t highest = 0;
-        for (uint32_t i = from; i < ic; ++i) highest = std::max(highest, ti[i]);
-        if (uint64_t(highest) + rs.offset < limit) {
+        if (all_stay) {
             // Every quad stays: one copy, renumbered by the offset.
             const size_t first = out.indices.size();
             out.indices.resize(first + (ic - from));
@@ -290,6 +321,7 @@ void interpreter::flush(RunState& rs) {
 void interpreter::subdivide_output(RunState& rs) {
     flush(rs);
     const uint64_t quads = staged_->index_count() / 4;
+    check_quads(4 * quads);
     if (4 * quads > kMaxSubdividedQuads) {
         rs.fail("fatal error: mesh too large to subdivide", rs.line);
         return;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "geometry/stop_flag.h"
+#include "interpreter/message.h"
 #include "interpreter/program_lines.h"
 #include "mesh/quad_mesh.h"
 #include "mesh/subdivision.h"
@@ -23,12 +24,6 @@
 #include "turtle/turtle.h"
 
 namespace dozu {
-
-struct Message {
-    std::string text;
-    int tag;  // 0-based index of the program line it concerns
-};
-using MessageList = std::vector<Message>;
 
 // A "D" whose result would hold more quads than this is refused.
 constexpr uint64_t kMaxSubdividedQuads = 16777216;
@@ -44,6 +39,16 @@ public:
     // stop for a time limit ("fatal error: time limit reached"). A cancelled
     // run changes nothing and returns false.
     bool run(LineView lines, MessageList& messages, int count, const StopFlag* stop = nullptr);
+
+    // A run stops before any mesh (the turtle's, the output's or a
+    // subdivision's) would hold more than this many quads, with the fatal
+    // error "mesh too large: more than N quads" at the line of the statement
+    // that would make it; 0, the default, sets no cap. Set while no run is
+    // going on.
+    void set_max_quads(uint32_t quads) { max_quads_ = quads; }
+    uint32_t max_quads() const { return max_quads_; }
+    // Whether the current run stopped at that cap.
+    bool stopped_at_cap() const { return capped_; }
 
     // The same in two steps. stage runs without changing anything that the
     // accessors or the turtle show, and may run on another thread while the
@@ -84,6 +89,8 @@ private:
     void start_parameter(turtle_value_op op, int slot);
     void flush(RunState& rs);
     void subdivide_output(RunState& rs);
+    // Stops the run when a mesh of this many quads would pass the cap.
+    void check_quads(uint64_t quads) const;
     bool starts_with_init(LineView lines, int count) const;
 
     turtle& turtle_;      // the last finished run's
@@ -93,7 +100,9 @@ private:
     SubdivisionScratch scratch_;
     MessageList staged_messages_;
     const StopFlag* stop_ = nullptr;
+    uint32_t max_quads_ = 0;
     bool staged_ok_ = false;
+    bool staged_capped_ = false, capped_ = false;
     int staged_out_of_memory_line_ = -1;
 };
 

@@ -57,6 +57,27 @@ typedef struct dozu_allocator {
    it ("error: stack underflow, pop statement ignored"). */
 typedef void (*dozu_message_fn)(void* user, int line, const char* text);
 
+/* The kind of a message, given with its text. */
+enum { DOZU_MESSAGE_FATAL = 1, DOZU_MESSAGE_ERROR = 2, DOZU_MESSAGE_WARNING = 3, DOZU_MESSAGE_HINT = 4 };
+/* A message with its kind; line counts from 0, or is -1 for a message about
+   a whole file (dozu_tpg.h). */
+typedef void (*dozu_report_fn)(void* user, int line, int kind, const char* text);
+
+/* What a decode needs beyond the program text. */
+typedef struct dozu_options {
+    /* Runs only the first line_count lines, as the editor's trace mode does
+       with line line_count - 1 selected: a branch left open then ends with
+       "hint: stack depth is N" rather than an error. Negative: every line. */
+    long line_count;
+    /* 0: no cap. Otherwise the decode stops before any mesh (the turtle's,
+       the output's or a subdivision's) would hold more than max_quads
+       quads, with "fatal error: mesh too large: more than N quads" at the
+       line of the statement that would make it. */
+    uint32_t max_quads;
+    dozu_report_fn report; /* may be NULL */
+    void* user;
+} dozu_options;
+
 /* Decodes the program: its lines joined, each line its interpreter code and
    a blank (a line ends at every blank), e.g. "* S4 R2 = B ^ T ". Fills out
    (whose old contents are not released) and returns DOZU_OK or an error. */
@@ -64,6 +85,12 @@ int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_a
 /* The same, giving every message to report (which may be NULL). */
 int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
                               dozu_message_fn report, void* user);
+/* Fills options with every line, no cap and no report. */
+void dozu_options_init(dozu_options* options);
+/* The same as dozu_decode_with_messages, with options (NULL: those of
+   dozu_options_init). */
+int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                             const dozu_options* options);
 /* Releases the mesh's arrays through the allocator it was made with. */
 void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc);
 
@@ -138,9 +165,12 @@ typedef struct dzr_frame {
 
 typedef struct dzr {
     const dozu_allocator* alloc;
-    dozu_message_fn report;
+    dozu_report_fn report;
     void* user;
-    int no_memory, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
+    uint32_t max_quads;
+    /* stop: 1 when memory was refused, 2 when the cap on quads was
+       reached; either way nothing more runs */
+    int stop, line, depth, fatal, init_seen, first_seen, subdiv_seen, current_subdiv;
     /* the parameter being read, and the extrusion's offset and scale */
     int32_t acc;
     int negative, pending, add;
@@ -185,23 +215,26 @@ static void dzr_free(const dozu_allocator* a, void* p) {
         free(p);
 }
 
+/* How many items of size bytes b holds. */
+#define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
+
 /* Appends bytes to b and returns where they go, or NULL after marking the
    decoder out of memory. */
 static void* dzr_push(dzr* d, dzr_buf* b, size_t bytes) {
-    if (d->no_memory) return NULL;
+    if (d->stop) return NULL;
     if (b->cap - b->n < bytes) {
         size_t cap = b->cap ? b->cap : 256;
         unsigned char* p;
         while (cap - b->n < bytes) {
             if (cap > (size_t)-1 / 2) {
-                d->no_memory = 1;
+                d->stop = 1;
                 return NULL;
             }
             cap *= 2;
         }
         p = (unsigned char*)dzr_alloc(d->alloc, cap);
         if (!p) {
-            d->no_memory = 1;
+            d->stop = 1;
             return NULL;
         }
         if (b->n) memcpy(p, b->p, b->n);
@@ -219,14 +252,55 @@ static void dzr_release(dzr* d, dzr_buf* b) {
     b->n = b->cap = 0;
 }
 
-/* A message on the current line. */
+/* Each message's text begins with its kind, as one byte that the report
+   gives apart. */
+#define DZR_FATAL "\1"
+#define DZR_ERROR "\2"
+#define DZR_HINT "\4"
+
+/* A message on the current line, unless the decode has stopped. */
 static void dzr_message(dzr* d, const char* text) {
-    if (d->report) d->report(d->user, d->line, text);
+    if (d->stop) return;
+    if (d->report) d->report(d->user, d->line, text[0], text + 1);
 }
 
-static void dzr_fail(dzr* d, const char* text) {
+DZR_APART static void dzr_fail(dzr* d, const char* text) {
     dzr_message(d, text);
     d->fatal = 1;
+}
+
+/* A message whose text is form with its "#" replaced by the decimal
+   number n. */
+static void dzr_message_number(dzr* d, const char* form, uint32_t n) {
+    char text[80], digits[11], *p = digits + 10, *t = text;
+    *p = 0;
+    do *--p = (char)('0' + n % 10);
+    while (n /= 10);
+    for (; *form; ++form)
+        if (*form == '#')
+            while (*p) *t++ = *p++;
+        else
+            *t++ = *form;
+    *t = 0;
+    dzr_message(d, text);
+}
+
+/* Whether a mesh of this many quads passes the cap; if so the decode stops
+   here, with a fatal error. */
+static int dzr_too_many(dzr* d, uint64_t quads) {
+    if (!d->max_quads || quads <= d->max_quads) return 0;
+    dzr_message_number(d, DZR_FATAL "fatal error: mesh too large: more than # quads", d->max_quads);
+    d->fatal = 1;
+    d->stop = 2;
+    return 1;
+}
+
+/* Room for one more quad in b, or NULL when the cap is reached or memory
+   refused: then the decode stops, and the turtle, whose quads a decode
+   never gives, lays no more, as the interpreter's lays none past the cap. */
+static uint32_t* dzr_new_quad(dzr* d, dzr_buf* b) {
+    if (dzr_too_many(d, DZR_COUNT(*b, 4 * sizeof(uint32_t)) + 1)) return NULL;
+    return (uint32_t*)dzr_push(d, b, 4 * sizeof(uint32_t));
 }
 
 /* The interpreter forms v · (float)pi · (1/24) in x86's 64-bit-mantissa
@@ -266,7 +340,7 @@ static void dzr_close_cell(dzr* d) {
     for (n = 4; n >= 0; --n) {
         uint32_t* q;
         if (d->s.face_flags & (1u << n)) continue;
-        q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+        q = dzr_new_quad(d, &d->ti);
         if (q) dzr_face_corners(&d->s, n, q);
     }
     d->s.face_flags = 0;
@@ -299,10 +373,9 @@ static void dzr_step(dzr* d) {
 /* The Hamilton product r = a·b of quaternions (w, x, y, z), r neither a
    nor b. */
 static void dzr_product(float r[4], const float a[4], const float b[4]) {
+    int i;
     dzr_cross(r + 1, a + 1, b + 1);
-    r[1] = r[1] + a[0] * b[1] + b[0] * a[1];
-    r[2] = r[2] + a[0] * b[2] + b[0] * a[2];
-    r[3] = r[3] + a[0] * b[3] + b[0] * a[3];
+    for (i = 1; i < 4; ++i) r[i] = r[i] + a[0] * b[i] + b[0] * a[i];
     r[0] = a[0] * b[0] - (a[1] * b[1] + a[2] * b[2] + a[3] * b[3]);
 }
 
@@ -386,7 +459,7 @@ static void dzr_pop_state(dzr* d) {
 /* Closes the current ring's underside. */
 static void dzr_bottom(dzr* d) {
     const uint32_t t = d->s.top_ring_start;
-    uint32_t* q = (uint32_t*)dzr_push(d, &d->ti, 4 * sizeof(uint32_t));
+    uint32_t* q = dzr_new_quad(d, &d->ti);
     if (!q) return;
     q[0] = t - 1;
     q[1] = t - 2;
@@ -396,14 +469,14 @@ static void dzr_bottom(dzr* d) {
 
 /* ---- the output mesh ---- */
 
-#define DZR_COUNT(b, size) ((uint32_t)((b).n / (size)))
-
 /* Copies what the turtle made since the last flush into the output mesh;
-   a quad that names a vertex the output does not hold is left out. */
+   a quad that names a vertex the output does not hold is left out. A flush
+   that would pass the cap on quads is taken back whole. */
 static void dzr_flush(dzr* d) {
     const uint32_t vc = DZR_COUNT(d->tv, 6 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
     const float* tv = (const float*)d->tv.p;
     const uint32_t* ti = (const uint32_t*)d->ti.p;
+    const size_t vertex_bytes = d->ov.n, quad_bytes = d->oi.n;
     uint32_t i, limit;
     int dropped = 0, k;
     for (i = d->vertices_copied; i < vc; ++i) {
@@ -423,12 +496,16 @@ static void dzr_flush(dzr* d) {
             dropped = 1;
             continue;
         }
-        q = (uint32_t*)dzr_push(d, &d->oi, 4 * sizeof(uint32_t));
-        if (!q) return;
+        q = dzr_new_quad(d, &d->oi);
+        if (!q) {
+            d->ov.n = vertex_bytes;
+            d->oi.n = quad_bytes;
+            return;
+        }
         for (k = 0; k < 4; ++k) q[k] = ti[i + (uint32_t)k] + d->offset;
     }
     if (ic > d->indices_copied) d->indices_copied = ic;
-    if (dropped) dzr_message(d, "error: face with missing vertex dropped");
+    if (dropped) dzr_message(d, DZR_ERROR "error: face with missing vertex dropped");
 }
 
 /* Moves every vertex along its own normal by (r + offset) · scale, r from
@@ -607,6 +684,7 @@ static const char dzr_statements[] = "*=^[]pqBTDXO+RSY";
 DZR_APART static void dzr_statement(dzr* d, char c) {
     const char* known = (const char*)memchr(dzr_statements, c, sizeof dzr_statements - 1);
     const int n = known ? (int)(known - dzr_statements) : -1;
+    uint64_t quads;
     if (c == ' ') return;
     d->current_subdiv = 0;
     switch (n) {
@@ -629,7 +707,7 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             break;
         case 2: /* ^ */
             dzr_go(d);
-            if (!d->first_seen) dzr_fail(d, "fatal error: no 'first' statement before first step");
+            if (!d->first_seen) dzr_fail(d, DZR_FATAL "fatal error: no 'first' statement before first step");
             break;
         case 3: /* [ */
             dzr_push_state(d);
@@ -637,7 +715,7 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
             break;
         case 4: /* ] */
             dzr_pop_state(d);
-            if (--d->depth < 0) dzr_message(d, "error: stack underflow, pop statement ignored");
+            if (--d->depth < 0) dzr_message(d, DZR_ERROR "error: stack underflow, pop statement ignored");
             break;
         case 5: /* p */
         case 6: /* q */ d->s.wind = (uint8_t)(d->s.wind + 2 * n - 11); break;
@@ -645,13 +723,15 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         case 8: /* T */ dzr_close_cell(d); break;
         case 9: /* D */
             dzr_flush(d);
-            if (d->no_memory) return;
-            if (4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t)) > 16777216u || dzr_subdivide(d))
-                dzr_fail(d, "fatal error: mesh too large to subdivide");
+            quads = 4 * (uint64_t)DZR_COUNT(d->oi, 4 * sizeof(uint32_t));
+            if (d->stop || dzr_too_many(d, quads)) return;
+            if (quads > 16777216u || dzr_subdivide(d))
+                dzr_fail(d, DZR_FATAL "fatal error: mesh too large to subdivide");
             d->subdiv_seen = d->current_subdiv = 1;
             break;
         case 10: /* X */
             dzr_flush(d);
+            if (d->stop) return;
             dzr_extrude(d);
             break;
         case 11: /* O */
@@ -662,49 +742,62 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         default: break;
     }
     if (d->subdiv_seen && !d->current_subdiv)
-        dzr_fail(d, "fatal error: statement not allowed after 'subdiv', ignored");
+        dzr_fail(d, DZR_FATAL "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
-int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
-                              dozu_message_fn report, void* user) {
+static const dozu_options dzr_defaults = {-1, 0, NULL, NULL};
+
+void dozu_options_init(dozu_options* options) { *options = dzr_defaults; }
+
+int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                             const dozu_options* options) {
     dzr d;
     size_t i;
     uint32_t v, count;
+    int ran;
     if (!out || (!program && length) || length > 0x7FFFFFFF) return DOZU_ERROR_ARGUMENT;
+    if (!options) options = &dzr_defaults;
     memset(out, 0, sizeof *out);
     memset(&d, 0, sizeof d);
     d.alloc = alloc;
-    d.report = report;
-    d.user = user;
+    d.report = options->report;
+    d.user = options->user;
+    d.max_quads = options->max_quads;
     d.extrusion[0] = 0.25f;
     d.extrusion[1] = 0.5f;
 
-    for (i = 0; i < length && !d.no_memory; ++i) {
+    if (!options->line_count) length = 0;
+    for (i = 0; i < length && !d.stop; ++i) {
         const char c = program[i];
         if (d.pending)
             dzr_parameter_char(&d, c);
         else
             dzr_statement(&d, c);
         if (c == ' ' || i + 1 == length) {
-            if (d.line == 0 && !d.init_seen) dzr_fail(&d, "fatal error: no initialization at program start");
-            ++d.line;
-            if (d.fatal) break;
+            if (d.line == 0 && !d.init_seen)
+                dzr_fail(&d, DZR_FATAL "fatal error: no initialization at program start");
+            if (d.fatal || ++d.line == options->line_count) break;
         }
     }
-    if (!d.fatal && !d.no_memory) {
-        --d.line; /* the last line */
+    if (!d.fatal && !d.stop) {
+        ran = d.line--; /* then the last line run */
         dzr_flush(&d);
-        if (d.depth > 0) dzr_message(&d, "error: non-empty stack at end of program");
-        if (length == 0) {
+        if (d.depth > 0) {
+            if (i + 1 < length)
+                dzr_message_number(&d, DZR_HINT "hint: stack depth is #", (uint32_t)d.depth);
+            else
+                dzr_message(&d, DZR_ERROR "error: non-empty stack at end of program");
+        }
+        if (ran == 0) {
             d.line = 0;
-            dzr_message(&d, "hint: initialize, grow radius and size and make a first step");
-            dzr_message(&d, "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
+            dzr_message(&d, DZR_HINT "hint: initialize, grow radius and size and make a first step");
+            dzr_message(&d, DZR_HINT "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
         }
     }
     dzr_release(&d, &d.tv);
     dzr_release(&d, &d.ti);
     dzr_release(&d, &d.stack);
-    if (d.no_memory) {
+    if (d.stop == 1) {
         dzr_release(&d, &d.ov);
         dzr_release(&d, &d.oi);
         return DOZU_ERROR_MEMORY;
@@ -727,8 +820,34 @@ int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out
     return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
 }
 
+/* dozu_decode_with_messages's report, given each message without its
+   kind. */
+typedef struct dzr_plain {
+    dozu_message_fn report;
+    void* user;
+} dzr_plain;
+
+static void dzr_forward(void* user, int line, int kind, const char* text) {
+    const dzr_plain* plain = (const dzr_plain*)user;
+    (void)kind;
+    plain->report(plain->user, line, text);
+}
+
+int dozu_decode_with_messages(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
+                              dozu_message_fn report, void* user) {
+    dozu_options options;
+    dzr_plain plain;
+    plain.report = report;
+    plain.user = user;
+    options.line_count = -1;
+    options.max_quads = 0;
+    options.report = report ? dzr_forward : NULL;
+    options.user = &plain;
+    return dozu_decode_with_options(program, length, out, alloc, &options);
+}
+
 int dozu_decode(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc) {
-    return dozu_decode_with_messages(program, length, out, alloc, NULL, NULL);
+    return dozu_decode_with_options(program, length, out, alloc, NULL);
 }
 
 void dozu_mesh_release(dozu_mesh* mesh, const dozu_allocator* alloc) {

@@ -1,5 +1,6 @@
 #include "turtle/turtle.h"
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 
@@ -152,22 +153,34 @@ void turtle::first() {
     step();
 }
 
-void turtle::go() {
-    stack_frame& s = state;
-    unsigned k = s.wind;
-    float theta = s.angle;
-    s.angle = 0.0f;
+uint32_t turtle::open_faces(uint16_t face_flags) { return 5 - uint32_t(std::popcount(face_flags & 0x1Fu)); }
+
+turtle::Turn turtle::pending_turn() const {
+    unsigned k = state.wind;
+    float theta = state.angle;
     if (!(theta >= 0.0f)) {
         theta = -theta;
         k += 2;
     }
     k &= 3;
     const float quarter_pi = kPi * 0.25f;
-    const int e = quarter_pi >= theta ? 4 : int(k);
+    return {k, theta, quarter_pi >= theta ? 4 : int(k)};
+}
 
-    // Bit 5 is only ever set with a saved state on the stack; without one
-    // the cell is closed now.
-    if ((s.face_flags & ~0x1Fu) == 0 || stack.empty()) {
+// Bit 5 is only ever set with a saved state on the stack; without one the
+// cell is closed now.
+bool turtle::go_closes_cell() const { return (state.face_flags & ~0x1Fu) == 0 || stack.empty(); }
+
+uint32_t turtle::quads_of_go() const {
+    return go_closes_cell() ? open_faces(uint16_t(state.face_flags | (1u << pending_turn().exit))) : 0;
+}
+
+void turtle::go() {
+    stack_frame& s = state;
+    const auto [k, theta, e] = pending_turn();
+    s.angle = 0.0f;
+
+    if (go_closes_cell()) {
         s.face_flags |= uint16_t(1u << e);
         close_cell();
     } else {

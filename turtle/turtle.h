@@ -53,6 +53,11 @@ public:
     void bot();
     void fix();
 
+    // How many quads fix (and a pop with a saved state) and go would lay
+    // now: the interpreter checks a cap on quads before they are laid.
+    uint32_t quads_of_fix() const { return open_faces(state.face_flags); }
+    uint32_t quads_of_go() const;
+
     const vertex* vertex_data() const { return vertices.data(); }
     uint32_t vertex_count() const { return uint32_t(vertices.size()); }
     const uint32_t* index_data() const { return indices.data(); }
@@ -67,6 +72,19 @@ public:
     float bounds_max[3] = {0, 0, 0};
 
 private:
+    // The turn that go makes: about which of the four axes (the wind, and
+    // the pending angle's sign), by how much, and the face it leaves the
+    // cell through: the top for a turn of up to 45 degrees, else a side.
+    struct Turn {
+        unsigned axis;
+        float angle;
+        int exit;
+    };
+    Turn pending_turn() const;
+    // Whether go closes the cell now, or leaves that to the pop of the
+    // state that a push saved.
+    bool go_closes_cell() const;
+    static uint32_t open_faces(uint16_t face_flags);
     void face_corners(int n, uint32_t out[4]) const;
 };
 

@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "interpreter/message.h"
 #include "io/file_io.h"
 #include "ui/command_help.h"
 #include "ui/latin1_text.h"
@@ -45,14 +46,18 @@ constexpr int kCodeMinWidth = 60, kMessagesMinWidth = 120;
 const QStringList kProgramFilters = {"Program [*.tpg] (*.tpg)", "All files [*.*] (*)"};
 const QStringList kCompiledFilters = {"Compiled [*.bin] (*.bin)", "All files [*.*] (*)"};
 
-// A message's kind by its start, as the theme's icon shows it.
+// A message's kind as the theme's icon shows it.
 QIcon message_icon(const std::string& text, const QStyle* style) {
-    if (text.starts_with("error: ") || text.starts_with("fatal error: "))
-        return QIcon::fromTheme("dialog-error", style->standardIcon(QStyle::SP_MessageBoxCritical));
-    if (text.starts_with("warning: "))
-        return QIcon::fromTheme("dialog-warning", style->standardIcon(QStyle::SP_MessageBoxWarning));
-    if (text.starts_with("hint: "))
-        return QIcon::fromTheme("dialog-information", style->standardIcon(QStyle::SP_MessageBoxInformation));
+    switch (message_kind(text)) {
+        case MessageKind::fatal:
+        case MessageKind::error:
+            return QIcon::fromTheme("dialog-error", style->standardIcon(QStyle::SP_MessageBoxCritical));
+        case MessageKind::warning:
+            return QIcon::fromTheme("dialog-warning", style->standardIcon(QStyle::SP_MessageBoxWarning));
+        case MessageKind::hint:
+            return QIcon::fromTheme("dialog-information", style->standardIcon(QStyle::SP_MessageBoxInformation));
+        case MessageKind::none: break;
+    }
     return {};
 }
 

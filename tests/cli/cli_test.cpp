@@ -328,6 +328,15 @@ TEST(Cli, WritesOnlyWhatItShould) {
         {"", "run p.tpg --scale 1e-50 --compiled s.out --stl s.stl", 2,
          "dozu-cli: --scale 1e-50 is too small for this model: every coordinate would be zero\n",
          "[ ! -e s.out ] && [ ! -e s.stl ]"},
+        // A run that the cap on quads stopped writes nothing, and leaves an
+        // old file as it was; a model within the cap is written.
+        {"echo old > keep.obj", "run p.tpg --max-quads 10 --obj keep.obj --stl c.stl --compiled c.out", 1,
+         "p.tpg:10: fatal error: mesh too large: more than 10 quads\n",
+         "[ \"$(cat keep.obj)\" = old ] && [ ! -e c.stl ] && [ ! -e c.out ]"},
+        {"", "run p.tpg --max-quads 54 --obj c.obj", 0, "", "[ -s c.obj ]"},
+        {"", "run p.tpg --max-quads 0x10 --obj c.obj", 2,
+         "dozu-cli: --max-quads needs a count from 1 to 4294967295, not \"0x10\"; try dozu-cli run --help\n",
+         "[ ! -e c.obj ]"},
         // An empty model is written, with a warning.
         {": > e.txt", "run --text e.txt --stl e.stl", 0,
          "e.txt: warning: the model is empty\n"

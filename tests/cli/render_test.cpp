@@ -204,6 +204,14 @@ TEST(Render, NothingToDrawGivesAWhitePicture) {
     r = cli(dir, "run --text fatal.txt --png fatal.png --solid");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(all_white(decode(dir / "fatal.png")));
+
+    // One that the cap on quads stopped draws none, and leaves the old one.
+    write_text(dir / "elbow.txt", kElbow);
+    write_text(dir / "capped.png", "old");
+    r = cli(dir, "run --text elbow.txt --png capped.png --max-quads 1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("fatal error: mesh too large: more than 1 quads"), std::string::npos) << r.err;
+    EXPECT_EQ(read_text(dir / "capped.png"), "old");
 }
 
 TEST(Render, SizeLimitsAndUsageErrors) {

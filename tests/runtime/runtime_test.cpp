@@ -1,6 +1,7 @@
-// The C runtime against the interpreter: the same program decoded by both
-// gives the same floats bit for bit, the same indices, the same messages
-// and the same random state afterwards.
+// The C runtime against the interpreter: the same program decoded by both,
+// whole, in trace mode or under a cap on quads, gives the same floats bit
+// for bit, the same indices, the same messages of the kinds their texts
+// say, and the same random state afterwards.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -14,6 +15,7 @@
 
 #include "geometry/random.h"
 #include "interpreter/interpreter.h"
+#include "interpreter/message.h"
 #include "program/program.h"
 #include "runtime/dozu_runtime.h"
 #include "support/temp_dir.h"
@@ -28,6 +30,7 @@ namespace {
 struct Decoded {
     int status = -1;
     MessageList messages;
+    std::vector<int> kinds;            // the runtime's, one per message
     std::vector<uint32_t> float_bits;  // 6 per vertex
     std::vector<uint32_t> indices;
     uint32_t random_after = 0;
@@ -39,12 +42,21 @@ std::vector<uint32_t> bits_of(const float* f, size_t n) {
     return b;
 }
 
-Decoded by_core(const std::vector<std::string>& lines, uint32_t random) {
+// What a decode takes beyond the program: the lines a trace runs (-1: all)
+// and the cap on quads (0: none).
+struct Limits {
+    long lines = -1;
+    uint32_t max_quads = 0;
+};
+
+Decoded by_core(const std::vector<std::string>& lines, uint32_t random, Limits limits = {}) {
     set_random_state(random);
     turtle t;
     interpreter interp(t);
+    interp.set_max_quads(limits.max_quads);
     Decoded d;
-    d.status = interp.run(lines, d.messages, int(lines.size())) ? DOZU_OK : DOZU_ERROR_FATAL;
+    const int count = limits.lines < 0 ? int(lines.size()) : int(limits.lines);
+    d.status = interp.run(lines, d.messages, count) ? DOZU_OK : DOZU_ERROR_FATAL;
     QuadMesh& m = interp.output_mesh();
     m.to_display_form();
     for (uint32_t v = 0; v < m.vertex_count(); ++v) {
@@ -62,18 +74,42 @@ std::string joined(const std::vector<std::string>& lines) {
     return s;
 }
 
-Decoded by_runtime(const std::string& program, uint32_t random, const dozu_allocator* alloc = nullptr) {
+// Without limits, also by the call without options and kinds, which must
+// give the same.
+Decoded by_runtime(const std::string& program, uint32_t random, const dozu_allocator* alloc = nullptr,
+                   Limits limits = {}) {
     dozu_set_random_state(random);
     Decoded d;
     dozu_mesh mesh;
-    const auto report = [](void* user, int line, const char* text) {
-        static_cast<MessageList*>(user)->push_back({text, line});
+    dozu_options options;
+    dozu_options_init(&options);
+    options.line_count = limits.lines;
+    options.max_quads = limits.max_quads;
+    options.report = [](void* user, int line, int kind, const char* text) {
+        auto* d = static_cast<Decoded*>(user);
+        d->messages.push_back({text, line});
+        d->kinds.push_back(kind);
     };
-    d.status = dozu_decode_with_messages(program.data(), program.size(), &mesh, alloc, report, &d.messages);
+    options.user = &d;
+    d.status = dozu_decode_with_options(program.data(), program.size(), &mesh, alloc, &options);
     d.float_bits = bits_of(mesh.vertices, size_t(mesh.vertex_count) * 6);
     d.indices.assign(mesh.indices, mesh.indices + mesh.index_count);
     d.random_after = dozu_random_state();
     dozu_mesh_release(&mesh, alloc);
+    if (!alloc && limits.lines < 0 && limits.max_quads == 0) {
+        dozu_set_random_state(random);
+        MessageList plain;
+        const auto report = [](void* user, int line, const char* text) {
+            static_cast<MessageList*>(user)->push_back({text, line});
+        };
+        EXPECT_EQ(dozu_decode_with_messages(program.data(), program.size(), &mesh, alloc, report, &plain),
+                  d.status);
+        EXPECT_EQ(mesh.index_count, d.indices.size());
+        EXPECT_TRUE(
+            std::equal(plain.begin(), plain.end(), d.messages.begin(), d.messages.end(),
+                       [](const Message& a, const Message& b) { return a.text == b.text && a.tag == b.tag; }));
+        dozu_mesh_release(&mesh, alloc);
+    }
     return d;
 }
 
@@ -84,18 +120,22 @@ void merge_nans(Decoded& d) {
 }
 
 // Fails with the program and the first difference.
-void expect_same(const std::vector<std::string>& lines, uint32_t random, Decoded rt, bool any_nan = false) {
-    Decoded core = by_core(lines, random);
+void expect_same(const std::vector<std::string>& lines, uint32_t random, Decoded rt, bool any_nan = false,
+                 Limits limits = {}) {
+    Decoded core = by_core(lines, random, limits);
     if (any_nan) {
         merge_nans(core);
         merge_nans(rt);
     }
-    const std::string program = "program \"" + joined(lines) + "\"";
+    const std::string program = "program \"" + joined(lines) + "\", lines " + std::to_string(limits.lines) +
+                                ", cap " + std::to_string(limits.max_quads);
     ASSERT_EQ(rt.status, core.status) << program;
     ASSERT_EQ(rt.messages.size(), core.messages.size()) << program;
     for (size_t i = 0; i < core.messages.size(); ++i) {
         EXPECT_EQ(rt.messages[i].text, core.messages[i].text) << program;
         EXPECT_EQ(rt.messages[i].tag, core.messages[i].tag) << program;
+        if (!rt.kinds.empty())
+            EXPECT_EQ(rt.kinds[i], int(message_kind(rt.messages[i].text))) << rt.messages[i].text;
     }
     ASSERT_EQ(rt.float_bits.size(), core.float_bits.size()) << program;
     for (size_t i = 0; i < core.float_bits.size(); ++i)
@@ -104,8 +144,8 @@ void expect_same(const std::vector<std::string>& lines, uint32_t random, Decoded
     ASSERT_EQ(rt.random_after, core.random_after) << program;
 }
 
-void expect_same(const std::vector<std::string>& lines, uint32_t random = 0) {
-    expect_same(lines, random, by_runtime(joined(lines), random));
+void expect_same(const std::vector<std::string>& lines, uint32_t random = 0, Limits limits = {}) {
+    expect_same(lines, random, by_runtime(joined(lines), random, nullptr, limits), false, limits);
 }
 
 // Random programs of the default buttons and "X", "O", "+": most start as a
@@ -147,13 +187,29 @@ std::vector<std::string> random_program(std::mt19937& rng) {
 
 }  // namespace
 
+// Each program whole, traced to two of its lines, and capped at two
+// numbers of quads below what it makes and one above.
 TEST(Runtime, RandomProgramsDecodeAsTheInterpreterRunsThem) {
     std::mt19937 rng(20240612);
+    int traced = 0, capped = 0;
     for (int i = 0; i < 3000; ++i) {
         const std::vector<std::string> lines = random_program(rng);
-        expect_same(lines, i % 3 == 0 ? 0u : uint32_t(rng()));
+        const uint32_t random = i % 3 == 0 ? 0u : uint32_t(rng());
+        expect_same(lines, random);
+        const long n = long(lines.size());
+        const uint32_t quads = uint32_t(by_core(lines, random).indices.size() / 4);
+        for (const long count : {long(rng() % uint32_t(n + 1)), n - 1}) {
+            expect_same(lines, random, {count, 0});
+            traced += by_core(lines, random, {count, 0}).messages.size() > 0;
+        }
+        for (const uint32_t cap : {1 + uint32_t(rng() % (quads + 1)), 1 + quads / 2, quads + 1}) {
+            expect_same(lines, random, {-1, cap});
+            capped += by_core(lines, random, {-1, cap}).status == DOZU_ERROR_FATAL;
+        }
         if (HasFatalFailure()) return;
     }
+    EXPECT_GT(traced, 1000);
+    EXPECT_GT(capped, 2000);
 }
 
 // The runtime built for 32-bit ARM, where long double is a double and char
@@ -248,6 +304,36 @@ TEST(Runtime, EdgeProgramsDecodeAsTheInterpreterRunsThem) {
         {"* ", "S4 ", "R2 ", "= ", "R"},  // a parameter never ended
     };
     for (const auto& lines : programs) expect_same(lines, 12345);
+    // Traces and caps, each with its last message: a branch open at the
+    // traced line, no line run, a cap reached by a cell's faces before the
+    // first line ends, by the turtle's quads, by the output that a model
+    // before an init left (at an extrusion or at the end), by a
+    // subdivision, and a cap that only dropped faces would pass.
+    const std::string cap = "fatal error: mesh too large: more than ";
+    const struct {
+        std::vector<std::string> lines;
+        Limits limits;
+        std::string last;
+    } limited[] = {
+        {{"* ", "S4 ", "R2 ", "= ", "[ ", "^ ", "] "}, {6, 0}, "hint: stack depth is 1"},
+        {{"* ", "S4 ", "R2 ", "= ", "[ ", "^ "},
+         {0, 0},
+         "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)"},
+        {{"T"}, {-1, 4}, cap + "4 quads"},
+        {{"* ", "S4 ", "R2 ", "= ", "T ", "T ", "T "}, {-1, 14}, cap + "14 quads"},
+        {{"* ", "S4 ", "R2 ", "= ", "^ ", "X ", "* ", "S4 ", "= ", "^ ", "X "}, {-1, 7}, cap + "7 quads"},
+        {{"* ", "S4 ", "R2 ", "= ", "^ ", "X ", "* ", "S4 ", "R2 ", "= ", "^ "}, {-1, 7}, cap + "7 quads"},
+        {{"* ", "S4 ", "R2 ", "= ", "^ ", "^ ", "T ", "D ", "D "}, {-1, 56}, cap + "56 quads"},
+        {{"* ", "S4 ", "R2 ", "= ", "^ ", "X ", "* ", "T ", "X "},
+         {-1, 5},
+         "error: face with missing vertex dropped"},
+    };
+    for (const auto& [lines, limits, last] : limited) {
+        expect_same(lines, 12345, limits);
+        const Decoded rt = by_runtime(joined(lines), 12345, nullptr, limits);
+        ASSERT_FALSE(rt.messages.empty()) << joined(lines);
+        EXPECT_EQ(rt.messages.back().text, last);
+    }
     // A hundred branches from one cell: its top ring's vertices get over 64
     // neighbours each.
     std::vector<std::string> fan = {"* ", "S4 ", "R2 ", "= "};
