@@ -25,6 +25,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -459,14 +460,18 @@ void TFormMain::MICancelRunClick() {
 
 bool TFormMain::wait_for_run() {
     if (FrameProgram->TakeChanged()) start_run();
-    if (!running()) return true;
+    return wait_until([this] { return !running(); }, [this] { runner_->cancel(); });
+}
+
+bool TFormMain::wait_until(const std::function<bool()>& ended, const std::function<void()>& cancel) {
+    if (ended()) return true;
     QProgressDialog progress("Waiting for the run to finish...", "Cancel", 0, 0, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(int(kShowRunningSeconds * 1000));
-    while (running()) {
+    while (!ended()) {
         if (progress.wasCanceled()) {
-            runner_->cancel();
-            while (running()) QApplication::processEvents(QEventLoop::AllEvents, kRefreshMs);
+            cancel();
+            while (!ended()) QApplication::processEvents(QEventLoop::AllEvents, kRefreshMs);
             return false;
         }
         progress.setValue(0);
@@ -776,7 +781,25 @@ bool TFormMain::export_mesh_to(const QString& path) {
 
 bool TFormMain::export_mesh_to(const QString& path, MeshFormat format, double scale) {
     document_.refuse_program_file(path);
-    const CompactMesh mesh = compact(output_mesh_view(interpreter_->output_mesh()));
+    // In trace mode the view shows the program up to the selected line; the
+    // file gets the whole program.
+    const Program& program = document_.program();
+    if (size_t(program.run_count()) >= program.lines().size())
+        return write_model(path, format, scale, interpreter_->output_mesh());
+    turtle whole_turtle;
+    interpreter whole(whole_turtle);
+    std::atomic<bool> ended = false;
+    ProgramRunner runner(document_.program(), whole, [&ended] { ended = true; });
+    runner.start(int(program.lines().size()), MIRepeatableRandom->isChecked());
+    if (!wait_until([&ended] { return ended.load(); }, [&runner] { runner.cancel(); })) return false;
+    MessageList messages;
+    const std::optional<ProgramRunner::Report> report = runner.collect(messages);
+    if (report && report->outcome == ProgramRunner::Outcome::failed) throw std::bad_alloc();
+    return write_model(path, format, scale, whole.output_mesh());
+}
+
+bool TFormMain::write_model(const QString& path, MeshFormat format, double scale, QuadMesh& model) {
+    const CompactMesh mesh = compact(output_mesh_view(model));
     const std::string refused = "cannot export \"" + path_bytes(path) + "\": the scale " +
                                 QString::number(scale, 'g', 12).toStdString() + " is too ";
     switch (scale_fit(mesh, scale)) {

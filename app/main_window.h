@@ -186,8 +186,10 @@ public:
     bool restore_left_programs();
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl), and says so in the status bar;
-    // throws FileError. An empty model is written only when ask_to_go_on
-    // agrees; false when it did not.
+    // throws FileError. In trace mode, short of the last line, the whole
+    // program runs aside for it, with a way to cancel. An empty model is
+    // written only when ask_to_go_on agrees; false when it did not, or the
+    // run was cancelled.
     bool export_mesh_to(const QString& path);
     bool export_mesh_to(const QString& path, MeshFormat format, double scale = 1.0);
 
@@ -224,6 +226,10 @@ private:
     // Before an export: starts the run of a change not yet run and waits
     // for it, with a way to cancel. False when it was cancelled.
     bool wait_for_run();
+    // Shows a way to cancel after a moment, until ended() holds; false when
+    // cancel was called.
+    bool wait_until(const std::function<bool()>& ended, const std::function<void()>& cancel);
+    bool write_model(const QString& path, MeshFormat format, double scale, QuadMesh& model);
     void picture_changed() { picture_changed_ = true; }
     void apply_solid_state();
     // Runs a file operation with the refresh timer stopped and the view

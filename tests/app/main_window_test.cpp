@@ -344,6 +344,18 @@ TEST_F(MainWindow, ExportsTheOutputMeshByExtension) {
         EXPECT_NE(std::string(e.what()).find("too large for this model"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(QFile::exists(dir + "/big.stl"));
+
+    // In trace mode the file gets the whole program, the view keeps its
+    // part.
+    form.FrameProgram->CBTraceMode->click();
+    form.document().select_line(5);
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.Interpreter().output_mesh().index_count() < 40u; }));
+    const size_t part = form.Interpreter().output_mesh().index_count();
+    EXPECT_TRUE(form.export_mesh_to(dir + "/whole.obj"));
+    QFile whole(dir + "/whole.obj");
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    EXPECT_EQ(whole.readAll().count("\nf "), 10);
+    EXPECT_EQ(form.Interpreter().output_mesh().index_count(), part);
 }
 
 TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
