@@ -236,8 +236,8 @@ void TFormMain::create_file_menu() {
     MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
     MIExportPicture = file->addAction("Export &Picture...", this, &TFormMain::MIExportPictureClick);
     file->addSeparator();
-    MICopyShareLink = file->addAction("Copy Share &Link", this, &TFormMain::MICopyShareLinkClick);
-    MIShareLinkAddress = file->addAction("Share Link Addr&ess...", this, &TFormMain::MIShareLinkAddressClick);
+    MICopyShareLink = file->addAction("Cop&y Share Link", this, &TFormMain::MICopyShareLinkClick);
+    MIShareLinkAddress = file->addAction("Share Link A&ddress...", this, &TFormMain::MIShareLinkAddressClick);
     file->addSeparator();
     MIRecentFiles = file->addMenu("&Recent Files");
     file->addSeparator();

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -30,6 +31,7 @@
 #include <QUndoStack>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -937,14 +939,24 @@ TEST_F(MainWindow, AFileThatIsNotAProgramLoadsOnlyWhenWanted) {
 // The View menu's mnemonics, the dialogs' titles and the names they
 // suggest.
 TEST_F(MainWindow, MnemonicsTitlesAndSuggestedNames) {
-    QString keys;
-    for (QAction* item : qobject_cast<QMenu*>(form.MIRepeatableRandom->parent())->actions())
-        if (const qsizetype at = item->text().indexOf('&'); at >= 0) {
-            EXPECT_FALSE(keys.contains(item->text()[at + 1].toLower())) << item->text().toStdString();
-            keys += item->text()[at + 1].toLower();
-        }
     std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "chain.tpg");
     ASSERT_TRUE(form.load_file(path("chain.tpg")));
+    // No two items of a menu share a mnemonic: the menu bar, each menu and
+    // submenu, the program list's context menu.
+    std::function<void(const QList<QAction*>&)> distinct = [&](const QList<QAction*>& items) {
+        QString keys;
+        for (QAction* item : items) {
+            const QString text = QString(item->text()).remove("&&");
+            if (const qsizetype at = text.indexOf('&'); at >= 0) {
+                EXPECT_FALSE(keys.contains(text[at + 1].toLower())) << text.toStdString();
+                keys += text[at + 1].toLower();
+            }
+            if (item->menu()) distinct(item->menu()->actions());
+        }
+    };
+    distinct(form.menuBar()->actions());
+    distinct(form.FrameProgram->LBCode->actions());
+    EXPECT_EQ(form.MILoad->text() + form.MISave->text() + form.MISaveCompiled->text(), "&Load&SaveSave &Compiled");
     QStringList titles, names;
     form.FrameProgram->exec_file_dialog = [&](QFileDialog* dialog) {
         titles << dialog->windowTitle();
@@ -1138,7 +1150,8 @@ TEST_F(MainWindow, HelpMenuAboutShortcutsAndManual) {
         auto* dialog = qobject_cast<ShortcutsDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         for (int r = 0; r < dialog->table()->rowCount(); ++r)
-            rows << dialog->table()->item(r, 0)->text() + " = " + dialog->table()->item(r, 1)->text();
+            rows << dialog->table()->item(r, 0)->text() + " = " + dialog->table()->item(r, 1)->text() + " (" +
+                        dialog->table()->item(r, 2)->text() + ")";
         dialog->reject();
     });
     form.MIShortcuts->trigger();
@@ -1156,8 +1169,12 @@ TEST_F(MainWindow, HelpMenuAboutShortcutsAndManual) {
             << key.toStdString() << " (" << a->text().toStdString() << ")";
     }
     EXPECT_GE(with_keys, 13);
-    EXPECT_TRUE(rows.contains("Ctrl+7 = Top View")) << rows.join("\n").toStdString();
-    EXPECT_TRUE(rows.contains("Left, Right = Turns the model to the left or right"));
+    EXPECT_TRUE(rows.contains("Ctrl+7 = Top View (View)")) << rows.join("\n").toStdString();
+    EXPECT_TRUE(rows.contains("Left, Right = Turns the model to the left or right (View)"));
+    // The program list in words, with its letters.
+    EXPECT_TRUE(rows.contains("Ctrl+X = Cut (Program list)"));
+    EXPECT_TRUE(rows.contains("A = Clicks button 1, init (Program list)"));
+    EXPECT_TRUE(rows.contains("Z = Clicks button 26 (Program list)"));
 
     // The manual: the README, handed to the desktop's viewer (here a text
     // browser, which shows Markdown).

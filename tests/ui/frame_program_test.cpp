@@ -77,6 +77,36 @@ TEST_F(Frame, ControlsAndLayout) {
     EXPECT_FALSE(frame.LBMessages->isVisible());
 }
 
+// Each line of the program list drawn whole, in the editor's font: the
+// number clear of the focus ring at the list's edge, the text clear of the
+// rows above and below (an underscore over a macron), the widest title not
+// cut: grow_s keeps its underscore as grow_r does.
+TEST_F(Frame, ProgramListLinesAreDrawnWhole) {
+    QFont font("Sans Serif");
+    font.setPixelSize(11);
+    frame.setFont(font);
+    for (int tag : {1, 6, 4, 13, 14, 3}) click(tag);
+    document.select_line(-1);
+    const QImage list = frame.LBCode->viewport()->grab().toImage();
+    const auto ink = [&](int x, int y) { return qGray(list.pixel(x, y)) < 160; };
+    const QFontMetrics metrics(font);
+    std::vector<std::vector<int>> below_baseline;
+    for (int row = 0; row < 6; ++row) {
+        const QRect r = frame.LBCode->visualRect(frame.LBCode->model()->index(row, 0));
+        std::vector<int> columns;
+        for (int x = r.left(); x <= r.right(); ++x) {
+            EXPECT_FALSE(ink(x, r.top()) || ink(x, r.bottom())) << "row " << row + 1 << " at " << x;
+            for (int y = r.top() + (r.height() - metrics.height()) / 2 + metrics.ascent() + 1; y < r.bottom(); ++y)
+                if (ink(x, y)) columns.push_back(x);
+        }
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            EXPECT_FALSE(ink(0, y) || ink(1, y) || ink(2, y)) << "row " << row + 1;
+        below_baseline.push_back(columns);
+    }
+    EXPECT_FALSE(below_baseline[1].empty());
+    EXPECT_EQ(below_baseline[1], below_baseline[2]);
+}
+
 TEST_F(Frame, CaptionTimer) {
     EXPECT_TRUE(frame.Hack->isActive());
     EXPECT_EQ(button(7)->text(), "Button7");
