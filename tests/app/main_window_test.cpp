@@ -1006,6 +1006,14 @@ TEST_F(MainWindow, ViewOptionsDrawWhatTheySay) {
     EXPECT_GT(kept, hidden_ink.size() * 95 / 100);
     EXPECT_LT(hidden_ink.size(), wire_ink.size() * 85 / 100);
     EXPECT_GT(hidden_ink.size(), wire_ink.size() * 40 / 100);
+    // The column hides the z axis inside it as it hides the grid behind it.
+    form.MIShowAxesGrid->trigger();
+    form.MIHiddenLines->trigger();
+    const std::vector<uint8_t> hidden_axes = render(w, h);
+    form.MIShowAxesGrid->trigger();
+    form.MIHiddenLines->trigger();
+    auto blue = [](int r, int g, int b) { return b > 150 && r < 90 && g < 120; };
+    EXPECT_LT(count(hidden_axes, blue), count(axes, blue) / 2);
 
     // Edges over the solid, in their own dark colour.
     form.MISolid->trigger();
