@@ -743,8 +743,9 @@ void TFormMain::MIExportMeshClick() {
         // name completer's popup away.
         if (export_folder_.isEmpty() && !program_folder_.isEmpty()) SDExportMesh->setDirectory(program_folder_);
         if (FrameProgram->exec_file_dialog(SDExportMesh).isEmpty()) return;
-        export_folder_ = SDExportMesh->directory().absolutePath();
         const QString path = SDExportMesh->chosen_path();
+        // Where the file goes, which a path typed into the name box changes.
+        export_folder_ = QFileInfo(path).absolutePath();
         if (const QString problem = unheld_name_problem(path); !problem.isEmpty())
             throw FileError(problem.toUtf8().toStdString());
         if (wait_for_run()) export_mesh_to(path, SDExportMesh->chosen_format(), SDExportMesh->chosen_scale());

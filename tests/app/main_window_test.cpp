@@ -1088,6 +1088,15 @@ TEST_F(MainWindow, SettingsSurviveARestart) {
          {form.MIRepeatableRandom, form.MIShowTurtle, form.MIShowAxesGrid, form.MIHiddenLines, form.MISolid})
         a->trigger();
     const QList<int> sizes = form.SplitterMain->sizes();
+    // An export to a folder typed into the name box.
+    std::filesystem::create_directory(temp / "meshes");
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog* dialog) {
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path("meshes/tube.obj"));
+        QMetaObject::invokeMethod(dialog, "accept");
+        return dialog->selectedFiles().value(0);
+    };
+    form.MIExportMesh->trigger();
+    ASSERT_TRUE(std::filesystem::exists(temp / "meshes/tube.obj"));
     form.close();
 
     TFormMain next;
@@ -1102,7 +1111,7 @@ TEST_F(MainWindow, SettingsSurviveARestart) {
     EXPECT_FALSE(next.view_options().show_edges);
     EXPECT_FALSE(next.MISolid->isChecked());
     EXPECT_EQ(next.FrameProgram->ODProgram->directory().absolutePath(), QString::fromStdString(temp.path()));
-    EXPECT_EQ(next.SDExportMesh->directory().absolutePath(), QString::fromStdString(temp.path()));
+    EXPECT_EQ(next.SDExportMesh->directory().absolutePath(), path("meshes"));
 }
 
 // Export Picture at the view's size gives what dozu-cli --png draws of the
