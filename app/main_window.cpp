@@ -698,9 +698,12 @@ void TFormMain::show_saved(const QString& path, bool compiled) {
 void TFormMain::update_recent_files() {
     MIRecentFiles->clear();
     const QStringList files = recent_.list();
+    const QStringList captions = recent_captions(files);
+    // The whole path shows on each item.
+    MIRecentFiles->setToolTipsVisible(true);
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(shown_file_name(path)), this,
+        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(captions[i]), this,
                                                  [this, path] { open_file(path); });
         item->setData(path);
         item->setStatusTip(shown_path(path));

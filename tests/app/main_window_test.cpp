@@ -466,6 +466,17 @@ TEST_F(MainWindow, RecentFilesAndDroppedFiles) {
     EXPECT_TRUE(shown.contains("b.tpg")) << shown.toStdString();
     EXPECT_EQ(recent(), QStringList{path("a.tpg")});
     EXPECT_EQ(form.document().file_name(), path("a.tpg"));
+
+    // Two files of one name tell their folders; each item its whole path.
+    std::filesystem::create_directory(temp / "other");
+    std::filesystem::copy_file(temp / "a.tpg", temp / "other/a.tpg");
+    ASSERT_TRUE(form.load_file(path("other/a.tpg")));
+    QStringList captions;
+    for (QAction* a : form.MIRecentFiles->actions()) captions << a->text() + " | " + a->toolTip();
+    EXPECT_EQ(captions,
+              (QStringList{"&1 a.tpg (" + path("other") + ") | " + path("other/a.tpg"),
+                           "&2 a.tpg (" + QString::fromStdString(temp.path()) + ") | " + path("a.tpg")}));
+    EXPECT_TRUE(form.MIRecentFiles->toolTipsVisible());
 }
 
 TEST_F(MainWindow, StatusBarFigures) {
