@@ -27,7 +27,8 @@ void TFormMain::MIShortcutsClick() {
     // The letters click the buttons, A the first: as the table names them now.
     const CommandTable& table = document_.program().table;
     for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
-        const QString title = shown_text(table.title(tag)).trimmed();
+        QString title = shown_text(table.title(tag)).trimmed();
+        if (table.interpreter_code(tag).empty()) title = "empty";
         handled.push_back({command_key(tag),
                            QString("Clicks button %1%2").arg(tag).arg(title.isEmpty() ? QString() : ", " + title),
                            "Program list"});

@@ -1202,7 +1202,7 @@ TEST_F(MainWindow, HelpMenuAboutShortcutsAndManual) {
     // The program list in words, with its letters.
     EXPECT_TRUE(rows.contains("Ctrl+X = Cut (Program list)"));
     EXPECT_TRUE(rows.contains("A = Clicks button 1, init (Program list)"));
-    EXPECT_TRUE(rows.contains("Z = Clicks button 26 (Program list)"));
+    EXPECT_TRUE(rows.contains("Z = Clicks button 26, empty (Program list)"));
 
     // The manual: the README, handed to the desktop's viewer (here a text
     // browser, which shows Markdown).
