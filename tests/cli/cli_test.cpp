@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <zlib.h>
@@ -785,42 +786,35 @@ TEST(Cli, LinkAndHtmlCarryTheProgram) {
 }
 
 // The limits as the batch tool keeps them, each row a command, its exit
-// status and what it says: a link is at most 2,097,152 characters with its
-// address, the address an http:, https: or file: one of at most 2,000, a
-// program file at most 16 MiB.
+// status and what it says: a link of at most 2,097,152 characters, address
+// included, an address of http:, https: or file: within 2,000, a program
+// file of at most 16 MiB.
 TEST(Cli, LimitsHoldOnEveryCommand) {
     TempDir dir;
     // Its link at http://h/ is 1,245 characters short of the longest.
     std::vector<uint8_t> steps(2908000);
-    uint32_t x = 1;
-    for (uint8_t& step : steps) step = uint8_t(1 + ((x = x * 1103515245u + 12345u) >> 16) % 26);
+    for (uint32_t x = 1; uint8_t & step : steps) step = uint8_t(1 + ((x = x * 1103515245u + 12345u) >> 16) % 26);
     write_bytes(dir / "near.tpg", dozu::encode_program_file(dozu::CommandTable(), steps));
     write_text(dir / "big.tpg", std::string(dozu::kMaxProgramFileSize + 1, '\x01'));
-    const std::string fits = "http://h/" + std::string(1245, 'a');
-    const std::string too_long =
-        "dozu-cli: cannot make the share link of near.tpg: the link would be longer than "
-        "2,097,152 characters, the most a browser opens\n";
+    const std::string fits = "link near.tpg --base http://h/" + std::string(1245, 'a'),
+                      base = "dozu-cli: --base: ";
     const std::string try_help = "; try dozu-cli link --help\n";
-    struct Row {
-        std::string args;
-        int status;
-        std::string err;
-    };
-    for (const Row& row : std::vector<Row>{
-             {"link near.tpg --base " + fits, 0, ""},
-             {"link near.tpg --base " + fits + "a", 2, too_long},
+    for (const auto& [args, status, err] : std::vector<std::tuple<std::string, int, std::string>>{
+             {fits, 0, ""},
+             {fits + "a", 2,
+              "dozu-cli: cannot make the share link of near.tpg: the link would be longer than 2,097,152 "
+              "characters, the most a browser opens\n"},
              {"link near.tpg --base 'javascript:alert(document.domain)//'", 2,
-              "dozu-cli: --base: the address must start with http:, https: or file:" + try_help},
+              base + "the address must start with http:, https: or file:" + try_help},
              {"link near.tpg --base http://h/" + std::string(1992, 'a'), 2,
-              "dozu-cli: --base: the address is longer than 2,000 characters" + try_help},
+              base + "the address is longer than 2,000 characters" + try_help},
              {"link near.tpg --base 'http://h/a b'", 2,
-              "dozu-cli: --base: the address holds a blank or a control character" + try_help},
+              base + "the address holds a blank or a control character" + try_help},
              {"run big.tpg", 2, "dozu-cli: \"big.tpg\" is larger than 16 MiB\n"},
          }) {
-        SCOPED_TRACE(row.args.substr(0, 60));
-        const Result r = cli(dir, row.args);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(r.err, row.err);
-        EXPECT_EQ(r.out.size(), row.status == 0 ? dozu::kMaxShareLinkLength + 1 : 0);
+        const Result r = cli(dir, args);
+        EXPECT_EQ(r.status, status) << args.substr(0, 60);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.out.size(), status == 0 ? dozu::kMaxShareLinkLength + 1 : 0);
     }
 }
