@@ -2,7 +2,8 @@
 // it on, creates the main window, then the mesh debugger window, and runs
 // the event loop. It offers the unsaved changes of an editor that quit
 // unexpectedly; a program file given on the command line is loaded as
-// "&Load" would load it.
+// "&Load" would load it. SIGINT, SIGTERM and SIGHUP keep the unsaved
+// changes for the next start before the editor ends.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QStringList>
@@ -11,6 +12,7 @@
 
 #include "app/identity.h"
 #include "app/main_window.h"
+#include "app/stop_signals.h"
 #include "glpanel/scrgl_platform.h"
 #include "io/file_io.h"
 #include "ui/debug_mesh.h"
@@ -88,13 +90,10 @@ int main(int argc, char** argv) {
     dozu::TFormDebugMesh FormDebugMesh;
     FormMain.FormDebugMesh = &FormDebugMesh;
     FormMain.show();
-
-    // Unsaved changes restored come first: a file asked for then asks
-    // about them before it is loaded.
-    const bool restored = FormMain.restore_left_programs();
-    if (!parser.positionalArguments().isEmpty()) {
-        const QString file = parser.positionalArguments().front();
-        restored ? FormMain.open_file(file) : FormMain.load_file(file);
-    }
+    const dozu::StopSignals stop_signals([&FormMain](int signal) {
+        FormMain.keep_changes_for_end();
+        dozu::end_by_signal(signal);
+    });
+    FormMain.start(parser.positionalArguments().value(0));
     return QApplication::exec();
 }

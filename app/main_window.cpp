@@ -374,18 +374,49 @@ void TFormMain::create_runner() {
 void TFormMain::create_recovery_copy() {
     recovery_ = std::make_unique<RecoveryCopy>(document_);
     ask_restore = [this](const LeftCopy& copy) { return dozu::ask_restore(this, kCaption, copy); };
+    tell_unsafe_changes = [this](const QString& trouble) {
+        auto* box = new QMessageBox(QMessageBox::Warning, kCaption,
+                                    QString("Unsaved changes cannot be kept safe: %1.").arg(trouble),
+                                    QMessageBox::Ok, this);
+        box->setInformativeText(
+            "If dozu quits unexpectedly, the changes made since the last save are lost. The status bar says "
+            "so until copies can be written again.");
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
+    StatusRecovery = new QLabel;
+    StatusRecovery->setObjectName("StatusRecovery");
+    // However long the reason, the window keeps its width: the tooltip and
+    // the dialog give it whole.
+    StatusRecovery->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    StatusRecovery->hide();
+    statusBar()->addPermanentWidget(StatusRecovery, 1);
+    connect(recovery_.get(), &RecoveryCopy::trouble_changed, this, &TFormMain::show_recovery_trouble);
+    // The session ends: what the session manager ends next may be this
+    // editor.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this] { recovery_->write_now(RecoveryCopy::kEndWaitMs); });
 }
 
 bool TFormMain::restore_left_programs() {
     // A restore replaces the program: only before anything was changed.
     if (!document_.undo_stack()->isClean()) return false;
     bool restored = false;
-    for (const LeftCopy& copy : recovery_->take_left_copies()) {
-        switch (ask_restore(copy)) {
-            case RestoreAnswer::restore: file_operation([&] { recovery_->restore(copy); }); break;
-            case RestoreAnswer::discard: recovery_->discard(copy); break;
-            case RestoreAnswer::later: break;
-        }
+    const std::vector<LeftCopy> copies = recovery_->take_left_copies();
+    if (const QStringList notes = recovery_->notes(); !notes.isEmpty()) {
+        for (const QString& note : notes) std::fprintf(stderr, "dozu: %s\n", qPrintable(note));
+        statusBar()->showMessage(notes.join("; "), kWrittenStatusMs);
+    }
+    for (const LeftCopy& copy : copies) {
+        const RestoreAnswer answer = ask_restore(copy);
+        if (answer == RestoreAnswer::later) break;  // the question closed: no more in this start
+        // Framed as a loaded program is.
+        if (answer == RestoreAnswer::restore)
+            file_operation([&] {
+                recovery_->restore(copy);
+                fit_after_load_ = true;
+            });
+        if (answer == RestoreAnswer::discard) recovery_->discard(copy);
         // One program at a time: the next editor offers the rest.
         restored = !document_.undo_stack()->isClean();
         if (restored) break;
@@ -603,6 +634,7 @@ bool TFormMain::SaveProgram(bool ask) {
     if (ask || document_.file_name().isEmpty()) {
         if (!FrameProgram->SaveProgram(false)) return false;
     } else {
+        if (!may_replace_file()) return false;
         document_.save(document_.file_name(), false);
     }
     recent_.add(document_.file_name());

@@ -95,6 +95,9 @@ public:
     // while a run takes longer than a moment.
     QLabel* StatusRunning;
     QToolButton* CancelRunButton;
+    // "unsaved changes cannot be kept safe: ..." while no recovery copy can
+    // be written.
+    QLabel* StatusRecovery;
 
     // The mesh debugger window that the two debug items fill; the
     // application creates it after this window.
@@ -113,6 +116,9 @@ public:
     // Asks whether to restore the unsaved changes of an editor that quit
     // unexpectedly. Tests put their own answer here.
     std::function<RestoreAnswer(const LeftCopy& copy)> ask_restore;
+    // Says, the first time, why unsaved changes cannot be kept safe. Tests
+    // put their own here.
+    std::function<void(const QString& trouble)> tell_unsafe_changes;
 
     // The program being edited, which the frame shows.
     ProgramDocument& document() { return document_; }
@@ -184,6 +190,13 @@ public:
     // Offers the unsaved changes that editors which quit unexpectedly left
     // behind, one after another until one is restored; true when one was.
     bool restore_left_programs();
+    // What the editor does once its window shows: offers the left unsaved
+    // changes, then loads the file (when one is given); each question comes
+    // with the window showing what it is about.
+    void start(const QString& file);
+    // Before the editor ends by a signal: writes the recovery copy of
+    // unsaved changes, waiting a bounded time.
+    void keep_changes_for_end();
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl), and says so in the status bar;
     // throws FileError. In trace mode, short of the last line, the whole
@@ -217,6 +230,13 @@ private:
     void read_settings();
     void write_settings() const;
     void create_recovery_copy();
+    // Calls next once the window shows the program as it is: its last
+    // change run and drawn (or after a while, whatever it shows).
+    void when_drawn(const std::function<void()>& next);
+    void show_recovery_trouble(const QString& trouble);
+    // Before a save replaces the program's file that another program has
+    // changed: true only when the user agrees.
+    bool may_replace_file();
 
     void start_run();
     // The runner's word that a run ended, on this window's thread.
@@ -275,6 +295,7 @@ private:
     bool frozen_ = false;          // a file operation is on: paints only redraw
     bool picture_changed_ = true;  // the next tick repaints
     bool fit_after_load_ = false;  // the first run of a loaded program is framed
+    bool told_unsafe_ = false;     // the dialog about unkept changes was shown
     // Run by the next paint with the GL context current.
     std::function<void()> paint_request_;
     ViewKeys* view_keys_ = nullptr;

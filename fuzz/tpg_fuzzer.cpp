@@ -1,6 +1,7 @@
-// Bytes -> a .tpg program file loaded as the batch tool loads it -> its
-// save and load round trip -> a run -> every mesh writer into memory, each
-// output read back and held against the mesh it was written from.
+// Bytes -> a .tpg program file loaded as the batch tool loads it, and read
+// by the C runtime's reader, which must agree -> its save and load round
+// trip -> a run -> every mesh writer into memory, each output read back and
+// held against the mesh it was written from.
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -14,6 +15,7 @@
 #include "io/byte_sink.h"
 #include "program/program.h"
 #include "program_run.h"
+#include "support/tpg_reference.h"
 #include "turtle/input_mesh_view.h"
 
 namespace {
@@ -121,6 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes_in, size_t size) {
     if (bytes.size() > kMaxProgramFileSize) return -1;
     const ProgramFileData data = parse_program_file(bytes);
     if (!within_caps(data)) return -1;
+    fuzz::check(testing::tpg_by_runtime(bytes) == testing::tpg_by_editor(bytes),
+                "the runtime reads the file otherwise than the editor");
 
     Program program;
     const LoadReport report = program.load_program_bytes(bytes);

@@ -155,10 +155,12 @@ int descriptor_named(const std::string& path) {
     return -1;
 }
 
-// The temporary file being written, for the signal handler. One write at a
-// time registers its file; the state says whether the name may be read.
+// The temporary file being written (its name in a folder, a descriptor or
+// AT_FDCWD), for the signal handler. One write at a time registers its file;
+// the state says whether the name may be read.
 enum : int { kSlotFree, kSlotFilling, kSlotSet };
 std::atomic<int> temporary_state{kSlotFree};
+std::atomic<int> temporary_folder{AT_FDCWD};
 char temporary_name[4096];
 static_assert(std::atomic<int>::is_always_lock_free);
 
@@ -171,10 +173,11 @@ public:
     RegisteredTemporary(const RegisteredTemporary&) = delete;
     RegisteredTemporary& operator=(const RegisteredTemporary&) = delete;
 
-    void set(const std::string& name) {
+    void set(int folder, const std::string& name) {
         int free = kSlotFree;
         if (name.size() >= sizeof temporary_name || !temporary_state.compare_exchange_strong(free, kSlotFilling))
             return;
+        temporary_folder.store(folder);
         std::memcpy(temporary_name, name.c_str(), name.size() + 1);
         temporary_state.store(kSlotSet);
         owner_ = true;
@@ -202,36 +205,110 @@ private:
     sigset_t old_;
 };
 
-// Only async-signal-safe calls: unlink, then the default action, which the
-// handler's one-shot registration has already put back.
-extern "C" void remove_temporary_and_reraise(int signal) {
+void remove_registered_temporary() {
+    if (temporary_state.load() == kSlotSet) ::unlinkat(temporary_folder.load(), temporary_name, 0);
+}
+
+// Where the first stop signal of each kind is handed on, or -1.
+std::atomic<int> hand_to{-1};
+constexpr int kSignals = 65;
+std::atomic<bool> handed[kSignals];
+
+// Only async-signal-safe calls: the byte to the event loop, or the removal
+// and the default action, which comes as the handler returns.
+extern "C" void on_stop_signal(int signal) {
     const int saved = errno;
-    if (temporary_state.load() == kSlotSet) ::unlink(temporary_name);
+    const int fd = hand_to.load();
+    if (fd >= 0 && signal > 0 && signal < kSignals && !handed[signal].exchange(true)) {
+        const auto byte = static_cast<unsigned char>(signal);
+        if (::write(fd, &byte, 1) == 1) {
+            errno = saved;
+            return;
+        }
+    }
+    remove_registered_temporary();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
     errno = saved;
     ::raise(signal);
 }
 
-// A new file beside the target with a name nobody else uses, created with
-// the given mode under the umask.
-int create_temporary(const std::string& dir, const std::string& name, mode_t mode, std::string& temp) {
+void install_stop_handler() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) != 0 ||
+            (current.sa_handler != SIG_DFL && current.sa_handler != on_stop_signal))
+            continue;
+        struct sigaction action {};
+        action.sa_handler = on_stop_signal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+// A new file with a name nobody else uses, beside the target name, created
+// with the given mode under the umask: in the open folder, or with folder
+// AT_FDCWD in dir.
+int create_temporary(int folder, const std::string& dir, const std::string& name, mode_t mode, std::string& temp) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     constexpr size_t kAdded = 2 + 8;  // the dots and the letters
     // Within the folder's limit on a name, so that a target whose name is
     // as long as it may be can still be written.
-    const long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+    const long limit =
+        folder == AT_FDCWD ? ::pathconf(dir.c_str(), _PC_NAME_MAX) : ::fpathconf(folder, _PC_NAME_MAX);
     const size_t longest = limit > long(kAdded) ? size_t(limit) : size_t(NAME_MAX);
     const size_t kept = std::min(name.size(), longest - kAdded);
     for (int attempt = 0; attempt < 100; ++attempt) {
         unsigned char random[8] = {};
         if (::getrandom(random, sizeof random, 0) != ssize_t(sizeof random))
             for (unsigned char& r : random) r = static_cast<unsigned char>(std::rand());
-        temp = dir + "/." + name.substr(0, kept) + ".";
+        temp = (dir.empty() ? "" : dir + "/") + "." + name.substr(0, kept) + ".";
         for (unsigned char r : random) temp += kLetters[r % (sizeof kLetters - 1)];
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = ::openat(folder, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
     return -1;
+}
+
+// Creates and registers the temporary file; throws FileError.
+int create_registered(int folder, const std::string& dir, const std::string& name, mode_t mode,
+                      const std::string& path, std::string& temp, RegisteredTemporary& registered) {
+    int created, create_error;
+    {
+        const StopSignalsHeld held;
+        created = create_temporary(folder, dir, name, mode, temp);
+        create_error = errno;
+        if (created >= 0) registered.set(folder, temp);
+    }
+    if (created < 0) fail("cannot write", path, create_error);
+    return created;
+}
+
+// Fills the temporary file, lets finish set what it must (0 or an error
+// number), flushes it to disk and renames it to target in the folder; on any
+// failure the temporary file goes.
+void fill_and_rename(int folder, const std::string& temp, Fd& fd, const std::string& target,
+                     const std::string& path, const FillSink& fill, const std::function<int(int)>& finish) {
+    try {
+        DescriptorSink sink(fd.get(), path, true);
+        fill(sink);
+        sink.flush();
+    } catch (...) {
+        ::unlinkat(folder, temp.c_str(), 0);
+        throw;
+    }
+    int err = finish(fd.get());
+    if (!err && ::fsync(fd.get()) != 0) err = errno;
+    if (::close(fd.release()) != 0 && !err) err = errno;
+    if (!err && ::renameat(folder, temp.c_str(), folder, target.c_str()) != 0) err = errno;
+    if (err) {
+        ::unlinkat(folder, temp.c_str(), 0);
+        fail("cannot write", path, err);
+    }
 }
 
 // The old owner and group where the system lets us give them, else the
@@ -251,36 +328,16 @@ void replace_atomically(const std::string& path, const std::string& target, cons
 
     std::string temp;
     RegisteredTemporary registered;
-    int created, create_error;
-    {
-        const StopSignalsHeld held;
-        created = create_temporary(dir, name, existing ? existing->st_mode & 0777 : 0666, temp);
-        create_error = errno;
-        if (created >= 0) registered.set(temp);
-    }
-    Fd fd(created);
-    if (fd.get() < 0) fail("cannot write", path, create_error);
-    int err = 0;
-    try {
-        DescriptorSink sink(fd.get(), path, true);
-        fill(sink);
-        sink.flush();
-    } catch (...) {
-        ::unlink(temp.c_str());
-        throw;
-    }
-    // Before the mode: a change of owner clears the set-user-ID bit.
-    if (existing) give_old_owner(fd.get(), *existing);
-    // The umask narrowed the mode at the create; an existing file's
-    // permissions are kept whole.
-    if (existing && ::fchmod(fd.get(), existing->st_mode & 07777) != 0) err = errno;
-    if (!err && ::fsync(fd.get()) != 0) err = errno;
-    if (::close(fd.release()) != 0 && !err) err = errno;
-    if (!err && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
-        fail("cannot write", path, err);
-    }
+    Fd fd(create_registered(AT_FDCWD, dir, name, existing ? existing->st_mode & 0777 : 0666, path, temp,
+                            registered));
+    fill_and_rename(AT_FDCWD, temp, fd, target, path, fill, [existing](int out) {
+        if (!existing) return 0;
+        // Before the mode: a change of owner clears the set-user-ID bit.
+        give_old_owner(out, *existing);
+        // The umask narrowed the mode at the create; an existing file's
+        // permissions are kept whole.
+        return ::fchmod(out, existing->st_mode & 07777) != 0 ? errno : 0;
+    });
     Fd dir_fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir_fd.get() >= 0) ::fsync(dir_fd.get());
 }
@@ -351,16 +408,51 @@ void write_descriptor(int fd, const std::string& name, const FillSink& fill) {
     sink.flush();
 }
 
+std::vector<uint8_t> read_file_in(int folder, const std::string& name, const std::string& path, size_t max_size) {
+    struct stat st;
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) fail("cannot open", path, errno);
+    if (!S_ISREG(st.st_mode)) throw FileError(quoted(path) + " is not a regular file");
+    // Checked again on what was opened: the name may have changed meanwhile.
+    Fd fd(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) fail("cannot open", path, errno);
+    if (::fstat(fd.get(), &st) != 0) fail("cannot read", path, errno);
+    if (!S_ISREG(st.st_mode)) throw FileError(quoted(path) + " is not a regular file");
+    if (uint64_t(st.st_size) > max_size) throw FileError(quoted(path) + " is larger than " + size_text(max_size));
+    return read_descriptor(fd.get(), path, max_size);
+}
+
+void write_file_in(int folder, const std::string& name, const std::string& path, unsigned mode,
+                   const FillSink& fill) {
+    std::string temp;
+    RegisteredTemporary registered;
+    Fd fd(create_registered(folder, "", name, mode_t(mode), path, temp, registered));
+    fill_and_rename(folder, temp, fd, name, path, fill,
+                    [mode](int out) { return ::fchmod(out, mode_t(mode)) != 0 ? errno : 0; });
+    ::fsync(folder);
+}
+
 void remove_temporary_file_on_signals() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction current {};
-        if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-        struct sigaction action {};
-        action.sa_handler = remove_temporary_and_reraise;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND | SA_RESTART;
-        ::sigaction(signal, &action, nullptr);
-    }
+    hand_to.store(-1);
+    install_stop_handler();
+}
+
+void hand_stop_signals_to(int fd) {
+    hand_to.store(fd);
+    install_stop_handler();
+}
+
+void end_by_signal(int signal) {
+    remove_registered_temporary();
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);
 }
 
 }  // namespace dozu

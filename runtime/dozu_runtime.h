@@ -178,8 +178,8 @@ typedef struct dzr {
                       parameter it replaces */
     float extrusion[2];
     uint32_t vertices_copied, indices_copied, offset;
-    /* the turtle: its state, saved states, vertices (normal and position)
-       and quads */
+    /* the turtle: its state, saved states, vertices (in the output mesh's
+       records) and quads */
     dzr_frame s;
     dzr_buf stack, tv, ti;
     /* the output mesh: records (nx·w ny·w nz·w w x·w y·w z·w w) and quads */
@@ -357,16 +357,19 @@ static void dzr_step(dzr* d) {
         m[i] = s->position[i] + 0.5f * dir;
     }
     dzr_cross(side, s->heading, s->up);
-    v = (float*)dzr_push(d, &d->tv, 24 * sizeof(float));
+    v = (float*)dzr_push(d, &d->tv, 32 * sizeof(float));
     if (!v) return;
     /* normals a = up + side, b = up - side, -a, -b; positions m + r·normal
-       (m + r·-a is m - r·a, bit for bit) */
-    for (j = 0; j < 4; ++j, v += 6)
+       (m + r·-a is m - r·a, bit for bit); as records of the output mesh,
+       of weight 1 */
+    for (j = 0; j < 4; ++j, v += 8) {
         for (i = 0; i < 3; ++i) {
             const float x = j & 1 ? s->up[i] - side[i] : s->up[i] + side[i];
             v[i] = j & 2 ? -x : x;
-            v[3 + i] = m[i] + s->radius * v[i];
+            v[4 + i] = m[i] + s->radius * v[i];
         }
+        v[3] = v[7] = 1.0f;
+    }
     s->next_vertex += 4;
 }
 
@@ -473,20 +476,18 @@ static void dzr_bottom(dzr* d) {
    a quad that names a vertex the output does not hold is left out. A flush
    that would pass the cap on quads is taken back whole. */
 static void dzr_flush(dzr* d) {
-    const uint32_t vc = DZR_COUNT(d->tv, 6 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
-    const float* tv = (const float*)d->tv.p;
+    const uint32_t vc = DZR_COUNT(d->tv, 8 * sizeof(float)), ic = DZR_COUNT(d->ti, 4 * sizeof(uint32_t)) * 4;
     const uint32_t* ti = (const uint32_t*)d->ti.p;
     const size_t vertex_bytes = d->ov.n, quad_bytes = d->oi.n;
     uint32_t i, limit;
     int dropped = 0, k;
-    for (i = d->vertices_copied; i < vc; ++i) {
-        float* r = (float*)dzr_push(d, &d->ov, 8 * sizeof(float));
+    if (vc > d->vertices_copied) {
+        const size_t bytes = (size_t)(vc - d->vertices_copied) * 8 * sizeof(float);
+        void* r = dzr_push(d, &d->ov, bytes);
         if (!r) return;
-        memcpy(r, tv + 6 * (size_t)i, 3 * sizeof(float));
-        memcpy(r + 4, tv + 6 * (size_t)i + 3, 3 * sizeof(float));
-        r[3] = r[7] = 1.0f;
+        memcpy(r, d->tv.p + (size_t)d->vertices_copied * 8 * sizeof(float), bytes);
+        d->vertices_copied = vc;
     }
-    if (vc > d->vertices_copied) d->vertices_copied = vc;
     limit = DZR_COUNT(d->ov, 8 * sizeof(float));
     for (i = d->indices_copied; i < ic; i += 4) {
         uint32_t* q;
@@ -745,18 +746,22 @@ DZR_APART static void dzr_statement(dzr* d, char c) {
         dzr_fail(d, DZR_FATAL "fatal error: statement not allowed after 'subdiv', ignored");
 }
 
-static const dozu_options dzr_defaults = {-1, 0, NULL, NULL};
-
-void dozu_options_init(dozu_options* options) { *options = dzr_defaults; }
+void dozu_options_init(dozu_options* options) {
+    memset(options, 0, sizeof *options);
+    options->line_count = -1;
+}
 
 int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out, const dozu_allocator* alloc,
                              const dozu_options* options) {
     dzr d;
+    dozu_options defaults;
     size_t i;
     uint32_t v, count;
-    int ran;
     if (!out || (!program && length) || length > 0x7FFFFFFF) return DOZU_ERROR_ARGUMENT;
-    if (!options) options = &dzr_defaults;
+    if (!options) {
+        dozu_options_init(&defaults);
+        options = &defaults;
+    }
     memset(out, 0, sizeof *out);
     memset(&d, 0, sizeof d);
     d.alloc = alloc;
@@ -780,7 +785,7 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
         }
     }
     if (!d.fatal && !d.stop) {
-        ran = d.line--; /* then the last line run */
+        --d.line; /* the last line run, -1 for none */
         dzr_flush(&d);
         if (d.depth > 0) {
             if (i + 1 < length)
@@ -788,7 +793,7 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
             else
                 dzr_message(&d, DZR_ERROR "error: non-empty stack at end of program");
         }
-        if (ran == 0) {
+        if (d.line < 0) {
             d.line = 0;
             dzr_message(&d, DZR_HINT "hint: initialize, grow radius and size and make a first step");
             dzr_message(&d, DZR_HINT "hint: buttons to click are init, grow_s, grow_r, first, ^ (forward)");
@@ -797,9 +802,10 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
     dzr_release(&d, &d.tv);
     dzr_release(&d, &d.ti);
     dzr_release(&d, &d.stack);
+    out->vertices = (float*)d.ov.p;
+    out->indices = (uint32_t*)d.oi.p;
     if (d.stop == 1) {
-        dzr_release(&d, &d.ov);
-        dzr_release(&d, &d.oi);
+        dozu_mesh_release(out, alloc);
         return DOZU_ERROR_MEMORY;
     }
 
@@ -813,9 +819,7 @@ int dozu_decode_with_options(const char* program, size_t length, dozu_mesh* out,
         int c;
         for (c = 0; c < 6; ++c) o[c] = r[c + (c > 2)] * inv;
     }
-    out->vertices = (float*)d.ov.p;
     out->vertex_count = count;
-    out->indices = (uint32_t*)d.oi.p;
     out->index_count = DZR_COUNT(d.oi, sizeof(uint32_t));
     return d.fatal ? DOZU_ERROR_FATAL : DOZU_OK;
 }

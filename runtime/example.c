@@ -13,8 +13,13 @@
 #include "dozu_runtime.h"
 #include "rock.h"
 
-static void print_message(void* user, int line, const char* text) {
-    fprintf(stderr, "%s:%d: %s\n", (const char*)user, line + 1, text);
+/* A program from elsewhere may ask for a mesh of any size: a decode can
+   stop before it makes one of more than so many quads. */
+#define MAX_QUADS 4194304u
+
+static void print_message(void* user, int line, int kind, const char* text) {
+    fprintf(stderr, "%s:%d: %s%s\n", (const char*)user, line + 1, text,
+            kind == DOZU_MESSAGE_FATAL ? " (the decode stopped here)" : "");
 }
 
 /* Whether the positions of the quad's corners are finite. */
@@ -27,11 +32,16 @@ static int finite_quad(const dozu_mesh* mesh, uint32_t i) {
 }
 
 int main(int argc, char** argv) {
+    dozu_options options;
     dozu_mesh mesh;
     FILE* out;
     uint32_t *number, i, k, next = 0;
-    int status = dozu_decode_with_messages(dozu_model_rock, dozu_model_rock_length, &mesh, NULL, print_message,
-                                           (void*)"rock");
+    int status;
+    dozu_options_init(&options);
+    options.max_quads = MAX_QUADS;
+    options.report = print_message;
+    options.user = (void*)"rock";
+    status = dozu_decode_with_options(dozu_model_rock, dozu_model_rock_length, &mesh, NULL, &options);
     if (status == DOZU_ERROR_MEMORY || dozu_mesh_unit_normals(&mesh, NULL) != DOZU_OK || argc != 2 ||
         !(out = fopen(argv[1], "w")))
         return 2;

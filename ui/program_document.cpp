@@ -247,6 +247,10 @@ std::optional<LoadReport> ProgramDocument::load(const QString& path, const LoadA
     LoadedProgram loaded = Program::prepare(read_file(path_bytes(path), kMaxProgramFileSize));
     const std::string& not_a_program = loaded.report.not_a_program;
     if (!not_a_program.empty() && load_anyway && !load_anyway(path, not_a_program)) return std::nullopt;
+    return replace_with(std::move(loaded), absolute_path(path));
+}
+
+LoadReport ProgramDocument::replace_with(LoadedProgram loaded, const QString& file_name) {
     list_model_->begin_reset();
     const LoadReport report = program_.replace(std::move(loaded));
     list_model_->end_reset();
@@ -256,14 +260,12 @@ std::optional<LoadReport> ProgramDocument::load(const QString& path, const LoadA
         load_notes_.push_back({"warning: does not look like a dozu program: " + report.not_a_program, -1});
     if (const std::string warning = report.table_warning(); !warning.empty())
         load_notes_.push_back({"warning: " + warning, -1});
-    replace_done(absolute_path(path));
+    replace_done(file_name);
     return report;
 }
 
-LoadReport ProgramDocument::restore(const QString& copy, const QString& file_name) {
-    const LoadReport report = load(copy);
-    file_name_ = file_name;
-    emit file_changed();
+LoadReport ProgramDocument::restore(const std::vector<uint8_t>& copy, const QString& file_name) {
+    const LoadReport report = replace_with(Program::prepare(copy), file_name);
     undo_stack_->resetClean();
     return report;
 }

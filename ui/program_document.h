@@ -104,10 +104,10 @@ public:
     // may pass through states that are not the user's.
     bool editing() const { return editing_ > 0; }
 
-    // Restores a recovery copy: loaded like a file, but it keeps the name
-    // of the program it is a copy of (empty for a new program) and counts
-    // as changed since that was saved.
-    LoadReport restore(const QString& copy, const QString& file_name);
+    // Restores a recovery copy, the bytes of its file: loaded like a file,
+    // but it keeps the name of the program it is a copy of (empty for a new
+    // program) and counts as changed since that was saved.
+    LoadReport restore(const std::vector<uint8_t>& copy, const QString& file_name);
 
     // Files. A load reads the whole file and builds the new program aside;
     // FileError and ProgramTooLarge are thrown before anything changed.
@@ -142,6 +142,7 @@ signals:
     void saved(const QString& path, bool compiled);
 
 private:
+    LoadReport replace_with(LoadedProgram loaded, const QString& file_name);
     void replace_done(const QString& path);
     // Rows ascending and distinct; a run of consecutive rows tells the list
     // precisely, anything else resets it.

@@ -1,22 +1,28 @@
-// The recovery copies of unsaved changes: editors in this process, and the
-// real editor on the test's X server, clicked with xdotool and killed.
+// The recovery copies of unsaved changes: editors in this process (and
+// killed ones, in processes of their own), and the real editor on the test's
+// X server, clicked with xdotool, killed and signalled.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
 #include <QUndoStack>
+#include <csignal>
 
 #include "app/main_window.h"
 #include "io/file_io.h"
 #include "program/program.h"
 #include "support/temp_dir.h"
 #include "support/x11_environment.h"
+#include "ui/path_bytes.h"
 
 using namespace dozu;
 using dozu::testing::read_bytes;
@@ -31,6 +37,50 @@ std::vector<uint8_t> chain_with(const std::vector<uint8_t>& more) {
     LoadedProgram chain = Program::prepare(read_file(DOZU_EXAMPLES "/chain.tpg", kMaxProgramFileSize));
     chain.steps.insert(chain.steps.end(), more.begin(), more.end());
     return encode_program_file(chain.table, chain.steps);
+}
+
+// An editor killed with unsaved changes: what it edited is left in its copy.
+void killed_editor(const std::function<void(ProgramDocument&)>& edit) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ProgramDocument document;
+        RecoveryCopy copy(document);
+        edit(document);
+        ::_exit(copy.write_now(5000) ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+QString xdotool(const QStringList& arguments) {
+    QProcess tool;
+    tool.start("xdotool", arguments);
+    if (!tool.waitForFinished(15000)) tool.kill(), tool.waitForFinished();
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+// The one visible window of that name, or empty.
+QString window_named(const QString& pattern) {
+    const QString found = xdotool({"search", "--onlyvisible", "--name", pattern});
+    return found.contains('\n') ? QString() : found;
+}
+
+// The real editor, with data and settings folders in temp.
+std::unique_ptr<QProcess> editor(const TempDir& temp, const QStringList& arguments) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(temp / "data"));
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(temp / "config"));
+    // Under AddressSanitizer: the editor's GL driver, unloaded at its end,
+    // leaves leaks that cannot be named, let alone suppressed. The editors
+    // of this process are checked for leaks.
+    QStringList sanitizer = environment.value("ASAN_OPTIONS").split(':', Qt::SkipEmptyParts);
+    environment.insert("ASAN_OPTIONS", (sanitizer << "detect_leaks=0").join(':'));
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(DOZU_EDITOR, arguments);
+    return process;
 }
 
 }  // namespace
@@ -106,27 +156,6 @@ TEST(Recovery, ChangesOfAKilledEditorComeBack) {
     const QString chain = QString::fromStdString(temp / "chain.tpg");
     ASSERT_TRUE(QFile::copy(DOZU_EXAMPLES "/chain.tpg", chain));
     const QString folder = QString::fromStdString(temp / "data") + "/dozu/dozu/recovery";
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", QString::fromStdString(temp / "data"));
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(temp / "config"));
-    // Under AddressSanitizer: the editor's GL driver, unloaded at its end,
-    // leaves leaks that cannot be named, let alone suppressed. The editors
-    // of this process are checked for leaks.
-    QStringList sanitizer = environment.value("ASAN_OPTIONS").split(':', Qt::SkipEmptyParts);
-    environment.insert("ASAN_OPTIONS", (sanitizer << "detect_leaks=0").join(':'));
-    const auto xdotool = [](const QStringList& arguments) {
-        QProcess tool;
-        tool.start("xdotool", arguments);
-        if (!tool.waitForFinished(15000)) tool.kill(), tool.waitForFinished();
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    };
-    const auto editor = [&](const QStringList& arguments) {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(DOZU_EDITOR, arguments);
-        return process;
-    };
 
     // Where the buttons and the last line are: the same window in this
     // process, with the same program and the same clicks.
@@ -148,7 +177,7 @@ TEST(Recovery, ChangesOfAKilledEditorComeBack) {
     layout.close();
     x11test::Pump(100);
 
-    std::unique_ptr<QProcess> first = editor({chain});
+    std::unique_ptr<QProcess> first = editor(temp, {chain});
     const QString window =
         xdotool({"search", "--sync", "--onlyvisible", "--name", "^chain\\.tpg"}).section('\n', 0, 0);
     ASSERT_FALSE(window.isEmpty()) << "the editor's window did not show";
@@ -176,18 +205,12 @@ TEST(Recovery, ChangesOfAKilledEditorComeBack) {
     first->kill();
     first->waitForFinished();
 
-    std::unique_ptr<QProcess> second = editor({});
+    std::unique_ptr<QProcess> second = editor(temp, {});
     // The question, captioned with the editor's name, over the new editor's
     // window ("Untitled - ..."): given the keyboard as a window manager would.
     QString question;
-    ASSERT_TRUE(x11test::WaitFor(
-        [&] {
-            const QString found =
-                xdotool({"search", "--onlyvisible", "--name", "^DOZU - 3D model encoder$"}).trimmed();
-            if (!found.isEmpty() && !found.contains('\n')) question = found;
-            return !question.isEmpty();
-        },
-        15000))
+    ASSERT_TRUE(
+        x11test::WaitFor([&] { return !(question = window_named("^DOZU - 3D model encoder$")).isEmpty(); }, 15000))
         << "no question about the lost changes";
     xdotool({"windowfocus", "--sync", question, "sleep", "0.3", "key", "Return"});
     const QString restored = xdotool({"search", "--sync", "--onlyvisible", "--name", "^chain\\.tpg\\* "});
@@ -204,4 +227,114 @@ TEST(Recovery, ChangesOfAKilledEditorComeBack) {
     EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_EQ(files_in(folder), QStringList());
+}
+
+// A file on the command line after a crash: first the question about the
+// lost changes, then, with them run and drawn, the file's own question. The
+// restored changes keep their file's name byte for byte, and a save asks
+// before it replaces the file that another program has written since (here
+// with as many bytes).
+TEST(Recovery, AStartRestoresFirstAndKeepsTheFileAndItsContents) {
+    TempDir temp;
+    const std::string cafe = temp / "caf\xe9.tpg", unrelated = temp / "caf?.tpg";
+    write_bytes(cafe, chain_with({}));
+    write_bytes(unrelated, {'x'});
+    killed_editor([&](ProgramDocument& document) {
+        document.load(path_from_bytes(cafe));
+        document.click_button(17);
+    });
+    TFormMain form;
+    form.show();
+    QString shown;
+    form.ask_restore = [](const LeftCopy&) { return RestoreAnswer::restore; };
+    form.ask_unsaved = [&](const QString&) {
+        shown = form.StatusMesh->text() + ", " + form.windowTitle();
+        return QMessageBox::Cancel;
+    };
+    form.start(DOZU_EXAMPLES "/chain.tpg");
+    ASSERT_TRUE(x11test::WaitFor([&] { return !shown.isEmpty(); }, 15000));
+    x11test::Pump(200);
+    EXPECT_EQ(shown, form.StatusMesh->text() + ", caf\uFFFD.tpg[*] - DOZU - 3D model encoder");
+    EXPECT_NE(form.StatusMesh->text(), "0 vertices, 0 quads");
+    EXPECT_EQ(path_bytes(form.document().file_name()), cafe);
+
+    write_bytes(cafe, chain_with({12}));
+    QStringList asked;
+    bool answer = false;
+    form.ask_to_go_on = [&](const QString& question) { return asked << question, answer; };
+    form.MISave->trigger();
+    EXPECT_EQ(read_bytes(cafe), chain_with({12}));
+    answer = true;
+    form.MISave->trigger();
+    EXPECT_EQ(read_bytes(cafe), chain_with({17}));
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].startsWith("\"caf\uFFFD.tpg\" has changed on disk since")) << asked[0].toStdString();
+    // Saved: the file is the editor's own again.
+    form.document().click_button(2);
+    form.MISave->trigger();
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(read_bytes(unrelated), std::vector<uint8_t>{'x'});
+}
+
+// SIGTERM 0.3 s after a change keeps it; the restore question closed with
+// Escape keeps the copies and asks no more; SIGHUP to a clean editor leaves
+// nothing of it. Both end as their signal ends a process.
+TEST(Recovery, SignalsKeepTheLastChangeAndTheQuestionCanBeClosed) {
+    TempDir temp;
+    const QString folder = QString::fromStdString(temp / "data") + "/dozu/dozu/recovery";
+    std::unique_ptr<QProcess> first = editor(temp, {});
+    const QString window =
+        xdotool({"search", "--sync", "--onlyvisible", "--name", "^Untitled"}).section('\n', 0, 0);
+    ASSERT_FALSE(window.isEmpty()) << "the editor's window did not show";
+    x11test::Pump(500);
+    xdotool({"windowfocus", "--sync", window, "sleep", "0.3", "key", "r", "sleep", "0.3"});
+    ::kill(pid_t(first->processId()), SIGTERM);
+    ASSERT_TRUE(first->waitForFinished(10000));
+    EXPECT_EQ(first->exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(first->exitCode(), SIGTERM);
+    QStringList files = files_in(folder);
+    ASSERT_EQ(files.size(), 2) << files.join(' ').toStdString();  // the copy and its name, no lock
+    const QString copy = files.filter(".tpg").value(0);
+    EXPECT_EQ(Program::prepare(read_bytes(QFile::encodeName(folder + "/" + copy).toStdString())).steps,
+              std::vector<uint8_t>{18});
+    ASSERT_TRUE(QFile::copy(folder + "/" + copy, folder + "/older.tpg"));
+
+    std::unique_ptr<QProcess> second = editor(temp, {});
+    QString question;
+    ASSERT_TRUE(
+        x11test::WaitFor([&] { return !(question = window_named("^DOZU - 3D model encoder$")).isEmpty(); }, 15000))
+        << "no question about the lost changes";
+    xdotool({"windowfocus", "--sync", question, "sleep", "0.3", "key", "Escape"});
+    EXPECT_TRUE(x11test::WaitFor([&] { return window_named("^DOZU - 3D model encoder$").isEmpty(); }));
+    x11test::Pump(1500);
+    EXPECT_TRUE(window_named("^DOZU - 3D model encoder$").isEmpty()) << "asked again";
+    EXPECT_FALSE(window_named("^Untitled - ").isEmpty());
+    ::kill(pid_t(second->processId()), SIGHUP);
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(second->exitCode(), SIGHUP);
+    files << "older.tpg";
+    files.sort();
+    EXPECT_EQ(files_in(folder), files);
+}
+
+// While no copy can be kept, the status bar says why, and a dialog says so
+// the first time; the warning goes when copies can be written again.
+TEST(Recovery, TheWindowSaysWhenChangesCannotBeKept) {
+    const QString folder = RecoveryCopy::default_folder();
+    QDir().mkpath(folder);
+    TFormMain form;
+    form.ask_unsaved = [](const QString&) { return QMessageBox::Discard; };
+    QStringList told;
+    form.tell_unsafe_changes = [&](const QString& trouble) { told << trouble; };
+    const QString trouble = "others may write in the recovery folder \"" + folder + "\"";
+    for (const int mode : {0x7777, 0x7000, 0x7777}) {
+        QFile::setPermissions(folder, QFile::Permissions(mode));
+        form.document().click_button(1);
+        const QString shown = mode == 0x7000 ? "" : "unsaved changes cannot be kept safe: " + trouble;
+        EXPECT_TRUE(x11test::WaitFor([&] { return form.StatusRecovery->isVisibleTo(&form) == !shown.isEmpty(); }));
+        EXPECT_TRUE(shown.isEmpty() || form.StatusRecovery->text() == shown);
+    }
+    QFile::setPermissions(folder, QFile::Permissions(0x7000));
+    EXPECT_EQ(told, QStringList{trouble});
 }

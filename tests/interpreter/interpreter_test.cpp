@@ -254,3 +254,30 @@ TEST_F(Interpreter, ACancelledRunLeavesNoTrace) {
     EXPECT_EQ(interp.output_mesh().indices, expected.indices);
     EXPECT_EQ(random_state(), random_after);
 }
+
+// At every cap from 1 on, a run either makes the same model as without one
+// or stops with the cap's message before the turtle, the output mesh or a
+// subdivision holds more quads; the next run without a cap is whole again.
+TEST_F(Interpreter, ACapStopsBeforeAnyMeshPassesIt) {
+    const auto lines = program({"*", "S4", "R2", "=", "[", "Y8", "^", "]", "^", "T", "X",
+                                "*", "S4", "R2", "=", "B", "^",  "^", "T", "D", "D"});
+    ASSERT_TRUE(run(lines));
+    const std::vector<uint32_t> whole = interp.output_mesh().indices;
+    const uint32_t quads = uint32_t(whole.size() / 4);
+    for (uint32_t cap = 1; cap <= quads; ++cap) {
+        SCOPED_TRACE(cap);
+        interp.set_max_quads(cap);
+        const bool ok = run(lines);
+        EXPECT_EQ(ok, cap == quads);
+        EXPECT_EQ(interp.stopped_at_cap(), !ok);
+        EXPECT_LE(interp.output_mesh().index_count() / 4, cap);
+        EXPECT_LE(t.index_count() / 4, cap);
+        if (!ok)
+            EXPECT_EQ(messages.back().text,
+                      "fatal error: mesh too large: more than " + std::to_string(cap) + " quads");
+    }
+    interp.set_max_quads(0);
+    EXPECT_TRUE(run(lines));
+    EXPECT_FALSE(interp.stopped_at_cap());
+    EXPECT_EQ(interp.output_mesh().indices, whole);
+}

@@ -148,3 +148,16 @@ TEST(AtomicWrite, SignalsThatEndTheProcessRemoveItsTemporaryFile) {
     EXPECT_EQ(write_and_signal(SIGHUP, true), 0);
     EXPECT_EQ(read_text(dir / "target").size(), (3u << 20) + 2);
 }
+
+// In a folder of the program's own, a link in the name's place is replaced,
+// never written through.
+TEST(FolderFiles, NotWrittenThroughLinks) {
+    TempDir dir;
+    write_file_atomic(dir / "victim", std::string("notes"));
+    std::filesystem::create_symlink(dir / "victim", dir / "copy");
+    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    write_file_in(folder, "copy", "copy", 0600, [](ByteSink& sink) { sink.write(std::string("copy")); });
+    ::close(folder);
+    EXPECT_EQ(read_text(dir / "victim") + read_text(dir / "copy"), "notescopy");
+    EXPECT_EQ(std::filesystem::symlink_status(dir / "copy").permissions(), std::filesystem::perms(0600));
+}

@@ -11,7 +11,7 @@ build_dir=$(realpath "$1")
 source_dir=$(realpath "$2")
 node=$3
 here=$(dirname "$(realpath "$0")")
-packages=(dozu dozu-runtime-dev)
+packages=(dozu dozu-runtime-dev libdozu-runtime0 python3-dozu)
 
 skip() {
   echo "skipped: $*"
@@ -42,7 +42,7 @@ fail() {
 echo "== cpack"
 cpack --config "$build_dir/CPackConfig.cmake" -B "$work/packages" | grep 'package:'
 debs=("$work"/packages/*.deb)
-[ ${#debs[@]} -eq 2 ] || fail "expected two packages, got: ${debs[*]}"
+[ ${#debs[@]} -eq 4 ] || fail "expected four packages, got: ${debs[*]}"
 version=$(dpkg-deb -f "$work"/packages/dozu_*.deb Version)
 
 echo "== lintian"
@@ -122,12 +122,46 @@ cmake -S . -B build -G Ninja > cmake.log 2>&1 && cmake --build build >> cmake.lo
   cat cmake.log
   fail "a CMake project with find_package(dozu_runtime)"
 }
+# The same example on the shared library: its implementation comes from
+# libdozu_runtime.so.0, by pkg-config and by CMake.
+sed '/#define DOZU_RUNTIME_/d' example.c > shared.c
+# shellcheck disable=SC2046
+cc -std=c99 -Wall -Werror $(pkg-config --cflags dozu-runtime-shared) -I. shared.c \
+  $(pkg-config --libs dozu-runtime-shared) -o shared-pc
+sed -i 's/example example.c/shared shared.c/; s/example PRIVATE/shared PRIVATE/; s/dozu::runtime)/dozu::runtime_shared)/' \
+  CMakeLists.txt
+cmake -S . -B build-shared -G Ninja > cmake.log 2>&1 && cmake --build build-shared >> cmake.log 2>&1 || {
+  cat cmake.log
+  fail "a CMake project with dozu::runtime_shared"
+}
 count() { grep -c "^$1 " "$2"; }
-for example in ./example-pc build/example; do
+for example in ./example-pc build/example ./shared-pc build-shared/shared; do
   "$example" example.obj
   [ "$(count v example.obj).$(count f example.obj)" = "$(count v cli.obj).$(count f cli.obj)" ] ||
     fail "$example: not the model of dozu-cli run"
 done
+
+# The Python module from the system's python3, outside the build, and the
+# Blender add-on from where the package puts it, on that module.
+/usr/bin/python3 - "$source_dir/examples/chain.tpg" << 'EOF' || fail "import dozu"
+import sys, dozu
+assert dozu.__file__ == "/usr/lib/python3/dist-packages/dozu/__init__.py", dozu.__file__
+mesh = dozu.load(sys.argv[1])
+assert (len(mesh.vertices), len(mesh.quads), len(mesh.triangles())) == (56, 54, 108), mesh
+EOF
+[ "$(/usr/bin/python3 -m dozu "$source_dir/examples/chain.tpg")" = "56 vertices, 54 quads" ] || fail "python3 -m dozu"
+cat > blender_import.py << 'EOF'
+import sys, addon_utils, bpy
+addon = addon_utils.enable("io_mesh_dozu", default_set=True, handle_error=None)
+assert addon.dozu.__file__ == "/usr/lib/python3/dist-packages/dozu/__init__.py", addon.dozu_problem
+bpy.ops.import_mesh.dozu(filepath=sys.argv[-1])
+assert len(bpy.context.object.data.polygons) == 54
+EOF
+BLENDER_USER_SCRIPTS=/usr/share/dozu/blender blender -b --factory-startup --python-exit-code 1 \
+  --python blender_import.py -- "$source_dir/examples/chain.tpg" > blender.log 2>&1 || {
+  cat blender.log
+  fail "the Blender add-on from /usr/share/dozu/blender"
+}
 cd /
 
 echo "== apt-get purge"

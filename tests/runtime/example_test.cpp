@@ -1,5 +1,6 @@
 // Packed programs and the runtime's example, built by real C and C++
-// compilers with every warning an error, and run.
+// compilers with every warning an error, and run; the program-file reader
+// built by them too.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -159,6 +160,10 @@ TEST(RuntimeExample, BuildsWithEachCompilerAndWritesTheBatchToolsMesh) {
         ASSERT_EQ(got.size(), expected_normals.size());
         for (size_t i = 0; i < got.size(); ++i)
             ASSERT_NEAR(got[i], expected_normals[i], 1e-6) << "normal " << i / 3;
+        // The program-file reader beside it, built the same way.
+        write_text(dir / "tpg.c", "#define DOZU_RUNTIME_TPG\n#include \"dozu_tpg.h\"\n");
+        EXPECT_EQ(
+            shell(cc + " -c -I" DOZU_RUNTIME_DIR " " + quoted(dir / "tpg.c") + " -o " + quoted(dir / "tpg.o")), 0);
     }
     // A C compiler older than C99 is refused, not given other floats.
     ASSERT_EQ(shell(DOZU_CC " -std=c89 -fsyntax-only -x c " DOZU_RUNTIME_DIR "/dozu_runtime.h 2>" +
