@@ -22,20 +22,24 @@ namespace {
 
 constexpr int kOk = 0, kUsage = 2;
 
-// The view draws with GLX, so the editor needs an X display. When no Qt
-// platform is forced it starts on xcb, which a Wayland session serves
-// through XWayland. False, after saying why, when there is no display. The
-// connection that asked is kept in `hold` until Qt has made its own.
+// The view draws with GLX, so the editor needs an X display. It starts on
+// xcb unless a platform other than Wayland's is forced: a Wayland session
+// serves xcb through XWayland, and on Wayland itself the view would stay
+// black. False, after saying why, when there is no display. The connection
+// that asked is kept in `hold` until Qt has made its own.
 bool display_ready(std::optional<dozu::glplatform::DisplayHold>& hold) {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (platform.isEmpty())
+    if (platform.isEmpty() || platform.startsWith("wayland"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     else if (!platform.startsWith("xcb"))
         return true;  // another platform was asked for: Qt's to judge
     const QByteArray display = qgetenv("DISPLAY");
     if (!display.isEmpty() && hold.emplace(display.constData()).answered()) return true;
     if (display.isEmpty())
-        std::fputs("dozu: the editor needs a desktop display, and none is set (DISPLAY is empty).\n", stderr);
+        std::fputs(
+            "dozu: the editor needs an X display (on a Wayland desktop, XWayland), and none is set (DISPLAY is "
+            "empty).\n",
+            stderr);
     else
         std::fprintf(stderr, "dozu: the editor needs a desktop display, and %s does not answer.\n",
                      display.constData());

@@ -3,16 +3,19 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -22,6 +25,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -42,6 +46,7 @@
 #include "ui/focus_ring.h"
 #include "ui/path_bytes.h"
 #include "ui/program_document.h"
+#include "ui/share_link_maker.h"
 #include "ui/visible_splitter.h"
 
 namespace dozu {
@@ -68,15 +73,29 @@ QMessageBox::StandardButton ask_unsaved_question(QWidget* parent, const QString&
 // page on this computer.
 constexpr const char* kShareBaseKey = "share/base";
 
+// Says under the address why it cannot be used, with OK disabled then.
 std::optional<QString> ask_share_base_question(QWidget* parent, const QString& current) {
-    bool ok = false;
-    const QString base =
-        QInputDialog::getText(parent, kCaption,
-                              "Address of the web page that share links point at\n"
-                              "(empty: the page on this computer, which only this computer opens):",
-                              QLineEdit::Normal, current, &ok);
-    if (!ok) return std::nullopt;
-    return base.trimmed();
+    const QString label =
+        "Address of the web page that share links point at\n"
+        "(empty: the page on this computer, which only this computer opens):";
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(kCaption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(current);
+    // One character more than an address may have: a longer one pasted is
+    // cut there and refused, never cut to a shorter one silently.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMaxLength(int(kMaxShareBaseLength) + 1);
+    const auto check = [&](const QString& text) {
+        const std::string problem = share_base_problem(text.trimmed().toStdString());
+        dialog.setLabelText(problem.empty() ? label
+                                            : label + "\n\nNot usable: " + QString::fromStdString(problem) + ".");
+        if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+            buttons->button(QDialogButtonBox::Ok)->setEnabled(problem.empty());
+    };
+    QObject::connect(&dialog, &QInputDialog::textValueChanged, &dialog, check);
+    check(current);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue().trimmed();
 }
 
 bool ask_to_go_on_question(QWidget* parent, const QString& question) {
@@ -217,8 +236,8 @@ void TFormMain::create_file_menu() {
     MIExportMesh = file->addAction("&Export Mesh...", this, &TFormMain::MIExportMeshClick);
     MIExportPicture = file->addAction("Export &Picture...", this, &TFormMain::MIExportPictureClick);
     file->addSeparator();
-    MICopyShareLink = file->addAction("Copy Share &Link", this, &TFormMain::MICopyShareLinkClick);
-    MIShareLinkAddress = file->addAction("Share Link Addr&ess...", this, &TFormMain::MIShareLinkAddressClick);
+    MICopyShareLink = file->addAction("Cop&y Share Link", this, &TFormMain::MICopyShareLinkClick);
+    MIShareLinkAddress = file->addAction("Share Link A&ddress...", this, &TFormMain::MIShareLinkAddressClick);
     file->addSeparator();
     MIRecentFiles = file->addMenu("&Recent Files");
     file->addSeparator();
@@ -472,14 +491,18 @@ void TFormMain::MICancelRunClick() {
 
 bool TFormMain::wait_for_run() {
     if (FrameProgram->TakeChanged()) start_run();
-    if (!running()) return true;
+    return wait_until([this] { return !running(); }, [this] { runner_->cancel(); });
+}
+
+bool TFormMain::wait_until(const std::function<bool()>& ended, const std::function<void()>& cancel) {
+    if (ended()) return true;
     QProgressDialog progress("Waiting for the run to finish...", "Cancel", 0, 0, this);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(int(kShowRunningSeconds * 1000));
-    while (running()) {
+    while (!ended()) {
         if (progress.wasCanceled()) {
-            runner_->cancel();
-            while (running()) QApplication::processEvents(QEventLoop::AllEvents, kRefreshMs);
+            cancel();
+            while (!ended()) QApplication::processEvents(QEventLoop::AllEvents, kRefreshMs);
             return false;
         }
         progress.setValue(0);
@@ -572,6 +595,9 @@ void TFormMain::file_operation(Operation operation) {
         QMessageBox::critical(this, kCaption, QString::fromLocal8Bit(e.what()));
     } catch (const ProgramTooLarge& e) {
         QMessageBox::critical(this, kCaption, QString::fromLatin1(e.what()));
+    } catch (const ProgramFileTooLarge& e) {
+        // Only a save meets it: edits never make such a program.
+        QMessageBox::critical(this, kCaption, refusal("saved", e));
     } catch (const std::bad_alloc&) {
         QMessageBox::critical(this, kCaption, "Out of memory: nothing was changed.");
     } catch (const std::exception& e) {
@@ -704,9 +730,12 @@ void TFormMain::show_saved(const QString& path, bool compiled) {
 void TFormMain::update_recent_files() {
     MIRecentFiles->clear();
     const QStringList files = recent_.list();
+    const QStringList captions = recent_captions(files);
+    // The whole path shows on each item.
+    MIRecentFiles->setToolTipsVisible(true);
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(shown_file_name(path)), this,
+        QAction* item = MIRecentFiles->addAction(QString("&%1 %2").arg(i + 1).arg(captions[i]), this,
                                                  [this, path] { open_file(path); });
         item->setData(path);
         item->setStatusTip(shown_path(path));
@@ -749,8 +778,9 @@ void TFormMain::MIExportMeshClick() {
         // name completer's popup away.
         if (export_folder_.isEmpty() && !program_folder_.isEmpty()) SDExportMesh->setDirectory(program_folder_);
         if (FrameProgram->exec_file_dialog(SDExportMesh).isEmpty()) return;
-        export_folder_ = SDExportMesh->directory().absolutePath();
         const QString path = SDExportMesh->chosen_path();
+        // Where the file goes, which a path typed into the name box changes.
+        export_folder_ = QFileInfo(path).absolutePath();
         if (const QString problem = unheld_name_problem(path); !problem.isEmpty())
             throw FileError(problem.toUtf8().toStdString());
         if (wait_for_run()) export_mesh_to(path, SDExportMesh->chosen_format(), SDExportMesh->chosen_scale());
@@ -787,7 +817,25 @@ bool TFormMain::export_mesh_to(const QString& path) {
 
 bool TFormMain::export_mesh_to(const QString& path, MeshFormat format, double scale) {
     document_.refuse_program_file(path);
-    const CompactMesh mesh = compact(output_mesh_view(interpreter_->output_mesh()));
+    // In trace mode the view shows the program up to the selected line; the
+    // file gets the whole program.
+    const Program& program = document_.program();
+    if (size_t(program.run_count()) >= program.lines().size())
+        return write_model(path, format, scale, interpreter_->output_mesh());
+    turtle whole_turtle;
+    interpreter whole(whole_turtle);
+    std::atomic<bool> ended = false;
+    ProgramRunner runner(document_.program(), whole, [&ended] { ended = true; });
+    runner.start(int(program.lines().size()), MIRepeatableRandom->isChecked());
+    if (!wait_until([&ended] { return ended.load(); }, [&runner] { runner.cancel(); })) return false;
+    MessageList messages;
+    const std::optional<ProgramRunner::Report> report = runner.collect(messages);
+    if (report && report->outcome == ProgramRunner::Outcome::failed) throw std::bad_alloc();
+    return write_model(path, format, scale, whole.output_mesh());
+}
+
+bool TFormMain::write_model(const QString& path, MeshFormat format, double scale, QuadMesh& model) {
+    const CompactMesh mesh = compact(output_mesh_view(model));
     const std::string refused = "cannot export \"" + path_bytes(path) + "\": the scale " +
                                 QString::number(scale, 'g', 12).toStdString() + " is too ";
     switch (scale_fit(mesh, scale)) {
@@ -852,24 +900,54 @@ void TFormMain::MIDebugOutMeshClick() {
     FormDebugMesh->bring_up();
 }
 
-QString TFormMain::ShareLink() {
-    const Program& program = document_.program();
+std::optional<std::string> TFormMain::share_base() {
     const QString setting = QSettings("dozu", "dozu").value(kShareBaseKey).toString();
-    const std::string base = setting.isEmpty()
-                                 ? default_share_base(QCoreApplication::applicationFilePath().toStdString())
-                                 : setting.toStdString();
-    return QString::fromStdString(share_link(base, share_fragment(program.table, program.steps())));
+    // Read back as it was stored, which may be from elsewhere.
+    if (const std::string problem = share_base_problem(setting.toStdString()); !problem.empty()) {
+        QMessageBox::warning(this, kCaption,
+                             QString("No share link was copied: the Share Link Address is not usable (%1). "
+                                     "Set another in File \u203a Share Link Address.")
+                                 .arg(QString::fromStdString(problem)));
+        return std::nullopt;
+    }
+    if (setting.isEmpty()) return default_share_base(QCoreApplication::applicationFilePath().toStdString());
+    return setting.toStdString();
 }
 
 void TFormMain::MICopyShareLinkClick() {
-    QApplication::clipboard()->setText(ShareLink());
-    statusBar()->showMessage("Share link copied", 5000);
+    const std::optional<std::string> base = share_base();
+    if (!base) return;
+    if (!share_link_maker_) {
+        share_link_maker_ = new ShareLinkMaker(this);
+        connect(share_link_maker_, &ShareLinkMaker::made, this, &TFormMain::share_link_made);
+    }
+    const Program& program = document_.program();
+    share_link_maker_->start(*base, program.table, program.steps());
+    statusBar()->showMessage("Making the share link...");
+}
+
+void TFormMain::share_link_made(const QString& link, const QString& problem) {
+    if (problem.isEmpty()) {
+        QApplication::clipboard()->setText(link);
+        statusBar()->showMessage("Share link copied", 5000);
+        return;
+    }
+    statusBar()->clearMessage();
+    QMessageBox::warning(this, kCaption,
+                         QString("No share link was copied: %1. Share the program file instead.").arg(problem));
 }
 
 void TFormMain::MIShareLinkAddressClick() {
     QSettings settings("dozu", "dozu");
-    if (const std::optional<QString> base = ask_share_base(settings.value(kShareBaseKey).toString()))
-        settings.setValue(kShareBaseKey, *base);
+    const std::optional<QString> base = ask_share_base(settings.value(kShareBaseKey).toString());
+    if (!base) return;
+    if (const std::string problem = share_base_problem(base->toStdString()); !problem.empty()) {
+        QMessageBox::warning(
+            this, kCaption,
+            QString("The Share Link Address stays as it was: %1.").arg(QString::fromStdString(problem)));
+        return;
+    }
+    settings.setValue(kShareBaseKey, *base);
 }
 
 }  // namespace dozu

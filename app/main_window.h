@@ -36,6 +36,7 @@ namespace dozu {
 
 class ExportMeshDialog;
 class ExportPictureDialog;
+class ShareLinkMaker;
 class TFormDebugMesh;
 class TSglPanel;
 class ViewKeys;
@@ -153,13 +154,12 @@ public:
     void MISaveCompiledClick();
     void MIExportMeshClick();
     // Copies the program's share link (the web page's address with the
-    // program in its fragment) to the clipboard.
+    // program in its fragment) to the clipboard, once it is made on a
+    // thread of its own; a link too long for a browser is refused.
     void MICopyShareLinkClick();
     // Sets the address of the web page that share links point at; an empty
     // one points them at the page on this computer. Remembered.
     void MIShareLinkAddressClick();
-    // The link Copy Share Link copies.
-    QString ShareLink();
     void MIResetCamClick();
     void MIZoomFitClick();
     void MISolidClick();
@@ -199,8 +199,10 @@ public:
     void keep_changes_for_end();
     // Writes the output mesh of the latest run, in the format of the file
     // name's extension (.obj, .ply or .stl), and says so in the status bar;
-    // throws FileError. An empty model is written only when ask_to_go_on
-    // agrees; false when it did not.
+    // throws FileError. In trace mode, short of the last line, the whole
+    // program runs aside for it, with a way to cancel. An empty model is
+    // written only when ask_to_go_on agrees; false when it did not, or the
+    // run was cancelled.
     bool export_mesh_to(const QString& path);
     bool export_mesh_to(const QString& path, MeshFormat format, double scale = 1.0);
 
@@ -244,6 +246,10 @@ private:
     // Before an export: starts the run of a change not yet run and waits
     // for it, with a way to cancel. False when it was cancelled.
     bool wait_for_run();
+    // Shows a way to cancel after a moment, until ended() holds; false when
+    // cancel was called.
+    bool wait_until(const std::function<bool()>& ended, const std::function<void()>& cancel);
+    bool write_model(const QString& path, MeshFormat format, double scale, QuadMesh& model);
     void picture_changed() { picture_changed_ = true; }
     void apply_solid_state();
     // Runs a file operation with the refresh timer stopped and the view
@@ -266,6 +272,10 @@ private:
     void remember_program_folder();
     // Fills the mesh debugger again with the mesh it shows, when it is open.
     void refresh_debugger();
+    // The address share links point at; nothing, after saying why, when
+    // the one set is not usable.
+    std::optional<std::string> share_base();
+    void share_link_made(const QString& link, const QString& problem);
 
     ProgramDocument document_;
     turtle turtle_;
@@ -292,6 +302,7 @@ private:
     QString gl_version_;
     QString program_folder_, export_folder_;
     enum class Debugged { none, input, output } debugged_ = Debugged::none;
+    ShareLinkMaker* share_link_maker_ = nullptr;
 };
 
 }  // namespace dozu

@@ -6,6 +6,8 @@
 
 #include "app/help.h"
 #include "app/main_window.h"
+#include "ui/command_help.h"
+#include "ui/latin1_text.h"
 
 namespace dozu {
 
@@ -13,7 +15,7 @@ void TFormMain::MIAboutClick() { QMessageBox::about(this, "About dozu", about_te
 
 void TFormMain::MIShortcutsClick() {
     // The keys that widgets take themselves, besides their actions'.
-    const std::vector<ShortcutRow> handled = {
+    std::vector<ShortcutRow> handled = {
         {"Tab, Shift+Tab", "Moves the keyboard focus: the view, the program list, the buttons, the messages",
          "Window"},
         {"Left, Right", "Turns the model to the left or right", "View"},
@@ -22,6 +24,15 @@ void TFormMain::MIShortcutsClick() {
         {"Del", "Deletes the selected line", "Program list"},
         {"Space", "Clicks the button that has the focus", "Command buttons"},
     };
+    // The letters click the buttons, A the first: as the table names them now.
+    const CommandTable& table = document_.program().table;
+    for (int tag = 1; tag <= CommandTable::kButtons; ++tag) {
+        QString title = shown_text(table.title(tag)).trimmed();
+        if (table.interpreter_code(tag).empty()) title = "empty";
+        handled.push_back({command_key(tag),
+                           QString("Clicks button %1%2").arg(tag).arg(title.isEmpty() ? QString() : ", " + title),
+                           "Program list"});
+    }
     ShortcutsDialog dialog(shortcut_rows(this, handled), this);
     dialog.exec();
 }

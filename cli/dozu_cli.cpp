@@ -559,9 +559,12 @@ CLI::App* add_link(CLI::App& app, LinkOptions& o) {
         ->type_name("");
     add_value(link, "--base", o.base,
               "The page's address, where the site is published (its\n"
-              "own fragment is dropped). Default: the page on this\n"
+              "own fragment is dropped): http:, https: or file:, at\n"
+              "most 2,000 characters. Default: the page on this\n"
               "computer as a file:// address, which only this\n"
-              "computer opens: the installed one, else the build's.",
+              "computer opens: the installed one, else the build's.\n"
+              "A link longer than 2,097,152 characters, which no\n"
+              "browser opens, is refused.",
               "URL");
     return link;
 }
@@ -575,6 +578,9 @@ std::string executable_path() {
 
 int link(const LinkOptions& o) {
     if (o.base && o.base->empty()) throw UsageError{"--base needs an address"};
+    if (o.base)
+        if (const std::string problem = share_base_problem(*o.base); !problem.empty())
+            throw UsageError{"--base: " + problem};
     const ProgramFileData data = parse_program_file(read_input(o.program, kMaxProgramFileSize));
     warn_about(o.program, not_a_program_reason(data), short_table_warning(data.cells_read), data.skipped,
                data.skipped_count);
@@ -590,7 +596,10 @@ int link(const LinkOptions& o) {
             warn(o.program, "the web page is not at " + site + " yet: build the target web, or give --base");
         base = file_url((std::filesystem::path(site) / "index.html").string());
     }
-    const std::string text = share_link(base, share_fragment(table, data.steps)) + "\n";
+    const std::optional<std::string> address = share_link_within_limit(base, table, data.steps);
+    if (!address)
+        throw Refusal{"cannot make the share link of " + program_name(o.program) + ": " + kShareLinkTooLong};
+    const std::string text = *address + "\n";
     write_output(kStdin, [&](ByteSink& sink) { sink.write(text.data(), text.size()); });
     return kOk;
 }

@@ -18,6 +18,7 @@ bool Program::ButtonClick(int tag) {
 std::string Program::click_line(int tag) const {
     const std::string& code = table.interpreter_code(tag);
     if (code.empty()) return {};
+    check_program_file_size(table, steps_.size() + 1);
     check_line_text(lines_.text_size() + code.size() + 1);
     return code + " ";
 }
@@ -28,6 +29,7 @@ std::unique_lock<std::recursive_mutex> Program::edit_lock() {
 }
 
 void Program::insert_line(int at, uint8_t tag, std::string_view text) {
+    check_program_file_size(table, steps_.size() + 1);
     const auto guard = edit_lock();
     at = std::clamp(at, 0, int(lines_.size()));
     // Room for the step first: once the line is in, nothing may fail.
@@ -49,6 +51,7 @@ void Program::remove_line(int at) {
 
 void Program::insert_lines(const std::vector<int>& rows, const std::vector<uint8_t>& tags, LineView texts) {
     if (rows.empty()) return;
+    check_program_file_size(table, steps_.size() + tags.size());
     std::vector<uint8_t> steps;
     steps.reserve(steps_.size() + tags.size());
     size_t old = 0;
@@ -193,6 +196,7 @@ void Program::SaveProgram(const std::string& path, bool compiled) {
         // As long as the steps times their codes: written as it is made.
         write_file(path, [&](ByteSink& sink) { write_compiled(sink, table, steps_); });
     } else {
+        check_program_file_size(table, steps_.size());
         write_file_atomic(path, encode_program_file(table, steps_));
     }
 }

@@ -54,12 +54,12 @@ public:
 
     // A button click: inserts the tag's interpreter code and a blank after
     // the selected line and selects it. False, and nothing changes, when
-    // the code is empty; throws ProgramTooLarge, and nothing changes, when
-    // the lines would pass their limit.
+    // the code is empty; throws ProgramTooLarge or ProgramFileTooLarge, and
+    // nothing changes, when the lines or the file would pass their limit.
     bool ButtonClick(int tag);
     // The line that a click of the tag's button inserts; empty when the
-    // button has no code. Throws ProgramTooLarge when the lines would pass
-    // their limit with it.
+    // button has no code. Throws ProgramTooLarge or ProgramFileTooLarge
+    // when the lines or the file would pass their limit with it.
     std::string click_line(int tag) const;
     // A key press in the program list: in trace mode the program runs
     // again. (Delete is an undoable edit: remove_line.)
@@ -72,14 +72,17 @@ public:
 
     // The edits that button clicks, deletes and their undoing are made of.
     // An insert selects the new line; a removal selects the line that took
-    // its place, or the one before when it was the last.
+    // its place, or the one before when it was the last. An insert throws
+    // ProgramFileTooLarge, and nothing changes, when the file would pass
+    // its limit.
     void insert_line(int at, uint8_t tag, std::string_view text);
     void remove_line(int at);
     // The same for several lines in one step; rows ascend and are distinct.
     // Inserted lines stand at their rows of the result, and the last of
     // them is selected; the line that took the place of the first removed
-    // one is selected, or the last line. Throws ProgramTooLarge or
-    // std::bad_alloc, and nothing changes, when the lines do not fit.
+    // one is selected, or the last line. Throws ProgramTooLarge,
+    // ProgramFileTooLarge or std::bad_alloc, and nothing changes, when the
+    // lines do not fit.
     void insert_lines(const std::vector<int>& rows, const std::vector<uint8_t>& tags, LineView texts);
     void remove_lines(const std::vector<int>& rows);
     // Moves the lines at the rows one line up or down, each keeping its
@@ -115,7 +118,8 @@ public:
     // replace swaps it in and cannot.
     static LoadedProgram prepare(const std::vector<uint8_t>& bytes);
     LoadReport replace(LoadedProgram&& loaded) noexcept;
-    // The .tpg file, or with compiled set the compiled output; atomic.
+    // The .tpg file, or with compiled set the compiled output; atomic. A
+    // .tpg file that a load would refuse is not written: ProgramFileTooLarge.
     void SaveProgram(const std::string& path, bool compiled);
 
 private:

@@ -76,6 +76,14 @@ uint64_t program_file_size(const CommandTable& table, uint64_t steps) {
     return size;
 }
 
+ProgramFileTooLarge::ProgramFileTooLarge()
+    : std::runtime_error("the program's file would pass " + std::to_string(kMaxProgramFileSize >> 20) +
+                         " MiB, the most a load reads") {}
+
+void check_program_file_size(const CommandTable& table, uint64_t steps) {
+    if (program_file_size(table, steps) > kMaxProgramFileSize) throw ProgramFileTooLarge();
+}
+
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps) {
     StringSink sink;
     write_compiled(sink, table, steps);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,18 @@ std::string not_a_program_reason(const ProgramFileData& data);
 std::vector<uint8_t> encode_program_file(const CommandTable& table, const std::vector<uint8_t>& steps);
 // The size of that file for a program of `steps` steps.
 uint64_t program_file_size(const CommandTable& table, uint64_t steps);
+
+// A program whose file passed what a load reads could be saved but never
+// opened again: every edit and every save keeps its file within
+// kMaxProgramFileSize. what() is "the program's file would pass 16 MiB,
+// the most a load reads".
+class ProgramFileTooLarge : public std::runtime_error {
+public:
+    ProgramFileTooLarge();
+};
+// Throws ProgramFileTooLarge when the file of a program of this table and
+// this many steps would pass the limit.
+void check_program_file_size(const CommandTable& table, uint64_t steps);
 std::vector<uint8_t> encode_compiled(const CommandTable& table, const std::vector<uint8_t>& steps);
 // The same, step by step into a sink.
 void write_compiled(ByteSink& sink, const CommandTable& table, const std::vector<uint8_t>& steps);

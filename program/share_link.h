@@ -13,10 +13,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "geometry/stop_flag.h"
 #include "program/command_table.h"
 
 namespace dozu {
@@ -26,8 +28,29 @@ namespace dozu {
 // The editor, the batch tool and the web page refuse a longer one.
 constexpr size_t kMaxShareLinkLength = 2097152;
 
+// The longest address of the web page, set by a user, that links point at.
+constexpr size_t kMaxShareBaseLength = 2000;
+
+// Why the address of the web page may not be used for links, or nothing
+// when it may: an empty one (the page on this computer) or an http:,
+// https: or file: address of at most kMaxShareBaseLength characters
+// without blanks or control characters.
+std::string share_base_problem(std::string_view base);
+
+// What a link past kMaxShareLinkLength is told by: "the link would be
+// longer than 2,097,152 characters, the most a browser opens".
+extern const char* const kShareLinkTooLong;
+
 // The fragment, "#" included, for a program of this table and steps.
 std::string share_fragment(const CommandTable& table, const std::vector<uint8_t>& steps);
+
+// The whole link, base and fragment, or nothing when it would be longer
+// than kMaxShareLinkLength. It stops compressing once the link is sure to
+// be too long, and throws Stopped when `stop` asks it to (polled every
+// megabyte of the program's text).
+std::optional<std::string> share_link_within_limit(std::string_view base, const CommandTable& table,
+                                                   const std::vector<uint8_t>& steps,
+                                                   const StopFlag* stop = nullptr);
 
 // The address base (whatever fragment it has dropped) with the fragment.
 std::string share_link(std::string_view base, std::string_view fragment);

@@ -154,8 +154,12 @@ void scene_draw(Camera& camera, const turtle& t, QuadMesh& mesh, int w, int h, b
     camera.recenter(m);
     glTranslatef(-camera.view_center[0], -camera.view_center[1], -camera.view_center[2]);
     const float r = t.bounds_radius();
-    if (options.show_axes_grid) draw_ground_grid(ground_grid(t));
+    // With hidden lines the faces hide the axes and the grid as they hide
+    // the wireframe: those come after the faces are in the depth buffer.
+    const bool hidden_by_faces = options.hidden_lines && !glIsEnabled(GL_LIGHTING);
+    if (options.show_axes_grid && !hidden_by_faces) draw_ground_grid(ground_grid(t), false);
     draw_model(mesh, options);
+    if (options.show_axes_grid && hidden_by_faces) draw_ground_grid(ground_grid(t), true);
     if (options.show_turtle) draw_turtle_marker(turtle_marker(t.state, r));
     glPopMatrix();
 

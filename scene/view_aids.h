@@ -44,7 +44,8 @@ struct GroundGrid {
 GroundGrid ground_grid(const turtle& t);
 
 // The GL drawing, in the model's frame and the state the scene left.
-void draw_ground_grid(const GroundGrid& grid);
+// Depth tested, what the depth buffer holds hides it.
+void draw_ground_grid(const GroundGrid& grid, bool depth_tested);
 void draw_turtle_marker(const TurtleMarker& marker);
 // The output mesh as the options say: with edges over the solid output,
 // without hidden lines as wireframe, or plainly.

@@ -20,9 +20,10 @@ constexpr GLfloat kAxisWidth = 2, kMarkerWidth = 3, kFocusWidth = 2;
 
 }  // namespace
 
-void draw_ground_grid(const GroundGrid& grid) {
+void draw_ground_grid(const GroundGrid& grid, bool depth_tested) {
     glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT | GL_LINE_BIT);
     glDisable(GL_LIGHTING);
+    if (depth_tested) glEnable(GL_DEPTH_TEST);
     const float h = grid.half_width();
     glColor3fv(kGrid);
     glBegin(GL_LINES);

@@ -157,13 +157,15 @@ void TFrameProgram::create_program_list() {
     // so a change of a long program costs the list no pass over every row.
     LBCode = new QTableView;
     LBCode->setObjectName("LBCode");
+    // What screen readers and the shortcuts' table call it.
+    LBCode->setAccessibleName("Program list");
     LBCode->setFrameShape(QFrame::NoFrame);
     LBCode->horizontalHeader()->hide();
     LBCode->horizontalHeader()->setStretchLastSection(true);
     LBCode->verticalHeader()->hide();
     LBCode->verticalHeader()->setMinimumSectionSize(kItemHeight);
-    LBCode->verticalHeader()->setDefaultSectionSize(kItemHeight);
     LBCode->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    fit_rows_to_font();
     LBCode->setShowGrid(false);
     LBCode->setWordWrap(false);
     LBCode->setTabKeyNavigation(false);
@@ -360,6 +362,8 @@ void TFrameProgram::ButtonClick(int tag) {
         document_.click_button(tag);
     } catch (const ProgramTooLarge& e) {
         refuse(QString::fromLatin1(e.what()));
+    } catch (const ProgramFileTooLarge& e) {
+        refuse(refusal("added", e));
     }
 }
 
@@ -398,7 +402,14 @@ void TFrameProgram::show_cell(int column, int row) {
     StringGridKeyDown();
 }
 
+void TFrameProgram::fit_rows_to_font() {
+    // A pixel above and below the text: an underscore at the foot of one
+    // row and a macron at the head of the next would otherwise touch.
+    LBCode->verticalHeader()->setDefaultSectionSize(std::max(kItemHeight, LBCode->fontMetrics().height() + 2));
+}
+
 bool TFrameProgram::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FontChange && watched == LBCode) fit_rows_to_font();
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (watched == LBCode) {
@@ -462,7 +473,12 @@ void TFrameProgram::fit_grid_column(int column) {
 
 void TFrameProgram::StringGridCellEdited(int row, int column) {
     if (filling_grid_) return;
-    document_.edit_cell(column, row + 1, StringGrid->item(row, column)->text().toLatin1().toStdString());
+    const QString refused =
+        document_.edit_cell(column, row + 1, StringGrid->item(row, column)->text().toLatin1().toStdString());
+    if (refused.isEmpty()) return;
+    // The grid shows the cell as it stays.
+    show_cell(column, row + 1);
+    refuse(refused);
 }
 
 void TFrameProgram::show_selection() {

@@ -119,6 +119,7 @@ private:
     void refresh_captions();
     void fill_grid();
     void fit_grid_column(int column);
+    void fit_rows_to_font();
     void show_program();
     void show_selection();
     void show_cell(int column, int row);

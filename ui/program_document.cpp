@@ -41,6 +41,10 @@ QString lines_name(const Program& program, const std::vector<int>& rows) {
 
 }  // namespace
 
+QString refusal(const char* what_was_not_done, const ProgramFileTooLarge& e) {
+    return QString("Nothing was %1: %2.").arg(what_was_not_done, QString::fromLatin1(e.what()));
+}
+
 ProgramDocument::ProgramDocument(QObject* parent)
     : QObject(parent), list_model_(new ProgramListModel(program_, this)), undo_stack_(new QUndoStack(this)) {}
 
@@ -85,12 +89,12 @@ QString ProgramDocument::paste(const QString& text) {
             .arg(read.unknown_line)
             .arg(text.section('\n', int(read.unknown_line - 1), int(read.unknown_line - 1)).trimmed().left(100));
     if (read.tags.empty()) return "Nothing was pasted: the clipboard holds no program lines.";
+    try {
+        check_program_file_size(program_.table, program_.steps().size() + read.tags.size());
+    } catch (const ProgramFileTooLarge& e) {
+        return refusal("pasted", e);
+    }
     check_line_text(program_.lines().text_size() + read.lines.text_size());
-    // A program whose file a load would refuse could be saved, but never
-    // opened again.
-    if (program_file_size(program_.table, program_.steps().size() + read.tags.size()) > kMaxProgramFileSize)
-        return QString("Nothing was pasted: the program's file would pass %1 MiB, the most a load reads.")
-            .arg(kMaxProgramFileSize >> 20);
     std::vector<int> rows(read.tags.size());
     for (size_t i = 0; i < rows.size(); ++i) rows[i] = program_.selected() + 1 + int(i);
     const QString name =
@@ -108,10 +112,18 @@ bool ProgramDocument::move_selected(bool up) {
     return true;
 }
 
-void ProgramDocument::edit_cell(int column, int row, const std::string& text) {
+QString ProgramDocument::edit_cell(int column, int row, const std::string& text) {
     const std::string& before = program_.table.cell(column, row);
-    if (text == before) return;
+    if (text == before) return {};
+    CommandTable table = program_.table;
+    table.set_cell(column, row, text);
+    try {
+        check_program_file_size(table, program_.steps().size());
+    } catch (const ProgramFileTooLarge& e) {
+        return refusal("changed", e);
+    }
     undo_stack_->push(new EditCellCommand(*this, column, row, before, text));
+    return {};
 }
 
 void ProgramDocument::insert_line(int at, uint8_t tag, const std::string& text) {

@@ -22,6 +22,11 @@ namespace dozu {
 
 class ProgramListModel;
 
+// What the editor says when an edit or a save would make a program too
+// large for a load: "Nothing was added: the program's file would pass
+// 16 MiB, the most a load reads." for "added".
+QString refusal(const char* what_was_not_done, const ProgramFileTooLarge& e);
+
 // The lines picked in the program list, ascending, and the current one
 // among them: the last clicked, where a click inserts and, in trace mode,
 // the last line that runs. No lines and -1 when nothing is picked.
@@ -54,8 +59,9 @@ public:
 
     // The edits, each pushed as one undoable step.
     // A click of the tag's button inserts its line after the selection;
-    // false when the button has no code. Throws ProgramTooLarge, and
-    // nothing changes, when the lines would pass their limit.
+    // false when the button has no code. Throws ProgramTooLarge or
+    // ProgramFileTooLarge, and nothing changes, when the lines or the file
+    // would pass their limit.
     bool click_button(int tag);
     // Removes the selected lines; nothing without a selection.
     void delete_selected();
@@ -66,14 +72,17 @@ public:
     // Inserts the lines of program text after the current line, each with
     // the first button whose code it is, and selects them. Nothing changes
     // when a line is the code of no button: the message says which, and is
-    // empty when the lines went in. Throws ProgramTooLarge, and nothing
-    // changes, when the lines would pass their limit.
+    // empty when the lines went in, and says so when the program's file
+    // would pass its limit. Throws ProgramTooLarge, and nothing changes,
+    // when the lines would pass theirs.
     QString paste(const QString& text);
     // Moves the selected lines one line up or down; false, and nothing
     // changes, when they are at the top or at the bottom already.
     bool move_selected(bool up);
     // Sets a command table cell (row 1 onwards; row 0 is the header).
-    void edit_cell(int column, int row, const std::string& text);
+    // Nothing changes when the program's file would pass its limit: the
+    // message says so, and is empty when the cell changed.
+    QString edit_cell(int column, int row, const std::string& text);
 
     // What the undo steps are made of: they change the program and keep
     // the list model in step, without a step of their own.
@@ -109,7 +118,8 @@ public:
     using LoadAnyway = std::function<bool(const QString& path, const std::string& reason)>;
     std::optional<LoadReport> load(const QString& path, const LoadAnyway& load_anyway);
     // The .tpg file, or with compiled set the compiled output (which
-    // changes neither the file name nor the clean state).
+    // changes neither the file name nor the clean state). Throws FileError,
+    // or ProgramFileTooLarge for a .tpg a load would refuse.
     void save(const QString& path, bool compiled);
     // Throws FileError when the file, by any name, is the program's own
     // file: writing anything but the program there would destroy it.

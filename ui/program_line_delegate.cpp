@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QPainter>
+#include <cmath>
 
 #include "ui/program_list_model.h"
 
@@ -11,20 +12,31 @@ namespace dozu {
 ProgramLineDelegate::ProgramLineDelegate(std::function<QStringList()> titles, QObject* parent)
     : QStyledItemDelegate(parent), titles_(std::move(titles)) {}
 
+namespace {
+
+// Room at the left for the focus ring, which is drawn over the list's edge.
+constexpr int kLeftMargin = 3;
+
+// The width a text takes, rounded up: a column of the rounded-down width
+// would elide its widest text.
+int text_width(const QFont& font, const QString& text) {
+    return int(std::ceil(QFontMetricsF(font).horizontalAdvance(text)));
+}
+
+}  // namespace
+
 ProgramLineDelegate::Columns ProgramLineDelegate::columns(const QStyleOptionViewItem& option,
                                                           const QModelIndex& index) const {
-    const QFontMetrics& metrics = option.fontMetrics;
     const QStringList titles = titles_();
     if (titles != measured_titles_ || option.font != measured_font_) {
         title_width_ = 0;
-        for (const QString& title : titles)
-            title_width_ = std::max(title_width_, metrics.horizontalAdvance(title));
+        for (const QString& title : titles) title_width_ = std::max(title_width_, text_width(option.font, title));
         measured_titles_ = titles;
         measured_font_ = option.font;
     }
     int digits = 1;
     for (int rows = index.model()->rowCount(); rows >= 10; rows /= 10) ++digits;
-    return {metrics.horizontalAdvance(QString(digits, '0')), title_width_, metrics.horizontalAdvance("  ")};
+    return {text_width(option.font, QString(digits, '0')), title_width_, text_width(option.font, "  ")};
 }
 
 void ProgramLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -39,7 +51,8 @@ void ProgramLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
 
     const Columns c = columns(option, index);
-    const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+    const QRect text =
+        style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget).adjusted(kLeftMargin, 0, 0, 0);
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette::ColorGroup group = option.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
     const QColor ink = option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
@@ -52,13 +65,16 @@ void ProgramLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->setPen(faint);
     painter->drawText(cell, Qt::AlignRight | Qt::AlignVCenter, QString::number(index.row() + 1));
     painter->setPen(ink);
-    // A list too narrow for all three keeps the number and the code, the
-    // same for every row.
-    if (c.number + c.title + 2 * c.gap + option.fontMetrics.horizontalAdvance("Y-C") <= text.width()) {
-        cell.setRect(cell.right() + 1 + c.gap, text.top(), c.title, text.height());
+    // A list too narrow for the titles' column cuts the titles, with an
+    // ellipsis; one too narrow even for an ellipsis keeps the number and
+    // the code, the same for every row.
+    const int ellipsis = text_width(option.font, "x\u2026");
+    const int title = std::min(c.title, text.width() - c.number - 2 * c.gap - text_width(option.font, "Y-C"));
+    if (title >= ellipsis) {
+        cell.setRect(cell.right() + 1 + c.gap, text.top(), title, text.height());
         painter->drawText(cell, Qt::AlignLeft | Qt::AlignVCenter,
                           option.fontMetrics.elidedText(index.data(ProgramListModel::kTitleRole).toString(),
-                                                        Qt::ElideRight, c.title));
+                                                        Qt::ElideRight, title));
     }
     cell.setRect(cell.right() + 1 + c.gap, text.top(), std::max(0, text.right() - cell.right() - c.gap),
                  text.height());
@@ -70,7 +86,7 @@ void ProgramLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
 QSize ProgramLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const Columns c = columns(option, index);
     const QSize code = QStyledItemDelegate::sizeHint(option, index);
-    return {c.number + c.title + 2 * c.gap + code.width(), code.height()};
+    return {kLeftMargin + c.number + c.title + 2 * c.gap + code.width(), code.height()};
 }
 
 }  // namespace dozu

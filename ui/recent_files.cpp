@@ -1,5 +1,7 @@
 #include "ui/recent_files.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QVariantList>
 
@@ -14,6 +16,22 @@ constexpr const char* kKey = "recentFiles";
 QSettings settings() { return QSettings("dozu", "dozu"); }
 
 }  // namespace
+
+QStringList recent_captions(const QStringList& files) {
+    QStringList names, captions;
+    for (const QString& file : files) names << shown_file_name(file);
+    const QString home = QDir::homePath();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (names.count(names[i]) == 1) {
+            captions << names[i];
+            continue;
+        }
+        QString folder = shown_path(QFileInfo(files[i]).path());
+        if (folder == home || folder.startsWith(home + "/")) folder.replace(0, home.size(), "~");
+        captions << QString("%1 (%2)").arg(names[i], folder);
+    }
+    return captions;
+}
 
 // A name that is not UTF-8 is kept as its bytes: a settings file holds text
 // as UTF-8, which would lose it.

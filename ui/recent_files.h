@@ -6,6 +6,10 @@
 
 namespace dozu {
 
+// How a menu names the files: by their names, and where two share one,
+// with their folders ("chain.tpg (~/models)").
+QStringList recent_captions(const QStringList& files);
+
 class RecentFiles {
 public:
     static constexpr int kMax = 8;

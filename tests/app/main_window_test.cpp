@@ -7,12 +7,15 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -28,6 +31,7 @@
 #include <QUndoStack>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -342,6 +346,18 @@ TEST_F(MainWindow, ExportsTheOutputMeshByExtension) {
         EXPECT_NE(std::string(e.what()).find("too large for this model"), std::string::npos) << e.what();
     }
     EXPECT_FALSE(QFile::exists(dir + "/big.stl"));
+
+    // In trace mode the file gets the whole program, the view keeps its
+    // part.
+    form.FrameProgram->CBTraceMode->click();
+    form.document().select_line(5);
+    ASSERT_TRUE(x11test::WaitFor([&] { return form.Interpreter().output_mesh().index_count() < 40u; }));
+    const size_t part = form.Interpreter().output_mesh().index_count();
+    EXPECT_TRUE(form.export_mesh_to(dir + "/whole.obj"));
+    QFile whole(dir + "/whole.obj");
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    EXPECT_EQ(whole.readAll().count("\nf "), 10);
+    EXPECT_EQ(form.Interpreter().output_mesh().index_count(), part);
 }
 
 TEST_F(MainWindow, UnsavedChangesAreAskedAboutAndClosingEndsTheDebuggerToo) {
@@ -450,6 +466,17 @@ TEST_F(MainWindow, RecentFilesAndDroppedFiles) {
     EXPECT_TRUE(shown.contains("b.tpg")) << shown.toStdString();
     EXPECT_EQ(recent(), QStringList{path("a.tpg")});
     EXPECT_EQ(form.document().file_name(), path("a.tpg"));
+
+    // Two files of one name tell their folders; each item its whole path.
+    std::filesystem::create_directory(temp / "other");
+    std::filesystem::copy_file(temp / "a.tpg", temp / "other/a.tpg");
+    ASSERT_TRUE(form.load_file(path("other/a.tpg")));
+    QStringList captions;
+    for (QAction* a : form.MIRecentFiles->actions()) captions << a->text() + " | " + a->toolTip();
+    EXPECT_EQ(captions,
+              (QStringList{"&1 a.tpg (" + path("other") + ") | " + path("other/a.tpg"),
+                           "&2 a.tpg (" + QString::fromStdString(temp.path()) + ") | " + path("a.tpg")}));
+    EXPECT_TRUE(form.MIRecentFiles->toolTipsVisible());
 }
 
 TEST_F(MainWindow, StatusBarFigures) {
@@ -725,7 +752,12 @@ TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
     form.document().save(path("p.tpg"), false);
     const std::string program = "'" + (temp / "p.tpg") + "'";
 
-    form.MICopyShareLink->trigger();
+    const auto copy = [&] {
+        QApplication::clipboard()->clear();
+        form.MICopyShareLink->trigger();
+        EXPECT_TRUE(x11test::WaitFor([&] { return !QApplication::clipboard()->text().isEmpty(); }));
+    };
+    copy();
     EXPECT_EQ(QApplication::clipboard()->text().toStdString() + "\n", output_of(DOZU_CLI " link " + program));
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith("file:///"));
 
@@ -734,7 +766,7 @@ TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
         return std::optional<QString>("https://example.org/dozu/");
     };
     form.MIShareLinkAddress->trigger();
-    form.MICopyShareLink->trigger();
+    copy();
     EXPECT_EQ(QApplication::clipboard()->text().toStdString() + "\n",
               output_of(DOZU_CLI " link " + program + " --base https://example.org/dozu/"));
     EXPECT_TRUE(QApplication::clipboard()->text().startsWith("https://example.org/dozu/#t="));
@@ -745,6 +777,50 @@ TEST_F(MainWindow, CopyShareLinkCopiesWhatTheBatchToolPrints) {
         return std::nullopt;
     };
     again.MIShareLinkAddress->trigger();
+}
+
+// Links and their address within what a browser opens: a bad address is
+// refused in the dialog and when read back; a link too long is refused
+// once it was made off the window's thread.
+TEST_F(MainWindow, ShareLinksAndTheirAddressAreBounded) {
+    QStringList boxes;
+    const QStringList typed = {"javascript:alert(document.domain)//", "https://" + QString(1 << 20, 'a'),
+                               "https://example.org/"};
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->accept();
+        } else if (auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+            if (boxes.size() == typed.size()) return dialog->accept();
+            dialog->setTextValue(typed[boxes.size()]);
+            const bool ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+            boxes << dialog->labelText().section("\n\n", 1) + (ok ? "OK" : "");
+        }
+    });
+    answerer.start(50);
+    form.MIShareLinkAddress->trigger();
+    EXPECT_EQ(boxes, QStringList({"Not usable: the address must start with http:, https: or file:.",
+                                  "Not usable: the address is longer than 2,000 characters.", "OK"}));
+    EXPECT_EQ(QSettings("dozu", "dozu").value("share/base"), "https://example.org/");
+
+    boxes.clear();
+    QSettings("dozu", "dozu").setValue("share/base", QString(2001, 'a').prepend("http:"));
+    form.MICopyShareLink->trigger();
+    EXPECT_EQ(boxes, QStringList{"No share link was copied: the Share Link Address is not usable (the address is "
+                                 "longer than 2,000 characters). Set another in File \u203a Share Link Address."});
+
+    // A title of 12 MiB of noise: a link too long, found out on a thread.
+    boxes.clear();
+    QSettings("dozu", "dozu").remove("share/base");
+    std::string noise(12 << 20, ' ');
+    for (uint32_t x = 1; char& c : noise) c = char((x = x * 1103515245u + 12345u) >> 24);
+    form.document().set_cell(0, 1, noise);
+    form.MICopyShareLink->trigger();
+    EXPECT_EQ(form.statusBar()->currentMessage(), "Making the share link...");
+    ASSERT_TRUE(x11test::WaitFor([&] { return !boxes.isEmpty(); }, 60000));
+    EXPECT_EQ(boxes, QStringList{"No share link was copied: the link would be longer than 2,097,152 characters, "
+                                 "the most a browser opens. Share the program file instead."});
 }
 
 // Saves and exports are confirmed in the status bar; an empty model is
@@ -855,14 +931,24 @@ TEST_F(MainWindow, AFileThatIsNotAProgramLoadsOnlyWhenWanted) {
 // The View menu's mnemonics, the dialogs' titles and the names they
 // suggest.
 TEST_F(MainWindow, MnemonicsTitlesAndSuggestedNames) {
-    QString keys;
-    for (QAction* item : qobject_cast<QMenu*>(form.MIRepeatableRandom->parent())->actions())
-        if (const qsizetype at = item->text().indexOf('&'); at >= 0) {
-            EXPECT_FALSE(keys.contains(item->text()[at + 1].toLower())) << item->text().toStdString();
-            keys += item->text()[at + 1].toLower();
-        }
     std::filesystem::copy_file(DOZU_EXAMPLES "/chain.tpg", temp / "chain.tpg");
     ASSERT_TRUE(form.load_file(path("chain.tpg")));
+    // No two items of a menu share a mnemonic: the menu bar, each menu and
+    // submenu, the program list's context menu.
+    std::function<void(const QList<QAction*>&)> distinct = [&](const QList<QAction*>& items) {
+        QString keys;
+        for (QAction* item : items) {
+            const QString text = QString(item->text()).remove("&&");
+            if (const qsizetype at = text.indexOf('&'); at >= 0) {
+                EXPECT_FALSE(keys.contains(text[at + 1].toLower())) << text.toStdString();
+                keys += text[at + 1].toLower();
+            }
+            if (item->menu()) distinct(item->menu()->actions());
+        }
+    };
+    distinct(form.menuBar()->actions());
+    distinct(form.FrameProgram->LBCode->actions());
+    EXPECT_EQ(form.MILoad->text() + form.MISave->text() + form.MISaveCompiled->text(), "&Load&SaveSave &Compiled");
     QStringList titles, names;
     form.FrameProgram->exec_file_dialog = [&](QFileDialog* dialog) {
         titles << dialog->windowTitle();
@@ -912,6 +998,14 @@ TEST_F(MainWindow, ViewOptionsDrawWhatTheySay) {
     EXPECT_GT(kept, hidden_ink.size() * 95 / 100);
     EXPECT_LT(hidden_ink.size(), wire_ink.size() * 85 / 100);
     EXPECT_GT(hidden_ink.size(), wire_ink.size() * 40 / 100);
+    // The column hides the z axis inside it as it hides the grid behind it.
+    form.MIShowAxesGrid->trigger();
+    form.MIHiddenLines->trigger();
+    const std::vector<uint8_t> hidden_axes = render(w, h);
+    form.MIShowAxesGrid->trigger();
+    form.MIHiddenLines->trigger();
+    auto blue = [](int r, int g, int b) { return b > 150 && r < 90 && g < 120; };
+    EXPECT_LT(count(hidden_axes, blue), count(axes, blue) / 2);
 
     // Edges over the solid, in their own dark colour.
     form.MISolid->trigger();
@@ -986,6 +1080,15 @@ TEST_F(MainWindow, SettingsSurviveARestart) {
          {form.MIRepeatableRandom, form.MIShowTurtle, form.MIShowAxesGrid, form.MIHiddenLines, form.MISolid})
         a->trigger();
     const QList<int> sizes = form.SplitterMain->sizes();
+    // An export to a folder typed into the name box.
+    std::filesystem::create_directory(temp / "meshes");
+    form.FrameProgram->exec_file_dialog = [&](QFileDialog* dialog) {
+        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(path("meshes/tube.obj"));
+        QMetaObject::invokeMethod(dialog, "accept");
+        return dialog->selectedFiles().value(0);
+    };
+    form.MIExportMesh->trigger();
+    ASSERT_TRUE(std::filesystem::exists(temp / "meshes/tube.obj"));
     form.close();
 
     TFormMain next;
@@ -1000,7 +1103,7 @@ TEST_F(MainWindow, SettingsSurviveARestart) {
     EXPECT_FALSE(next.view_options().show_edges);
     EXPECT_FALSE(next.MISolid->isChecked());
     EXPECT_EQ(next.FrameProgram->ODProgram->directory().absolutePath(), QString::fromStdString(temp.path()));
-    EXPECT_EQ(next.SDExportMesh->directory().absolutePath(), QString::fromStdString(temp.path()));
+    EXPECT_EQ(next.SDExportMesh->directory().absolutePath(), path("meshes"));
 }
 
 // Export Picture at the view's size gives what dozu-cli --png draws of the
@@ -1056,7 +1159,8 @@ TEST_F(MainWindow, HelpMenuAboutShortcutsAndManual) {
         auto* dialog = qobject_cast<ShortcutsDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         for (int r = 0; r < dialog->table()->rowCount(); ++r)
-            rows << dialog->table()->item(r, 0)->text() + " = " + dialog->table()->item(r, 1)->text();
+            rows << dialog->table()->item(r, 0)->text() + " = " + dialog->table()->item(r, 1)->text() + " (" +
+                        dialog->table()->item(r, 2)->text() + ")";
         dialog->reject();
     });
     form.MIShortcuts->trigger();
@@ -1074,8 +1178,12 @@ TEST_F(MainWindow, HelpMenuAboutShortcutsAndManual) {
             << key.toStdString() << " (" << a->text().toStdString() << ")";
     }
     EXPECT_GE(with_keys, 13);
-    EXPECT_TRUE(rows.contains("Ctrl+7 = Top View")) << rows.join("\n").toStdString();
-    EXPECT_TRUE(rows.contains("Left, Right = Turns the model to the left or right"));
+    EXPECT_TRUE(rows.contains("Ctrl+7 = Top View (View)")) << rows.join("\n").toStdString();
+    EXPECT_TRUE(rows.contains("Left, Right = Turns the model to the left or right (View)"));
+    // The program list in words, with its letters.
+    EXPECT_TRUE(rows.contains("Ctrl+X = Cut (Program list)"));
+    EXPECT_TRUE(rows.contains("A = Clicks button 1, init (Program list)"));
+    EXPECT_TRUE(rows.contains("Z = Clicks button 26, empty (Program list)"));
 
     // The manual: the README, handed to the desktop's viewer (here a text
     // browser, which shows Markdown).

@@ -15,12 +15,14 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <zlib.h>
 
 #include "program/program.h"
 #include "program/program_file.h"
+#include "program/share_link.h"
 #include "support/mesh_files.h"
 #include "support/temp_dir.h"
 
@@ -763,13 +765,13 @@ TEST(Cli, LinkAndHtmlCarryTheProgram) {
     write_bytes(dir / "short.tpg",
                 dozu::encode_program_file(dozu::CommandTable(), {1, 6, 4, 2, 13, 17, 9, 17, 19}));
     EXPECT_EQ(cli(dir, "link short.tpg --base http://h/").out, "http://h/#p=*_S4_R2_=_B_^_Y-C_^_D_\n");
-    const Result spiral = cli(dir, "link '" + std::string(DOZU_EXAMPLES) + "/spiral.tpg' --base x");
-    ASSERT_EQ(spiral.out.rfind("x#z=", 0), 0u) << spiral.out;
+    const Result spiral = cli(dir, "link '" + std::string(DOZU_EXAMPLES) + "/spiral.tpg' --base http:x");
+    ASSERT_EQ(spiral.out.rfind("http:x#z=", 0), 0u) << spiral.out;
     std::string text;
     for (const uint8_t tag :
          dozu::parse_program_file(read_bytes(std::string(DOZU_EXAMPLES) + "/spiral.tpg")).steps)
         text += dozu::CommandTable().interpreter_code(tag) + " ";
-    EXPECT_EQ(unpack_link_data(spiral.out.substr(4, spiral.out.size() - 5)), text);
+    EXPECT_EQ(unpack_link_data(spiral.out.substr(9, spiral.out.size() - 10)), text);
     // Without --base, the page on this computer.
     EXPECT_EQ(cli(dir, "link short.tpg").out.rfind("file:///", 0), 0u);
     EXPECT_EQ(cli(dir, "link short.tpg --base ''").status, 2);
@@ -781,4 +783,38 @@ TEST(Cli, LinkAndHtmlCarryTheProgram) {
     EXPECT_NE(html.out.find("<title>short</title>"), std::string::npos);
     EXPECT_NE(html.out.find("\"KiBTNCBSMiA9IEIgXiBZLUMgXiBEIA==\""), std::string::npos);
     EXPECT_EQ(html.out.find("dozu:"), std::string::npos);
+}
+
+// The limits as the batch tool keeps them, each row a command, its exit
+// status and what it says: a link of at most 2,097,152 characters, address
+// included, an address of http:, https: or file: within 2,000, a program
+// file of at most 16 MiB.
+TEST(Cli, LimitsHoldOnEveryCommand) {
+    TempDir dir;
+    // Its link at http://h/ is 1,245 characters short of the longest.
+    std::vector<uint8_t> steps(2908000);
+    for (uint32_t x = 1; uint8_t & step : steps) step = uint8_t(1 + ((x = x * 1103515245u + 12345u) >> 16) % 26);
+    write_bytes(dir / "near.tpg", dozu::encode_program_file(dozu::CommandTable(), steps));
+    write_text(dir / "big.tpg", std::string(dozu::kMaxProgramFileSize + 1, '\x01'));
+    const std::string fits = "link near.tpg --base http://h/" + std::string(1245, 'a'),
+                      base = "dozu-cli: --base: ";
+    const std::string try_help = "; try dozu-cli link --help\n";
+    for (const auto& [args, status, err] : std::vector<std::tuple<std::string, int, std::string>>{
+             {fits, 0, ""},
+             {fits + "a", 2,
+              "dozu-cli: cannot make the share link of near.tpg: the link would be longer than 2,097,152 "
+              "characters, the most a browser opens\n"},
+             {"link near.tpg --base 'javascript:alert(document.domain)//'", 2,
+              base + "the address must start with http:, https: or file:" + try_help},
+             {"link near.tpg --base http://h/" + std::string(1992, 'a'), 2,
+              base + "the address is longer than 2,000 characters" + try_help},
+             {"link near.tpg --base 'http://h/a b'", 2,
+              base + "the address holds a blank or a control character" + try_help},
+             {"run big.tpg", 2, "dozu-cli: \"big.tpg\" is larger than 16 MiB\n"},
+         }) {
+        const Result r = cli(dir, args);
+        EXPECT_EQ(r.status, status) << args.substr(0, 60);
+        EXPECT_EQ(r.err, err);
+        EXPECT_EQ(r.out.size(), status == 0 ? dozu::kMaxShareLinkLength + 1 : 0);
+    }
 }

@@ -77,6 +77,24 @@ TEST_F(Frame, ControlsAndLayout) {
     EXPECT_FALSE(frame.LBMessages->isVisible());
 }
 
+// Each line of the program list drawn whole, in the editor's font: the
+// number clear of the focus ring at the list's edge, the text clear of the
+// rows above and below (an underscore over a macron).
+TEST_F(Frame, ProgramListLinesAreDrawnWhole) {
+    QFont font("Sans Serif");
+    font.setPixelSize(11);
+    frame.setFont(font);
+    for (int tag : {1, 6, 4, 13, 14, 3}) click(tag);
+    document.select_line(-1);
+    const QImage list = frame.LBCode->viewport()->grab().toImage();
+    const auto ink = [&](int x, int y) { return qGray(list.pixel(x, y)) < 160; };
+    for (int row = 0; row < 6; ++row) {
+        const QRect r = frame.LBCode->visualRect(frame.LBCode->model()->index(row, 0));
+        for (int x = r.left(); x <= r.right(); ++x) EXPECT_FALSE(ink(x, r.top()) || ink(x, r.bottom())) << row;
+        for (int y = r.top(); y <= r.bottom(); ++y) EXPECT_FALSE(ink(0, y) || ink(1, y) || ink(2, y)) << row;
+    }
+}
+
 TEST_F(Frame, CaptionTimer) {
     EXPECT_TRUE(frame.Hack->isActive());
     EXPECT_EQ(button(7)->text(), "Button7");
@@ -245,18 +263,27 @@ TEST_F(Frame, TooLargeProgramsChangeNothing) {
     document.save(QString::fromStdString(dir / "p.tpg"), false);
     EXPECT_EQ(read_bytes(dir / "p.tpg"), encode_program_file(CommandTable(), {1, 2}));
 
-    // Lines of 32 MiB: the list shows their start.
+    // Lines of 13 MiB: the list shows their start.
     QStringList refused;
     frame.refuse = [&](const QString& text) { refused << text; };
-    document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string((32 << 20) - 1, 'V'));
-    frame.ButtonClick(20);
+    document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string(13 << 20, 'V'));
+    for (int i = 0; i < 4; ++i) frame.ButtonClick(20);
     EXPECT_TRUE(refused.isEmpty());
     frame.ButtonClick(20);
-    EXPECT_EQ(refused, QStringList{"program too large: its lines would hold 67108868 bytes, the limit is 64 MiB"});
-    EXPECT_EQ(code().size(), 3);
+    EXPECT_EQ(refused, QStringList{"program too large: its lines would hold 68157449 bytes, the limit is 64 MiB"});
+    EXPECT_EQ(code().size(), 6);
     EXPECT_EQ(code()[2].left(3), "VVV");
     EXPECT_LT(code()[2].size(), 2000);
-    EXPECT_EQ(document.undo_stack()->count(), 3);
+    EXPECT_EQ(document.undo_stack()->count(), 6);
+
+    // A cell whose file would be too large for a load: refused, and shown
+    // as it stays.
+    refused.clear();
+    frame.StringGrid->item(0, 0)->setText(QString((3 << 20) - 1, 't'));
+    EXPECT_EQ(refused,
+              QStringList{"Nothing was changed: the program's file would pass 16 MiB, the most a load reads."});
+    EXPECT_EQ(frame.StringGrid->item(0, 0)->text(), "init");
+    EXPECT_EQ(document.undo_stack()->count(), 6);
 }
 
 TEST_F(Frame, TheMessageListShowsTheFirstThousandMessages) {

@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QUndoStack>
+#include <filesystem>
 
 #include "io/file_io.h"
 #include "support/temp_dir.h"
@@ -71,11 +72,11 @@ TEST(ProgramDocument, EditsUndoAndRedoWithoutAWindow) {
     EXPECT_EQ(rows(document)[2], "S4 ");  // lines keep the text they were made with
 
     // Lines past their limit: nothing is pushed, nothing changes.
-    document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string(40 << 20, 'V'));
-    EXPECT_TRUE(document.click_button(20));
+    document.set_cell(CommandTable::code_column(20), CommandTable::row_of(20), std::string(15 << 20, 'V'));
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(document.click_button(20));
     EXPECT_THROW(document.click_button(20), ProgramTooLarge);
-    EXPECT_EQ(rows(document).size(), 5);
-    EXPECT_EQ(undo.index(), count + 1);
+    EXPECT_EQ(rows(document).size(), 8);
+    EXPECT_EQ(undo.index(), count + 4);
 }
 
 TEST(ProgramDocument, FilesSetTheNameAndStartANewHistory) {
@@ -119,22 +120,35 @@ TEST(ProgramDocument, FilesSetTheNameAndStartANewHistory) {
     EXPECT_EQ(files.count(), 4);
 }
 
-// A paste that would make the program's file larger than a load reads is
-// refused: saved, the program could never be opened again.
-TEST(ProgramDocument, PastesKeepTheProgramLoadable) {
+// Every edit and save keeps the program's file within what a load reads:
+// a click, a paste or a cell edit past it is refused and changes nothing,
+// a program that passed it otherwise is not saved, and one at the limit
+// saves and loads back.
+TEST(ProgramDocument, EditsAndSavesKeepTheProgramLoadable) {
     TempDir dir;
     ProgramDocument document;
-    document.set_cell(CommandTable::title_column(20), CommandTable::row_of(20),
-                      std::string(kMaxProgramFileSize - 1200, 't'));
+    const int title = CommandTable::title_column(20), row = CommandTable::row_of(20);
+    const size_t table = program_file_size(CommandTable(), 0) - CommandTable().cell(title, row).size();
+    document.set_cell(title, row, std::string(kMaxProgramFileSize - table - 1000, 't'));
     QString text;
     for (int i = 0; i < 600; ++i) text += "^\n";
     EXPECT_EQ(document.paste(text), "");
     EXPECT_EQ(document.paste(text),
               "Nothing was pasted: the program's file would pass 16 MiB, the most a load reads.");
-    EXPECT_EQ(document.program().lines().size(), 600u);
-    EXPECT_EQ(document.undo_stack()->count(), 1);
+    EXPECT_EQ(document.paste(text.left(800)), "");
+    EXPECT_THROW(document.click_button(17), ProgramFileTooLarge);
+    EXPECT_EQ(document.edit_cell(CommandTable::code_column(1), 1, "**"),
+              "Nothing was changed: the program's file would pass 16 MiB, the most a load reads.");
+    EXPECT_EQ(document.program().table.interpreter_code(1), "*");
+    EXPECT_EQ(document.program().lines().size(), 1000u);
+    EXPECT_EQ(document.undo_stack()->count(), 2);
     const QString path = QString::fromStdString(dir / "p.tpg");
     document.save(path, false);
+    EXPECT_EQ(std::filesystem::file_size(dir / "p.tpg"), kMaxProgramFileSize);
     EXPECT_NO_THROW(document.load(path));
-    EXPECT_EQ(document.program().lines().size(), 600u);
+    EXPECT_EQ(document.program().lines().size(), 1000u);
+
+    document.set_cell(title, row, std::string(kMaxProgramFileSize, 't'));
+    EXPECT_THROW(document.save(path, false), ProgramFileTooLarge);
+    EXPECT_EQ(std::filesystem::file_size(dir / "p.tpg"), kMaxProgramFileSize);
 }
