@@ -49,7 +49,9 @@ export class Share {
     const fragment = await shareFragment(this.document.cells, this.document.steps);
     const link = location.href.replace(/#.*$/s, '') + fragment;
     if (link.length > MAX_LINK) {
-      this.note(`the link would be longer than ${MAX_LINK.toLocaleString('en-US')} characters, the most a browser opens`);
+      this.note(
+        `the link would be longer than ${MAX_LINK.toLocaleString('en-US')} characters, the most a browser opens`,
+      );
       return null;
     }
     history.replaceState(null, '', fragment);
